@@ -1,0 +1,72 @@
+# Shared build settings: warnings, sanitizers, the staged header-only
+# dependencies and the helpers that define one library per component folder.
+
+if(MSVC)
+  add_compile_options(/W4 /utf-8)
+else()
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+endif()
+
+if(WIN32)
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+  if(MINGW)
+    # One self-contained executable: no libstdc++/libgcc/winpthread DLLs next to it.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+  endif()
+endif()
+
+if(ORVEL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(ORVEL_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# nlohmann/json and {fmt} are header-only here. The cross build must never see
+# the host's /usr/include (glibc headers break mingw), so both are staged into
+# the build tree and only that folder is put on the include path.
+set(ORVEL_STAGED_INCLUDE "${CMAKE_BINARY_DIR}/staged-include")
+foreach(dep nlohmann fmt)
+  if(NOT EXISTS "${ORVEL_STAGED_INCLUDE}/${dep}")
+    file(MAKE_DIRECTORY "${ORVEL_STAGED_INCLUDE}")
+    if(NOT EXISTS "/usr/include/${dep}")
+      message(FATAL_ERROR "/usr/include/${dep} is missing: run scripts/test.sh, which installs the Debian packages")
+    endif()
+    file(COPY "/usr/include/${dep}" DESTINATION "${ORVEL_STAGED_INCLUDE}")
+  endif()
+endforeach()
+add_library(orvel_thirdparty INTERFACE)
+target_include_directories(orvel_thirdparty SYSTEM INTERFACE "${ORVEL_STAGED_INCLUDE}")
+target_compile_definitions(orvel_thirdparty INTERFACE FMT_HEADER_ONLY)
+
+# orvel_component(<name> [DEPS <targets>...] [WHOLE_ARCHIVE])
+# Defines the static library orvel_<name> from every *.cpp in the calling
+# folder. Files ending in _win32.cpp are built only for Windows, files ending
+# in _posix.cpp only elsewhere. Headers are included as "<folder>/<File>.h".
+function(orvel_component name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
+  else()
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  if(sources)
+    add_library(orvel_${name} STATIC ${sources})
+    target_include_directories(orvel_${name} PUBLIC "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/include")
+    target_link_libraries(orvel_${name} PUBLIC orvel_thirdparty ${ARG_DEPS})
+  else()
+    add_library(orvel_${name} INTERFACE)
+    target_include_directories(orvel_${name} INTERFACE "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/include")
+    target_link_libraries(orvel_${name} INTERFACE orvel_thirdparty ${ARG_DEPS})
+  endif()
+endfunction()
+
+# Names of plugin libraries as the loader of each platform expects them.
+if(WIN32)
+  set(ORVEL_PLUGIN_SUFFIX ".dll")
+else()
+  set(ORVEL_PLUGIN_SUFFIX ".so")
+endif()

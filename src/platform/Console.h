@@ -1,0 +1,33 @@
+// Console, debugger and standard stream services used by the logger.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace Orvel::platform {
+
+// True when the variable exists and its value, with a terminator, fits into
+// bufferSize bytes (getenv_s semantics: a longer value counts as absent).
+bool environmentVariableFits(const char* name, std::size_t bufferSize);
+
+// The null device ("NUL" / "/dev/null") opened for writing; null on failure.
+std::FILE* openNullDevice();
+
+// Puts the stream into text mode (CR LF line ends on Windows; nothing elsewhere).
+void setTextMode(std::FILE* stream);
+
+// True when the stream is standard output and standard output is a terminal.
+bool isConsoleStandardOutput(std::FILE* stream);
+
+// Sets the console text attribute of standard output (SetConsoleTextAttribute;
+// on Linux the ANSI colour sequence: red for 0x0C, yellow for 0x0E, reset for
+// anything else). Only call it when isConsoleStandardOutput holds.
+void setConsoleTextAttribute(std::uint16_t attribute);
+
+// Sends a UTF-8 line to the debugger: as UTF-16 through OutputDebugStringW, or
+// as raw bytes through OutputDebugStringA when it is not valid UTF-8. Linux has
+// no debugger channel; nothing happens there.
+void debuggerOutput(const std::string& line);
+
+}  // namespace Orvel::platform

@@ -1,0 +1,32 @@
+#include "platform/Console.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace Orvel::platform {
+
+bool environmentVariableFits(const char* name, std::size_t bufferSize) {
+  const char* value = std::getenv(name);
+  return value != nullptr && std::strlen(value) < bufferSize;
+}
+
+std::FILE* openNullDevice() { return std::fopen("/dev/null", "w"); }
+
+void setTextMode(std::FILE*) {}
+
+bool isConsoleStandardOutput(std::FILE* stream) {
+  if (stream != stdout) return false;
+  const int descriptor = fileno(stdout);
+  return descriptor >= 0 && isatty(descriptor) != 0;
+}
+
+void setConsoleTextAttribute(std::uint16_t attribute) {
+  const char* sequence = attribute == 0x0C ? "\x1b[91m" : attribute == 0x0E ? "\x1b[93m" : "\x1b[0m";
+  std::fputs(sequence, stdout);
+}
+
+void debuggerOutput(const std::string&) {}
+
+}  // namespace Orvel::platform

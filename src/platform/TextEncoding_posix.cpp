@@ -1,0 +1,84 @@
+#include "platform/TextEncoding.h"
+
+#include <cerrno>
+
+namespace Orvel::platform {
+
+namespace {
+bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isScalarValue(char32_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF); }
+}  // namespace
+
+bool utf8ToWide(std::string_view text, std::wstring& out, std::uint32_t& errorCode) {
+  out.clear();
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t extra = 0;
+    char32_t value = 0;
+    char32_t minimum = 0;
+    if (lead < 0x80) {
+      value = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      extra = 1, value = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      extra = 2, value = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      extra = 3, value = lead & 0x07, minimum = 0x10000;
+    } else {
+      break;
+    }
+    if (i + extra >= text.size() && extra != 0) break;  // truncated sequence
+    bool valid = true;
+    for (std::size_t k = 1; k <= extra; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if (!isContinuation(c)) {
+        valid = false;
+        break;
+      }
+      value = (value << 6) | (c & 0x3F);
+    }
+    // Overlong forms, surrogates and values above U+10FFFF are refused.
+    if (!valid || value < minimum || !isScalarValue(value)) break;
+    out.push_back(static_cast<wchar_t>(value));
+    i += extra + 1;
+  }
+  if (i != text.size()) {
+    out.clear();
+    errorCode = EILSEQ;
+    return false;
+  }
+  return true;
+}
+
+bool wideToUtf8(std::wstring_view text, std::string& out, std::uint32_t& errorCode) {
+  out.clear();
+  out.reserve(text.size());
+  for (const wchar_t wc : text) {
+    const auto c = static_cast<char32_t>(wc);
+    if (!isScalarValue(c)) {
+      out.clear();
+      errorCode = EILSEQ;
+      return false;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return true;
+}
+
+}  // namespace Orvel::platform

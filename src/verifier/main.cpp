@@ -1,0 +1,3 @@
+#include "verifier/EntryPoint.h"
+
+int main(int argc, char* argv[]) { return Orvel::Verifier::runEntryPoint(argc, argv); }
