@@ -73,6 +73,10 @@ std::string makeLogTimestamp() {
   std::tm local{};
   long nanoseconds = 0;
   if (!platform::localNow(local, nanoseconds)) return "00000000 0:00:00.000";
+  return formatLogTimestamp(local, nanoseconds);
+}
+
+std::string formatLogTimestamp(const std::tm& local, long nanoseconds) {
   char text[64];
   std::snprintf(text, sizeof text, "%d%02d%02d %d:%02d:%02d.%03ld", local.tm_year + 1900, local.tm_mon + 1,
                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, nanoseconds / 1000000L);

@@ -2,6 +2,7 @@
 // outside its mutex and written whole under it, so lines never interleave.
 #pragma once
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -56,5 +57,8 @@ const char* logLevelTag(int level);
 
 // "yyyymmdd h:mm:ss.fff" in local time.
 std::string makeLogTimestamp();
+// The same form for a given broken-down time: the hour without a leading zero,
+// every other field at its fixed width.
+std::string formatLogTimestamp(const std::tm& local, long nanoseconds);
 
 }  // namespace Orvel

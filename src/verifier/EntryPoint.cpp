@@ -26,6 +26,20 @@ int runMode(const std::string& mode, const std::string& pluginPath) {
   return 0;
 }
 
+// An exception that escapes a mode is reported and ends the run with -1, so
+// that no script mistakes an aborted run for a passed one.
+template <typename Mode>
+int runGuarded(Mode&& mode) {
+  try {
+    return mode();
+  } catch (const std::exception& e) {
+    std::cout << "[Error] Unhandled exception happened: " << e.what() << "\n" << std::flush;
+  } catch (...) {
+    std::cout << "[Error] Unhandled exception happened: no information" << "\n" << std::flush;
+  }
+  return -1;
+}
+
 }  // namespace
 
 void writeUsage() {
@@ -55,7 +69,7 @@ int runEntryPoint(int argc, const char* const argv[]) {
   std::string pluginPath;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i] != nullptr ? argv[i] : "";
-    if (argument == "--list") return listPlugins();
+    if (argument == "--list") return runGuarded([] { return listPlugins(); });
     const std::size_t equals = argument.find('=');
     if (equals == std::string::npos) {
       std::cout << "[Error] Invalid \"key" << '=' << "pair\" format: " << argument << "\n";
@@ -74,14 +88,7 @@ int runEntryPoint(int argc, const char* const argv[]) {
       pluginPath = argument.substr(equals + 1);
     }
   }
-  try {
-    return runMode(mode, pluginPath);
-  } catch (const std::exception& e) {
-    std::cout << "[Error] Unhandled exception happened: " << e.what() << "\n" << std::flush;
-  } catch (...) {
-    std::cout << "[Error] Unhandled exception happened: no information" << "\n" << std::flush;
-  }
-  return 0;
+  return runGuarded([&] { return runMode(mode, pluginPath); });
 }
 
 }  // namespace Orvel::Verifier

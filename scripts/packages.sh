@@ -1,0 +1,48 @@
+# Sourced by the scripts: makes sure the Debian packages the build needs are
+# installed. As root it installs what is missing; otherwise it prints the
+# exact apt-get line and stops.
+ORVEL_PACKAGES="cmake ninja-build g++ python3 python3-pytest nlohmann-json3-dev libfmt-dev googletest libgtest-dev
+libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev"
+
+orvel_missing_packages() {
+  local missing="" package
+  for package in $ORVEL_PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing="$missing $package"
+    fi
+  done
+  echo "$missing"
+}
+
+orvel_ensure_packages() {
+  local missing
+  missing=$(orvel_missing_packages)
+  [ -z "$missing" ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages. Install them as root, then run this again:"
+    echo "  apt-get install -y$missing"
+    exit 1
+  fi
+  echo "Installing Debian packages:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+}
+
+# A Wine prefix of our own and one persistent wineserver for the whole run:
+# without it every Windows process waits about 2 s for its wineserver to quit.
+orvel_start_wine() {
+  export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel-wine}"
+  export WINEDEBUG=-all
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating the Wine prefix $WINEPREFIX (once)"
+    WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+  fi
+  wineserver -p
+}
+
+orvel_stop_wine() {
+  wineserver -k 2>/dev/null || true
+}

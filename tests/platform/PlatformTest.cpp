@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "TestEnvironment.h"
+#include "platform/Console.h"
+#include "platform/SharedLibrary.h"
+#include "platform/SystemError.h"
+
+namespace {
+
+TEST(SystemError, TextIsHexCodeThenSystemMessage) {
+  const std::string text = Orvel::formatSystemError(2);  // "file not found" on both systems
+  ASSERT_GT(text.size(), 5u) << text;
+  EXPECT_EQ(text.substr(0, 5), "0x2: ");
+  EXPECT_NE(text.back(), '\n');
+  EXPECT_NE(text.back(), '\r');
+  const std::string big = Orvel::formatSystemError(0xABCDEF12u);
+  EXPECT_EQ(big.substr(0, 10), "0xABCDEF12") << "upper-case hexadecimal, no leading zeros";
+}
+
+TEST(SystemError, LastErrorTextIsEmptyForNoError) {
+  Orvel::setLastSystemErrorCode(0);
+  EXPECT_EQ(Orvel::lastSystemErrorText(), "");
+  Orvel::setLastSystemErrorCode(2);
+  EXPECT_EQ(Orvel::lastSystemErrorText(), Orvel::formatSystemError(2));
+}
+
+TEST(SharedLibrary, ExpandsDefinedReferencesAndKeepsOthers) {
+  setTestEnvironmentVariable("ORVEL_TEST_DIR", "C:\\Vendor");
+  setTestEnvironmentVariable("ORVEL_TEST_X", "x");
+  unsetTestEnvironmentVariable("ORVEL_TEST_UNDEFINED");
+  struct Case {
+    const wchar_t* input;
+    const wchar_t* expected;
+  };
+  const Case cases[] = {
+      {L"%ORVEL_TEST_DIR%\\p\\x.dll", L"C:\\Vendor\\p\\x.dll"},
+      {L"%ORVEL_TEST_UNDEFINED%\\p.dll", L"%ORVEL_TEST_UNDEFINED%\\p.dll"},
+      {L"a%ORVEL_TEST_X%b%ORVEL_TEST_X%c", L"axbxc"},
+      {L"%ORVEL_TEST_X%%ORVEL_TEST_X%", L"xx"},
+      {L"50% done", L"50% done"},
+      {L"plain.dll", L"plain.dll"},
+      {L"", L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Orvel::platform::expandEnvironmentStrings(c.input), c.expected);
+}
+
+TEST(SharedLibrary, MissingLibraryFailsWithAnErrorText) {
+  EXPECT_EQ(Orvel::platform::loadLibrary(L"no-such-plugin-library-here.dll"), nullptr);
+  EXPECT_NE(Orvel::platform::lastLibraryErrorText(), "");
+  EXPECT_EQ(Orvel::platform::loadLibrary(L""), nullptr) << "an empty path names no library";
+}
+
+TEST(Console, RedirectedStandardOutputIsNoConsole) {
+  std::FILE* null = Orvel::platform::openNullDevice();
+  ASSERT_NE(null, nullptr);
+  EXPECT_FALSE(Orvel::platform::isConsoleStandardOutput(null)) << "only standard output can be the console";
+  std::fclose(null);
+}
+
+TEST(Console, EnvironmentLookupHasA1024ByteBuffer) {
+  setTestEnvironmentVariable("ORVEL_TEST_FLAG", "0");
+  EXPECT_TRUE(Orvel::platform::environmentVariableFits("ORVEL_TEST_FLAG", 1024)) << "any value counts, 0 too";
+  setTestEnvironmentVariable("ORVEL_TEST_FLAG", std::string(1023, 'v').c_str());
+  EXPECT_TRUE(Orvel::platform::environmentVariableFits("ORVEL_TEST_FLAG", 1024));
+  setTestEnvironmentVariable("ORVEL_TEST_FLAG", std::string(1024, 'v').c_str());
+  EXPECT_FALSE(Orvel::platform::environmentVariableFits("ORVEL_TEST_FLAG", 1024)) << "too long counts as absent";
+  unsetTestEnvironmentVariable("ORVEL_TEST_FLAG");
+  EXPECT_FALSE(Orvel::platform::environmentVariableFits("ORVEL_TEST_FLAG", 1024));
+}
+
+}  // namespace
