@@ -1,0 +1,77 @@
+#include "verifier/CommandLine.h"
+
+#include <sstream>
+
+namespace Orvel::Verifier {
+
+namespace {
+
+// The plugin API version this tool implements; 4.16 is also the newest
+// major.minor it accepts from a plugin.
+constexpr int kApiVersion[4] = {4, 16, 0, 0};
+
+bool isKnownMode(const std::string& mode) {
+  return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set";
+}
+
+CommandLine fail(int exitStatus) {
+  CommandLine result;
+  result.action = CommandLine::Action::Fail;
+  result.exitStatus = exitStatus;
+  return result;
+}
+
+}  // namespace
+
+void writeUsage(std::ostream& out) {
+  std::ostringstream usage;
+  usage << "OrvelPluginAPI v" << kApiVersion[0] << '.' << kApiVersion[1] << '.' << kApiVersion[2] << '.'
+        << kApiVersion[3] << " Verifier\n\n"
+        << "Command line parameters:\n\n"
+        << "\t --mode - execution mode:\n"
+        << "\t\t=verify (default) - run conformance tests for tracking plugin;\n"
+        << "\t\t=verify-motion-platform-plugin - run conformance tests for motion platform plugin;\n"
+        << "\t\t=set - set specified tracker to be used by Orvel App.\n"
+        << "\t --plugin - the path to plugin DLL.\n"
+        << "\t --list   - list installed plugins.\n"
+        << "Example Usage:\n"
+        << "  > OrvelPluginVerifier.exe --mode=verify --plugin=C:\\Tracker\\plugin.dll\n"
+        << "  > OrvelPluginVerifier.exe --mode=verify-motion-platform-plugin --plugin=C:\\MotionPlatform\\plugin.dll\n";
+  out << usage.str() << std::flush;
+}
+
+CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& out) {
+  if (argc < 2) {
+    out << "[Error] Invalid number of arguments\n";
+    writeUsage(out);
+    return fail(-1);
+  }
+  CommandLine result;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i] != nullptr ? argv[i] : "";
+    if (argument == "--list") {
+      result.action = CommandLine::Action::ListPlugins;
+      return result;
+    }
+    const std::size_t equals = argument.find('=');
+    if (equals == std::string::npos) {
+      out << "[Error] Invalid \"key" << '=' << "pair\" format: " << argument << "\n";
+      writeUsage(out);
+      return fail(1);
+    }
+    const std::string key = argument.substr(0, equals);
+    if (key == "--mode") {
+      result.mode = argument.substr(equals + 1);
+      if (!isKnownMode(result.mode)) {
+        out << "[Error] Wrong mode value: " << argument << "\n";
+        writeUsage(out);
+        return fail(1);
+      }
+    } else if (key == "--plugin") {
+      result.pluginPath = argument.substr(equals + 1);
+    }
+  }
+  return result;
+}
+
+}  // namespace Orvel::Verifier
