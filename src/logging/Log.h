@@ -12,7 +12,10 @@
 
 namespace Orvel {
 
-#if defined(__GNUC__)
+#if defined(__MINGW32__)
+// libstdc++ turns on mingw's own printf family, which knows %zu and %lld.
+#define ORVEL_PRINTF_FORMAT(f, a) __attribute__((format(__MINGW_PRINTF_FORMAT, f, a)))
+#elif defined(__GNUC__)
 #define ORVEL_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
 #else
 #define ORVEL_PRINTF_FORMAT(f, a)
