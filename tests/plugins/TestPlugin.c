@@ -1,0 +1,349 @@
+/* The test plugin. One source, compiled into many variants by the table in
+ * CMakeLists.txt; each define below changes one behaviour:
+ *
+ *   PLUGIN_TYPE=n              value of orvel_GetPluginType (default 1)
+ *   API_MAJOR=n, API_MINOR=n   API version (default 4.16.0.0)
+ *   API_VERSION=v              the whole 64-bit version value instead
+ *   PLUGIN_NAME="..."          value of orvel_GetPluginName
+ *   OMIT_<export>              do not export orvel_<export>
+ *   ACTION_STATUS=n            result of every action function (default 0)
+ *   UPDATE_STATUS=n            result of orvel_UpdatePose (default ACTION_STATUS)
+ *   UPDATE_COPIES_INPUT        orvel_UpdatePose copies the input to the output
+ *   UPDATE_WRITES_INPUT        orvel_UpdatePose also changes the input record
+ *   CALL_EVERY_CALLBACK        orvel_PluginInit calls every host service and
+ *                              reports what it returned through WriteLogMessage
+ *   CALLBACKS_FROM_THREAD      orvel_PluginInit calls host services from a
+ *                              thread of its own and waits for it
+ *   CONCURRENT_CALLBACKS       orvel_TrackerStart starts several threads that
+ *                              write lines at once; orvel_TrackerStop joins them
+ *   NULL_TEXTS                 null name and status texts, and null texts
+ *                              passed to the host services
+ *   POSE_FROM_CLOCK            time stamp = the time argument, frame number =
+ *                              the host's GetNanosecondTime
+ *   SETTINGS_FROM_ENVIRONMENT  type and version from ORVEL_TEST_PLUGIN_TYPE and
+ *                              ORVEL_TEST_PLUGIN_API_VERSION
+ *   NEIGHBOUR_PROVIDER         also export orvelTest_NeighbourName
+ *   USES_NEIGHBOUR             the name comes from the neighbour library
+ *
+ * By default a plugin of type 2 exports the common and the motion platform
+ * functions, any other type the common and the tracking functions.
+ * Poses are deterministic unless POSE_FROM_CLOCK is set. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "OrvelPluginAPI.h"
+#include "PluginThread.h"
+
+#ifndef PLUGIN_TYPE
+#define PLUGIN_TYPE 1
+#endif
+#ifndef API_MAJOR
+#define API_MAJOR 4
+#endif
+#ifndef API_MINOR
+#define API_MINOR 16
+#endif
+#ifndef API_VERSION
+#define API_VERSION ORVEL_PLUGIN_API_VERSION(API_MAJOR, API_MINOR, 0, 0)
+#endif
+#ifndef PLUGIN_NAME
+#define PLUGIN_NAME "Orvel Test Plugin"
+#endif
+#ifndef ACTION_STATUS
+#define ACTION_STATUS 0
+#endif
+#ifndef UPDATE_STATUS
+#define UPDATE_STATUS ACTION_STATUS
+#endif
+
+#if PLUGIN_TYPE == 2
+#define EXPORTS_MOTION_PLATFORM 1
+#else
+#define EXPORTS_TRACKING 1
+#endif
+
+#define INSTANCE_MAGIC 0x4F7276656C54u /* "OrvelT" */
+#define CONCURRENT_THREADS 4
+#define CONCURRENT_LINES 100
+
+typedef struct Instance {
+  uint64_t magic;
+  const HostCallbacks* host;
+  int64_t frames;
+  PluginThread* threads[CONCURRENT_THREADS];
+  int threadIds[CONCURRENT_THREADS];
+} Instance;
+
+static Instance* instanceOf(PluginHandle handle) {
+  Instance* instance = (Instance*)handle;
+  return instance != NULL && instance->magic == INSTANCE_MAGIC ? instance : NULL;
+}
+
+/* A failure of the plugin's own making: the handle is not one it created. */
+#define STATUS_BAD_HANDLE ((PluginStatus)-1)
+
+static inline void logLine(const HostCallbacks* host, const char* text) { host->WriteLogMessage(0, text); }
+
+#if defined(CALL_EVERY_CALLBACK)
+static void reportMatrix(const HostCallbacks* host, const char* label, const double* m) {
+  char text[512];
+  int length = snprintf(text, sizeof text, "%s =", label);
+  for (int i = 0; i < 16 && length > 0 && (size_t)length < sizeof text; ++i)
+    length += snprintf(text + length, sizeof text - (size_t)length, " %g", m[i]);
+  logLine(host, text);
+}
+
+/* The services a plugin may call, each reported with what it returned. The
+ * ignored parameters are given odd values: the host must not read them. */
+static void callEveryCallback(const HostCallbacks* host) {
+  char text[256];
+  snprintf(text, sizeof text, "GetProductName = %s", host->GetProductName());
+  logLine(host, text);
+
+  /* Slots the host never reads parameters of, called with arguments anyway. */
+  int64_t (*capabilitiesWithArguments)(uint64_t, uint64_t) =
+      (int64_t(*)(uint64_t, uint64_t))(void (*)(void))host->GetIMUCapabilities;
+  snprintf(text, sizeof text, "GetIMUCapabilities = %lld", (long long)capabilitiesWithArguments(7, 9));
+  logLine(host, text);
+
+  OrvelMatrix4x4 byValue;
+  for (int i = 0; i < 16; ++i) byValue.m[i] = 7.0;
+  byValue = host->GetIMUToHMDTransform();
+  reportMatrix(host, "GetIMUToHMDTransform", byValue.m);
+
+  /* The same slot declared as taking the result storage and returning it. */
+  double storage[16];
+  for (int i = 0; i < 16; ++i) storage[i] = -3.5;
+  double* (*withStorage)(double*) = (double* (*)(double*))(void (*)(void))host->GetIMUToHMDTransform;
+  double* returned = withStorage(storage);
+  reportMatrix(host, returned == storage ? "GetIMUToHMDTransform(storage), same storage"
+                                         : "GetIMUToHMDTransform(storage), other storage",
+               storage);
+
+  host->GetIMUComponentCalibration();
+  snprintf(text, sizeof text, "ReadIMUSamples = %lld", (long long)host->ReadIMUSamples());
+  logLine(host, text);
+  snprintf(text, sizeof text, "SyncConfiguration = %lld", (long long)host->SyncConfiguration());
+  logLine(host, text);
+  snprintf(text, sizeof text, "EnumConfigurationKeys = %lld", (long long)host->EnumConfigurationKeys());
+  logLine(host, text);
+  host->SetConfigurationString(0xDEADBEEFu, "a", "b");
+  snprintf(text, sizeof text, "GetConfigurationString = %lld",
+           (long long)host->GetConfigurationString(0xFFFFFFFFFFFFFFFFu, "a"));
+  logLine(host, text);
+  const uint64_t first = host->GetNanosecondTime();
+  const uint64_t second = host->GetNanosecondTime();
+  logLine(host, second >= first && second - first < 1000 ? "GetNanosecondTime = steady" : "GetNanosecondTime = jumped");
+  host->WriteLogMessage(1, "50% done");
+  host->WriteLogMessage(1, "%d%% %s %n");
+  host->SetPluginSystemState(2, -1, "degraded");
+  host->SetPluginSystemState(3, (int64_t)0x8000000000000000u, "lowest");
+}
+#endif
+
+#if defined(CALLBACKS_FROM_THREAD)
+static void threadCallingHost(void* raw) {
+  const HostCallbacks* host = (const HostCallbacks*)raw;
+  logLine(host, "hello from a plugin thread");
+  host->SetPluginSystemState(0, 1, "tracking");
+}
+#endif
+
+#if defined(CONCURRENT_CALLBACKS)
+typedef struct ThreadArgument {
+  const HostCallbacks* host;
+  int id;
+} ThreadArgument;
+
+static ThreadArgument threadArguments[CONCURRENT_THREADS];
+
+static void concurrentWriter(void* raw) {
+  const ThreadArgument* argument = (const ThreadArgument*)raw;
+  /* Long lines make any mixing of two writes within a line likely to show. */
+  char text[300];
+  for (int line = 0; line < CONCURRENT_LINES; ++line) {
+    snprintf(text, sizeof text, "writer %d line %03d %0200d", argument->id, line, 0);
+    logLine(argument->host, text);
+  }
+}
+#endif
+
+#if !defined(OMIT_GetPluginType)
+ORVEL_PLUGIN_EXPORT int64_t orvel_GetPluginType(void) {
+#if defined(SETTINGS_FROM_ENVIRONMENT)
+  const char* value = getenv("ORVEL_TEST_PLUGIN_TYPE");
+  if (value != NULL) return (int64_t)strtoll(value, NULL, 0);
+#endif
+  return PLUGIN_TYPE;
+}
+#endif
+
+#if !defined(OMIT_GetPluginAPIVersion)
+ORVEL_PLUGIN_EXPORT uint64_t orvel_GetPluginAPIVersion(void) {
+#if defined(SETTINGS_FROM_ENVIRONMENT)
+  const char* value = getenv("ORVEL_TEST_PLUGIN_API_VERSION");
+  if (value != NULL) return (uint64_t)strtoull(value, NULL, 0);
+#endif
+  return API_VERSION;
+}
+#endif
+
+#if defined(NEIGHBOUR_PROVIDER)
+ORVEL_PLUGIN_EXPORT const char* orvelTest_NeighbourName(void) { return "Test plugin named by its neighbour"; }
+#endif
+#if defined(USES_NEIGHBOUR)
+ORVEL_EXTERN_C const char* orvelTest_NeighbourName(void);
+#endif
+
+#if !defined(OMIT_GetPluginName)
+ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginName(void) {
+#if defined(NULL_TEXTS)
+  return NULL;
+#elif defined(USES_NEIGHBOUR)
+  return orvelTest_NeighbourName();
+#else
+  return PLUGIN_NAME;
+#endif
+}
+#endif
+
+#if !defined(OMIT_GetPluginStatusDescription)
+ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus status) {
+#if defined(NULL_TEXTS)
+  (void)status;
+  return NULL;
+#else
+  switch (status) {
+    case 0: return "Success";
+    case 1: return "Action failed";
+    case 2: return "Pose update failed";
+    case STATUS_BAD_HANDLE: return "Unknown plugin handle";
+    default: return "Unknown status";
+  }
+#endif
+}
+#endif
+
+#if !defined(OMIT_PluginInit)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uint64_t* hostSlot, PluginHandle* handle) {
+  (void)hostSlot;
+  Instance* instance = (Instance*)calloc(1, sizeof(Instance));
+  if (instance == NULL) return 1;
+  instance->magic = INSTANCE_MAGIC;
+  instance->host = host;
+  *handle = instance;
+#if defined(CALL_EVERY_CALLBACK)
+  callEveryCallback(host);
+#endif
+#if defined(CALLBACKS_FROM_THREAD)
+  pluginThreadJoin(pluginThreadStart(threadCallingHost, (void*)host));
+#endif
+#if defined(NULL_TEXTS)
+  host->SetConfigurationString(0, NULL, NULL);
+  host->GetConfigurationString(0, NULL);
+  host->WriteLogMessage(0, NULL);
+  host->SetPluginSystemState(0, 5, NULL);
+#endif
+  return ACTION_STATUS;
+}
+#endif
+
+#if !defined(OMIT_PluginShutdown)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
+  Instance* instance = instanceOf(*handle);
+  if (instance == NULL) return STATUS_BAD_HANDLE;
+  instance->magic = 0;
+  free(instance);
+  *handle = NULL;
+  return ACTION_STATUS;
+}
+#endif
+
+#if defined(EXPORTS_TRACKING)
+#if !defined(OMIT_TrackerStart)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
+  Instance* instance = instanceOf(handle);
+  if (instance == NULL) return STATUS_BAD_HANDLE;
+#if defined(CONCURRENT_CALLBACKS)
+  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
+    threadArguments[i].host = instance->host;
+    threadArguments[i].id = i;
+    instance->threads[i] = pluginThreadStart(concurrentWriter, &threadArguments[i]);
+  }
+#endif
+  return ACTION_STATUS;
+}
+#endif
+
+#if !defined(OMIT_TrackerStop)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
+  Instance* instance = instanceOf(handle);
+  if (instance == NULL) return STATUS_BAD_HANDLE;
+#if defined(CONCURRENT_CALLBACKS)
+  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
+    pluginThreadJoin(instance->threads[i]);
+    instance->threads[i] = NULL;
+  }
+#endif
+  return ACTION_STATUS;
+}
+#endif
+
+#if !defined(OMIT_GetHMDPose)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_GetHMDPose(PluginHandle handle, uint64_t timeMs, Pose* pose) {
+  Instance* instance = instanceOf(handle);
+  if (instance == NULL) return STATUS_BAD_HANDLE;
+  const int64_t frame = ++instance->frames;
+  memset(pose, 0, sizeof *pose);
+#if defined(POSE_FROM_CLOCK)
+  pose->timeStamp = (int64_t)timeMs;
+  pose->frameNo = (int64_t)instance->host->GetNanosecondTime();
+  (void)frame;
+#else
+  (void)timeMs;
+  /* Values that show each number form: fractions, large and tiny doubles,
+   * negative zero and an unsigned flag word above the signed range. */
+  pose->timeStamp = 1000 * frame;
+  pose->frameNo = frame;
+  pose->position[0] = 0.5 * (double)frame;
+  pose->position[1] = -0.25;
+  pose->position[2] = 1234567.0;
+  pose->rotation[0] = 1.0;
+  pose->velocity[0] = 1e-07;
+  pose->velocity[1] = -0.0;
+  pose->angularVelocity[2] = 0.125 * (double)frame;
+  pose->acceleration[1] = -9.81;
+  pose->poseFlags = 0x8000000000000003u;
+  pose->confidence = 0.75;
+#endif
+  return ACTION_STATUS;
+}
+#endif
+#endif /* EXPORTS_TRACKING */
+
+#if defined(EXPORTS_MOTION_PLATFORM)
+#if !defined(OMIT_UpdatePose)
+ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t count, const Pose* input, Pose* output) {
+  Instance* instance = instanceOf(handle);
+  if (instance == NULL) return STATUS_BAD_HANDLE;
+  if (count != 1) return 1;
+  const int64_t frame = ++instance->frames;
+  *output = *input;
+#if !defined(UPDATE_COPIES_INPUT)
+  output->timeStamp = input->timeStamp - 1;
+  output->frameNo = frame;
+  output->position[2] = -0.05 * (double)frame;
+  output->rotation[0] = 1.0;
+  output->poseFlags = 0xFFFFFFFFFFFFFFFFu;
+  output->confidence = 1.0;
+#endif
+#if defined(UPDATE_WRITES_INPUT)
+  /* The input is the host's record; this plugin scribbles on it anyway. */
+  ((Pose*)input)->frameNo = 100 + frame;
+#endif
+  (void)frame;
+  return UPDATE_STATUS;
+}
+#endif
+#endif /* EXPORTS_MOTION_PLATFORM */
