@@ -1,0 +1,70 @@
+// A change notification with a copy-on-write list of listeners.
+//
+// connect() copies the list under a mutex; emit() takes no lock and allocates
+// nothing, so listeners may connect and disconnect listeners (themselves
+// included) while an emission runs. A listener connected during an emission
+// is first called by the next one. Listeners run on the emitting thread; an
+// exception thrown by a listener leaves emit().
+#pragma once
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "property/EventConnection.h"
+
+template <typename Signature>
+class Event;
+
+template <typename... Args>
+class Event<void(Args...)> {
+ public:
+  using Listener = std::function<void(Args...)>;
+
+  Event() : entries_(std::make_shared<const List>()) {}
+  Event(const Event&) = delete;
+  Event& operator=(const Event&) = delete;
+
+  ~Event() {
+    const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
+    for (const Entry& entry : *entries) {
+      if (auto record = entry.record.lock()) record->connected = false;
+    }
+  }
+
+  EventConnection connect(Listener listener) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const std::shared_ptr<const List> current = std::atomic_load(&entries_);
+    auto next = std::make_shared<List>();
+    next->reserve(current->size() + 1);
+    for (const Entry& entry : *current) {
+      // Entries whose connection has ended are dropped here.
+      if (!entry.record.expired()) next->push_back(entry);
+    }
+    auto record = std::make_shared<EventConnection::ReferenceRecord>();
+    next->push_back(Entry{record, std::move(listener)});
+    std::atomic_store(&entries_, std::shared_ptr<const List>(std::move(next)));
+    return EventConnection(std::move(record));
+  }
+
+  void emit(Args... args) const {
+    const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
+    for (const Entry& entry : *entries) {
+      const std::shared_ptr<EventConnection::ReferenceRecord> record = entry.record.lock();
+      if (!record) continue;
+      EventConnection::CallScope call(*record);
+      entry.listener(args...);
+    }
+  }
+
+ private:
+  struct Entry {
+    std::weak_ptr<EventConnection::ReferenceRecord> record;
+    Listener listener;
+  };
+  using List = std::vector<Entry>;
+
+  std::shared_ptr<const List> entries_;  // loaded and stored atomically
+  std::mutex mutex_;                     // serialises connect
+};

@@ -1,0 +1,131 @@
+#include "property/Property.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "logging/Log.h"
+
+namespace Orvel::State {
+
+Property::Property(std::string key) : ownerRole_(ClientRole::UNKNOWN), key_(std::move(key)) {}
+
+Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition)
+    : ownerRole_(ownerRole),
+      writers_(definition.writers),
+      key_(definition.key),
+      type_(definition.type),
+      remoteType_(definition.type),
+      value_(definition.defaultValue),
+      version_(definition.version),
+      persistent_(definition.persistent) {}
+
+Property::~Property() = default;
+
+void Property::initialize(const std::vector<ClientRole>& writers, const std::string& value,
+                          const std::string& remoteType, std::uint64_t version, bool /*persistent*/) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (remoteType != type_) {
+    const std::string text =
+        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", key_, type_, remoteType);
+    LOG_WARNING("%s", text.c_str());
+  }
+  initialized_ = true;
+  writers_ = writers;
+  version_ = version;
+  persistent_ = true;
+  remoteType_ = remoteType;
+  assignValue(value);
+}
+
+bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
+  const std::string writerName = clientRoleToString(writer);
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  if (!initialized_) {
+    if (!unknownLogged_) {
+      LOG_ERROR("Property '%s' is not known", key_.c_str());
+      unknownLogged_ = true;
+    }
+    return false;
+  }
+  unknownLogged_ = false;
+  if (!isWriterAllowed(writer)) {
+    if (!rejectionLogged_) {
+      LOG_ERROR("Client '%s' is not allowed to change key '%s', rejecting change to value '%s'", writerName.c_str(),
+                key_.c_str(), newValue.c_str());
+      rejectionLogged_ = true;
+    }
+    return false;
+  }
+  rejectionLogged_ = false;
+  if (remoteType_ != type_) {
+    LOG_ONCE(LogLevels::Warning, "Client '%s' has invalid property type '%s' for property '%s', remote type is '%s'",
+             writerName.c_str(), type_.c_str(), key_.c_str(), remoteType_.c_str());
+    return false;
+  }
+  const std::string oldValue = value_;
+  const bool changed = assignValue(newValue);
+  if (changed && logChanges_) {
+    LogUtil_PropertyChange(writerName, key_, formatter_ ? formatter_(oldValue, value_) : value_);
+  }
+  return changed;
+}
+
+bool Property::isWriterAllowed(ClientRole writer) const {
+  if (!initialized_) return false;
+  if (writer == ClientRole::PROPERTY_UTIL || writer == ClientRole::PROPERTY_SERVER) return true;
+  return std::any_of(writers_.begin(), writers_.end(),
+                     [writer](ClientRole allowed) { return allowed == ClientRole::ALL || allowed == writer; });
+}
+
+bool Property::assignValue(const std::string& newValue) {
+  if (newValue == value_) return false;
+  value_ = newValue;
+  changed_.emit(*this);
+  return true;
+}
+
+std::string Property::getStringValue() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return value_;
+}
+
+bool Property::getLogChanges() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return logChanges_;
+}
+
+std::string Property::getType() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return type_;
+}
+
+std::string Property::getRemoteType() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return remoteType_;
+}
+
+std::vector<ClientRole> Property::getWriters() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return writers_;
+}
+
+std::uint64_t Property::getVersion() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return version_;
+}
+
+bool Property::isPersistent() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return persistent_;
+}
+
+bool Property::isInitialized() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  return initialized_;
+}
+
+EventConnection Property::onChanged(ChangedListener listener) { return changed_.connect(std::move(listener)); }
+
+}  // namespace Orvel::State

@@ -1,0 +1,84 @@
+// One named piece of the runtime's shared state, carried as text.
+//
+// A property is created uninitialized, from a catalogue definition or as a
+// placeholder for an unknown key, and becomes initialized when the server's
+// definition is applied. Writes are refused before that, and afterwards unless
+// the writer is allowed by the server's writer list.
+//
+// Any thread may call any operation. Every field is guarded by the property's
+// recursive mutex; the changed event is emitted with that mutex held, so
+// listeners may call back into the same property on the same thread.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "property/Event.h"
+#include "state/ClientRole.h"
+#include "state/PropertyDefinition.h"
+
+namespace Orvel::State {
+
+class Property {
+ public:
+  using ChangedListener = std::function<void(const Property&)>;
+
+  // A placeholder: key only, no type, value or writers, owner UNKNOWN.
+  explicit Property(std::string key);
+  // From a local definition; the value starts as its defaultValue.
+  Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition);
+  Property(const Property&) = delete;
+  Property& operator=(const Property&) = delete;
+  virtual ~Property();
+
+  // Applies the server's definition: writers, version, type and current
+  // value. A type name other than the local one is logged and then refuses
+  // every later write. `persistent` is not used: the stored flag becomes true.
+  virtual void initialize(const std::vector<ClientRole>& writers, const std::string& value,
+                          const std::string& remoteType, std::uint64_t version, bool persistent);
+
+  // A write on behalf of `writer`; true when the value changed.
+  virtual bool setStringValue(ClientRole writer, const std::string& newValue);
+
+  std::string getStringValue() const;
+  // Never changes after construction.
+  const std::string& getKey() const { return key_; }
+  bool getLogChanges() const;
+
+  std::string getType() const;
+  std::string getRemoteType() const;
+  std::vector<ClientRole> getWriters() const;
+  std::uint64_t getVersion() const;
+  bool isPersistent() const;
+  bool isInitialized() const;
+
+  // Hold it to make a read and a write one step (the set mode does).
+  std::recursive_mutex& getMutex() const { return mutex_; }
+
+  EventConnection onChanged(ChangedListener listener);
+
+ private:
+  // Replaces the value and emits changed; false when the text is the same.
+  bool assignValue(const std::string& newValue);
+  bool isWriterAllowed(ClientRole writer) const;
+
+  mutable std::recursive_mutex mutex_;
+  bool logChanges_ = false;
+  ClientRole ownerRole_;
+  std::vector<ClientRole> writers_;
+  const std::string key_;
+  std::string type_;
+  std::string remoteType_;
+  std::string value_;
+  Event<void(const Property&)> changed_;
+  std::uint64_t version_ = 0;
+  bool persistent_ = false;
+  bool initialized_ = false;
+  bool rejectionLogged_ = false;
+  bool unknownLogged_ = false;
+  Messages::ChangeFormatter formatter_;
+};
+
+}  // namespace Orvel::State

@@ -1,0 +1,176 @@
+#include "state/TrackedDeviceData.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "logging/Log.h"
+
+namespace Orvel {
+
+namespace {
+
+using Device = TrackedDeviceData::TrackedDevice;
+using Json = nlohmann::json;
+
+std::string connectionStatusToString(TrackedDeviceData::ConnectionStatus status) {
+  switch (status) {
+    case TrackedDeviceData::ConnectionStatus::Disconnected:
+      return "Disconnected";
+    case TrackedDeviceData::ConnectionStatus::ConnectedTracking:
+      return "ConnectedTracking";
+    case TrackedDeviceData::ConnectionStatus::NotTracking:
+      return "NotTracking";
+    case TrackedDeviceData::ConnectionStatus::Restarting:
+      return "Restarting";
+    case TrackedDeviceData::ConnectionStatus::Starting:
+      return "Starting";
+  }
+  LOG_ERROR("Unrecognized TrackedDeviceData::ConnectionStatus %d", static_cast<int>(status));
+  return "Disconnected";
+}
+
+// Every member but "pluggedIn" must be present with a fitting type; the
+// library's conversions throw otherwise (a boolean battery level reads as 0 or 1).
+void readDevice(const Json& json, Device& device) {
+  device.index = json.at("index").get<std::int32_t>();
+  device.role = json.at("role").get<std::int32_t>();
+  device.hasBatteryLevel = json.at("hasBatteryLevel").get<bool>();
+  device.batteryLevel = json.at("batteryLevel").get<float>();
+  device.connectionStatus =
+      static_cast<TrackedDeviceData::ConnectionStatus>(json.at("connectionStatus").get<std::int32_t>());
+  device.activated = json.at("activated").get<bool>();
+  device.charging = json.at("charging").get<bool>();
+  device.id = json.at("id").get<std::string>();
+  device.name = json.at("name").get<std::string>();
+  device.channel = json.at("channel").get<std::string>();
+  device.trackingSystemName = json.at("trackingSystemName").get<std::string>();
+  // An explicit null counts as absent, like a missing member.
+  const auto pluggedIn = json.find("pluggedIn");
+  if (pluggedIn != json.end() && !pluggedIn->is_null()) device.pluggedIn = pluggedIn->get<bool>();
+}
+
+void readDevices(const Json& json, const char* member, std::vector<Device>& devices) {
+  for (const Json& item : json.at(member).get_ref<const Json::array_t&>()) {
+    devices.emplace_back();
+    readDevice(item, devices.back());
+  }
+}
+
+std::string inQuotes(const std::string& text) { return "'" + text + "'"; }
+std::string boolText(bool value) { return value ? "true" : "false"; }
+std::string optionalText(const std::optional<bool>& value) { return value ? boolText(*value) : "none"; }
+
+// "(member: old -> new, ...)" for the fields that differ, or "" when none do.
+std::string describeFieldChanges(const Device& before, const Device& after) {
+  std::vector<std::string> changes;
+  const auto add = [&changes](const char* member, const std::string& oldText, const std::string& newText) {
+    if (oldText != newText) changes.push_back(fmt::format("{}: {} -> {}", member, oldText, newText));
+  };
+  add("index", std::to_string(before.index), std::to_string(after.index));
+  add("role", std::to_string(before.role), std::to_string(after.role));
+  add("hasBatteryLevel", boolText(before.hasBatteryLevel), boolText(after.hasBatteryLevel));
+  add("batteryLevel", fmt::format("{}", before.batteryLevel), fmt::format("{}", after.batteryLevel));
+  if (before.connectionStatus != after.connectionStatus) {
+    add("connectionStatus", connectionStatusToString(before.connectionStatus),
+        connectionStatusToString(after.connectionStatus));
+  }
+  add("activated", boolText(before.activated), boolText(after.activated));
+  add("charging", boolText(before.charging), boolText(after.charging));
+  add("id", inQuotes(before.id), inQuotes(after.id));
+  add("name", inQuotes(before.name), inQuotes(after.name));
+  add("channel", inQuotes(before.channel), inQuotes(after.channel));
+  add("trackingSystemName", inQuotes(before.trackingSystemName), inQuotes(after.trackingSystemName));
+  add("pluggedIn", optionalText(before.pluggedIn), optionalText(after.pluggedIn));
+  if (changes.empty()) return {};
+  std::string text = "(";
+  for (std::size_t i = 0; i < changes.size(); ++i) text += (i == 0 ? "" : ", ") + changes[i];
+  return text + ")";
+}
+
+std::string join(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const std::string& part : parts) {
+    if (part.empty()) continue;
+    if (!text.empty()) text += ", ";
+    text += part;
+  }
+  return text;
+}
+
+// Devices are identified by id: both lists are sorted, then walked together.
+std::string describeCategory(const char* category, std::vector<Device> before, std::vector<Device> after) {
+  const auto byId = [](const Device& a, const Device& b) { return std::tie(a.id, a.index) < std::tie(b.id, b.index); };
+  std::sort(before.begin(), before.end(), byId);
+  std::sort(after.begin(), after.end(), byId);
+  std::vector<std::string> changed;
+  std::vector<std::string> added;
+  std::vector<std::string> removed;
+  auto oldIt = before.begin();
+  auto newIt = after.begin();
+  while (oldIt != before.end() || newIt != after.end()) {
+    if (newIt == after.end() || (oldIt != before.end() && oldIt->id < newIt->id)) {
+      removed.push_back(fmt::format("Removed {} {}", category, inQuotes(oldIt->id)));
+      ++oldIt;
+    } else if (oldIt == before.end() || newIt->id < oldIt->id) {
+      added.push_back(fmt::format("New {} {}", category, inQuotes(newIt->id)));
+      ++newIt;
+    } else {
+      const std::string fields = describeFieldChanges(*oldIt, *newIt);
+      if (!fields.empty()) changed.push_back(fmt::format("Changed {} {} {}", category, inQuotes(newIt->id), fields));
+      ++oldIt;
+      ++newIt;
+    }
+  }
+  return join({join(changed), join(added), join(removed)});
+}
+
+}  // namespace
+
+bool TrackedDeviceData::TrackedDevice::operator==(const TrackedDevice& other) const {
+  return std::tie(index, role, hasBatteryLevel, batteryLevel, connectionStatus, activated, charging, id, name, channel,
+                  trackingSystemName, pluggedIn) ==
+         std::tie(other.index, other.role, other.hasBatteryLevel, other.batteryLevel, other.connectionStatus,
+                  other.activated, other.charging, other.id, other.name, other.channel, other.trackingSystemName,
+                  other.pluggedIn);
+}
+
+std::string describeTrackedDeviceDataChange(const std::string& oldValue, const std::string& newValue) {
+  TrackedDeviceData before;
+  TrackedDeviceData after;
+  strutil::TryParse<TrackedDeviceData>{}(oldValue, before);
+  strutil::TryParse<TrackedDeviceData>{}(newValue, after);
+
+  std::string text;
+  const std::string headset = describeFieldChanges(before.headset, after.headset);
+  if (!headset.empty()) text = "Headset: " + headset;
+  // The headset part runs straight into the first category text.
+  text += join({describeCategory("Base", before.bases, after.bases),
+                describeCategory("Controller", before.controllers, after.controllers),
+                describeCategory("Tracker", before.trackers, after.trackers)});
+  return text;
+}
+
+}  // namespace Orvel
+
+namespace strutil {
+
+bool TryParse<Orvel::TrackedDeviceData>::operator()(const std::string& text, Orvel::TrackedDeviceData& out) const {
+  out = Orvel::TrackedDeviceData{};
+  if (text.empty()) return true;
+  try {
+    const Orvel::Json json = Orvel::Json::parse(text);
+    Orvel::readDevice(json.at("headset"), out.headset);
+    Orvel::readDevices(json, "bases", out.bases);
+    Orvel::readDevices(json, "controllers", out.controllers);
+    Orvel::readDevices(json, "trackers", out.trackers);
+    return true;
+  } catch (const nlohmann::json::exception& error) {
+    LOG_ERROR("Failed to parse tracked device data: %s", error.what());
+    return false;
+  }
+}
+
+}  // namespace strutil
