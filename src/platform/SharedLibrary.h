@@ -23,6 +23,17 @@ std::string lastLibraryErrorText();
 // an undefined variable stays as typed. The result has no terminating NUL.
 std::wstring expandEnvironmentStrings(const std::wstring& text);
 
+// A plugin path typed by the user, as a wide path by the rules of a file-system
+// path: Windows reads it in the active code page of the file functions, Linux
+// as UTF-8. Throws std::filesystem::filesystem_error when it cannot be read.
+std::wstring widenLibraryPath(const std::string& path);
+
+// The folder part of a library path by the rules of a file-system path: the
+// root name stays, the last element and the separators before it go, except a
+// root separator ("C:\p\x.dll" gives "C:\p", "C:\x.dll" gives "C:\", a
+// bare "x.dll" gives ""). Windows accepts "\" and "/", Linux "/".
+std::wstring libraryFolder(const std::wstring& path);
+
 // AddDllDirectory; null on failure and always null on Linux.
 DllDirectoryCookie addDllDirectory(const std::wstring& directory);
 void removeDllDirectory(DllDirectoryCookie cookie);

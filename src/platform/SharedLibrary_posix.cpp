@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 namespace Orvel::platform {
 
@@ -75,6 +77,27 @@ std::wstring expandEnvironmentStrings(const std::wstring& text) {
   }
   result.append(text, pos, std::wstring::npos);
   return result;
+}
+
+// libstdc++ converts wide paths with the C locale, which refuses every
+// character beyond ASCII; paths are UTF-8 here, so convert explicitly.
+std::wstring widenLibraryPath(const std::string& path) {
+  std::wstring wide;
+  std::uint32_t code = 0;
+  if (!utf8ToWide(path, wide, code)) {
+    throw std::filesystem::filesystem_error("Cannot convert character sequence",
+                                            std::error_code(static_cast<int>(code), std::generic_category()));
+  }
+  return wide;
+}
+
+std::wstring libraryFolder(const std::wstring& path) {
+  std::string narrow;
+  std::wstring folder;
+  std::uint32_t code = 0;
+  if (!wideToUtf8(path, narrow, code)) return {};
+  if (!utf8ToWide(std::filesystem::path(narrow).parent_path().string(), folder, code)) return {};
+  return folder;
 }
 
 DllDirectoryCookie addDllDirectory(const std::wstring&) { return nullptr; }

@@ -4,6 +4,8 @@
 #include "platform/SystemError.h"
 #include "platform/windows_include.h"
 
+#include <filesystem>
+
 namespace Orvel::platform {
 
 LibraryHandle loadLibrary(const std::wstring& path) { return LoadLibraryW(path.c_str()); }
@@ -25,6 +27,10 @@ std::wstring expandEnvironmentStrings(const std::wstring& text) {
   result.resize(written - 1);  // drop the terminating NUL that the count includes
   return result;
 }
+
+std::wstring widenLibraryPath(const std::string& path) { return std::filesystem::path(path).wstring(); }
+
+std::wstring libraryFolder(const std::wstring& path) { return std::filesystem::path(path).parent_path().wstring(); }
 
 DllDirectoryCookie addDllDirectory(const std::wstring& directory) { return AddDllDirectory(directory.c_str()); }
 

@@ -1,0 +1,44 @@
+// The exports every plugin has, resolved from its library by name.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "OrvelPluginAPI.h"
+#include "tracking/RuntimeDLL.h"
+
+namespace Orvel::Tracking {
+
+// Each pointer is null until resolved and stays null when its export is
+// missing. Copies share the library, which is unloaded (and its folder taken
+// off the DLL search path) when the last copy goes.
+struct CommonAPIProxy {
+  // Loads the plugin anew and resolves the six common exports. Never throws
+  // for a missing library or export (those are logged); isValid tells.
+  explicit CommonAPIProxy(const std::wstring& pluginPath);
+  virtual ~CommonAPIProxy();
+
+  CommonAPIProxy(const CommonAPIProxy&) = default;
+  CommonAPIProxy& operator=(const CommonAPIProxy&) = default;
+
+  // All six common exports present.
+  virtual bool isValid() const;
+
+  // Majors 2 and 3 with any minor, and 4.0 to 4.16; false without the export.
+  bool isAPIVersionSupported() const;
+
+  PFN_orvel_GetPluginType GetPluginType = nullptr;
+  PFN_orvel_GetPluginAPIVersion GetPluginAPIVersion = nullptr;
+  PFN_orvel_GetPluginName GetPluginName = nullptr;
+  PFN_orvel_GetPluginStatusDescription GetPluginStatusDescription = nullptr;
+  PFN_orvel_PluginInit PluginInit = nullptr;
+  PFN_orvel_PluginShutdown PluginShutdown = nullptr;
+  std::shared_ptr<RuntimeDLL> runtimeDLL;
+
+ protected:
+  template <typename Function>
+  void resolve(Function& slot, const char* exportName) {
+    slot = reinterpret_cast<Function>(runtimeDLL->library().loadFunctionAddress(exportName));
+  }
+};
+
+}  // namespace Orvel::Tracking

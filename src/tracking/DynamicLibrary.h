@@ -1,0 +1,29 @@
+// One loaded plugin library, owned exclusively and unloaded on destruction.
+#pragma once
+#include <string>
+
+#include "platform/SharedLibrary.h"
+
+namespace Orvel {
+
+class DynamicLibrary {
+ public:
+  // Loads the library. A failure is logged and leaves the object not loaded;
+  // it never throws for a load failure.
+  explicit DynamicLibrary(const std::wstring& path);
+  ~DynamicLibrary();
+
+  DynamicLibrary(const DynamicLibrary&) = delete;
+  DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+  bool isLoaded() const { return handle_ != nullptr; }
+
+  // The address of an export, or null. A missing export is logged; with no
+  // library loaded the result is null at once and nothing is logged.
+  void* loadFunctionAddress(const std::string& name) const;
+
+ private:
+  platform::LibraryHandle handle_ = nullptr;
+};
+
+}  // namespace Orvel

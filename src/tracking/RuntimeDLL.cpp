@@ -1,0 +1,18 @@
+#include "tracking/RuntimeDLL.h"
+
+#include "tracking/PrepareDllDirectory.h"
+
+namespace Orvel {
+
+RuntimeDLL::RuntimeDLL(const std::wstring& pluginPath)
+    : library_(prepareDllDirectory(pluginPath, dllDirectoryCookie_)) {}
+
+RuntimeDLL::~RuntimeDLL() {
+  if (dllDirectoryCookie_ != nullptr) platform::removeDllDirectory(dllDirectoryCookie_);
+}
+
+std::shared_ptr<RuntimeDLL> RuntimeDLL::create(const std::wstring& pluginPath) {
+  return std::make_shared<RuntimeDLL>(pluginPath);
+}
+
+}  // namespace Orvel

@@ -1,0 +1,83 @@
+// The conformance run of a motion platform plugin
+// (--mode=verify-motion-platform-plugin): load check, one check per export,
+// what the plugin says about itself, then init, five pose updates of an
+// all-zero pose 100 ms apart, shutdown.
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+#include "platform/SharedLibrary.h"
+#include "tracking/HostCallbacks.h"
+#include "tracking/MotionPlatformAPIProxy.h"
+#include "tracking/PoseText.h"
+#include "tracking/ReportOutput.h"
+#include "verifier/Modes.h"
+#include "verifier/VerificationSteps.h"
+
+namespace Orvel::Verifier {
+
+namespace {
+constexpr int kPoseUpdates = 5;
+constexpr std::chrono::milliseconds kUpdateInterval(100);
+// The number of poses given to each orvel_UpdatePose call.
+constexpr std::uint64_t kPoseCount = 1;
+}  // namespace
+
+int verifyMotionPlatformPlugin(const std::string& pluginPath) {
+  using Tracking::printReport;
+  discardLogLines();
+  printReport("Start verification\n");
+  if (!checkPluginLoads(pluginPath)) {
+    printReport("Unable to continue...\n");
+    return checksFailed();
+  }
+
+  const Tracking::MotionPlatformAPIProxy proxy(platform::widenLibraryPath(pluginPath));
+  const struct {
+    const char* name;
+    bool present;
+  } exports[] = {
+      {"orvel_GetPluginType", proxy.GetPluginType != nullptr},
+      {"orvel_GetPluginAPIVersion", proxy.GetPluginAPIVersion != nullptr},
+      {"orvel_GetPluginName", proxy.GetPluginName != nullptr},
+      {"orvel_GetPluginStatusDescription", proxy.GetPluginStatusDescription != nullptr},
+      {"orvel_PluginInit", proxy.PluginInit != nullptr},
+      {"orvel_PluginShutdown", proxy.PluginShutdown != nullptr},
+      {"orvel_UpdatePose", proxy.UpdatePose != nullptr},
+  };
+  for (const auto& entry : exports) reportCheck(entry.present, std::string("Find API function: ") + entry.name);
+  if (!proxy.isValid()) {
+    printReport("Unable to continue...\n");
+    return checksFailed();
+  }
+
+  printStatelessInfo(proxy);
+  printReport("\n Check main workflow:\n");
+
+  const HostCallbacks host = Tracking::makeHostCallbacks();
+  std::uint64_t hostSlot = 0;
+  PluginHandle handle = nullptr;  // zeroed: a plugin that never writes it gets null back
+  Pose input{};
+  Pose output{};
+
+  reportCall("orvel_PluginInit", [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+  for (int i = 0; i < kPoseUpdates; ++i) {
+    // Every update starts again from the all-zero record.
+    std::memset(&input, 0, sizeof input);
+    std::memset(&output, 0, sizeof output);
+    reportCall("orvel_UpdatePose", [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
+    // The input is printed after the call, so changes the plugin made to it show.
+    std::cout << "Input pose: ";
+    Tracking::formatPose(std::cout, input) << "\n";
+    std::cout << "Output pose: ";
+    Tracking::formatPose(std::cout, output) << "\n" << std::flush;
+    std::this_thread::sleep_for(kUpdateInterval);
+  }
+  reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
+
+  printReport("\nEnd verification: %d/%d passed\n", checksTotal() - checksFailed(), checksTotal());
+  return checksFailed();
+}
+
+}  // namespace Orvel::Verifier

@@ -1,0 +1,82 @@
+// The conformance run of a tracking plugin (--mode=verify): load check, one
+// check per export, what the plugin says about itself, then its whole life
+// once: init, start, five poses 100 ms apart, stop, shutdown.
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "platform/Clock.h"
+#include "platform/SharedLibrary.h"
+#include "tracking/HostCallbacks.h"
+#include "tracking/PluginAPIProxy.h"
+#include "tracking/PoseText.h"
+#include "tracking/ReportOutput.h"
+#include "verifier/Modes.h"
+#include "verifier/VerificationSteps.h"
+
+namespace Orvel::Verifier {
+
+namespace {
+constexpr int kPoseCalls = 5;
+constexpr std::chrono::milliseconds kPoseInterval(100);
+}  // namespace
+
+int verifyTrackingPlugin(const std::string& pluginPath) {
+  using Tracking::printReport;
+  discardLogLines();
+  printReport("Start verification\n");
+  if (!checkPluginLoads(pluginPath)) {
+    printReport("Unable to continue...\n");
+    return checksFailed();
+  }
+
+  const Tracking::PluginAPIProxy proxy(platform::widenLibraryPath(pluginPath));
+  const struct {
+    const char* name;
+    bool present;
+  } exports[] = {
+      {"orvel_GetPluginType", proxy.GetPluginType != nullptr},
+      {"orvel_GetPluginAPIVersion", proxy.GetPluginAPIVersion != nullptr},
+      {"orvel_GetPluginName", proxy.GetPluginName != nullptr},
+      {"orvel_GetPluginStatusDescription", proxy.GetPluginStatusDescription != nullptr},
+      {"orvel_PluginInit", proxy.PluginInit != nullptr},
+      {"orvel_PluginShutdown", proxy.PluginShutdown != nullptr},
+      {"orvel_TrackerStart", proxy.TrackerStart != nullptr},
+      {"orvel_TrackerStop", proxy.TrackerStop != nullptr},
+      {"orvel_GetHMDPose", proxy.GetHMDPose != nullptr},
+  };
+  for (const auto& entry : exports) reportCheck(entry.present, std::string("Find API function: ") + entry.name);
+  if (!proxy.isValid()) {
+    printReport("Unable to continue...\n");
+    return checksFailed();
+  }
+
+  printStatelessInfo(proxy);
+  printReport("\n Check main workflow:\n");
+
+  // The handle and the pose start zeroed, so that a plugin that never writes
+  // them shows zeros instead of whatever the stack held.
+  const HostCallbacks host = Tracking::makeHostCallbacks();
+  std::uint64_t hostSlot = 0;
+  PluginHandle handle = nullptr;
+  Pose pose{};
+
+  // Every call is made whatever the results before it, with the same handle.
+  reportCall("orvel_PluginInit", [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+  reportCall("orvel_TrackerStart", [&] { return proxy.TrackerStart(handle); });
+  for (int i = 0; i < kPoseCalls; ++i) {
+    const std::uint64_t now = platform::tickCount();
+    reportCall("orvel_GetHMDPose", [&] { return proxy.GetHMDPose(handle, now, &pose); });
+    std::ostringstream text;
+    Tracking::formatPose(text, pose);
+    printReport("Returned pose: %s\n", text.str().c_str());
+    std::this_thread::sleep_for(kPoseInterval);
+  }
+  reportCall("orvel_TrackerStop", [&] { return proxy.TrackerStop(handle); });
+  reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
+
+  printReport("\nEnd verification: %d/%d passed\n", checksTotal() - checksFailed(), checksTotal());
+  return checksFailed();
+}
+
+}  // namespace Orvel::Verifier
