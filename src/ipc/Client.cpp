@@ -1,0 +1,200 @@
+#include "ipc/Client.h"
+
+#include "ipc/Ping.h"
+#include "ipc/ReadWritePipe.h"
+#include "ipc/RequestHandshake.h"
+#include "ipc/ResponseHandshake.h"
+#include "logging/Log.h"
+#include "logging/ThreadName.h"
+#include "platform/SystemError.h"
+
+namespace Orvel::IPC {
+
+namespace {
+
+// Each attempt's length when connect is told to try without limit.
+constexpr std::int64_t kEndlessAttemptMs = 500;
+constexpr auto kPingInterval = std::chrono::seconds(1);
+constexpr std::int64_t kPingTimeoutMs = 100;
+constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
+
+}  // namespace
+
+Client::Client(std::string pipeName, std::string clientName, bool logErrors)
+    : pipeName_(std::move(pipeName)), clientName_(std::move(clientName)), logErrors_(logErrors) {}
+
+Client::~Client() { disconnect(); }
+
+bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeoutMs) {
+  if (state_.load() == Connected) return true;
+  disconnect();
+  // No connection exists now. A loss noticed by an earlier, failed handshake
+  // must not be taken for a loss during this one.
+  state_.exchange(Disconnected);
+
+  if (!tryConnection(connectTimeoutMs)) return false;
+
+  LayerByteMessageReceiver::start(std::atomic_load(&pipe_).get());
+  handlerRunning_.exchange(true);
+  handlerThread_ = std::thread(&Client::runMessageHandler, this);
+
+  if (!handshake(handshakeTimeoutMs)) {
+    const auto pipe = std::atomic_load(&pipe_);
+    LOG_WARNING("Handshake failed: %s", pipe->hasError() ? pipe->getErrorMessage().c_str() : "Timeout");
+    stopMessageHandler();
+    pipe->close();
+    LayerByteMessageReceiver::stop();
+    std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
+    return false;
+  }
+
+  {
+    std::lock_guard<std::mutex> lock(pingMutex_);
+    pingRunning_.exchange(true);
+  }
+  lastPingOk_.exchange(true);
+  pingThread_ = std::thread(&Client::runPing, this);
+
+  if (state_.exchange(Connected) == Lost) {
+    // Lost during the handshake: the threads are cleaned up by the next
+    // connect or disconnect.
+    state_.exchange(Disconnected);
+    return false;
+  }
+  return true;
+}
+
+bool Client::tryConnection(std::int64_t connectTimeoutMs) {
+  for (;;) {
+    if (cancelRequested_.load()) {
+      LOG_WARNING("Connection attempts were canceled, giving up");
+      return false;
+    }
+    auto pipe = ReadWritePipe::connect(pipeName_, connectTimeoutMs == 0 ? kEndlessAttemptMs : connectTimeoutMs);
+    if (pipe) {
+      std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>(std::move(pipe)));
+      lastConnectError_.exchange(0);
+      return true;
+    }
+    logConnectionErrorIfNecessary();
+    if (connectTimeoutMs != 0) return false;
+  }
+}
+
+void Client::logConnectionErrorIfNecessary() {
+  const std::uint32_t code = lastSystemErrorCode();
+  if (code != lastConnectError_.load() && logErrors_) {
+    LOG_WARNING("Client \"%s\" failed to connect to server pipe \"%s\": %s", displayName().c_str(), pipeName_.c_str(),
+                formatSystemError(code).c_str());
+  }
+  lastConnectError_.exchange(code);
+}
+
+bool Client::handshake(std::int64_t handshakeTimeoutMs) {
+  InternalMessages::RequestHandshake request;
+  request.clientName = clientName_;
+  InternalMessages::ResponseHandshake response;
+  const bool answered = exchange<InternalMessages::ResponseHandshake>(
+      [&] {
+        if (sendMessage(request, handshakeTimeoutMs)) return true;
+        const std::uint32_t code = getLastErrorCode();
+        LOG_THROTTLED(LogLevels::Warning, kSendFailureLogIntervalNs, "Failed to send message %s: %s",
+                      InternalMessages::RequestHandshake::messageName,
+                      code != 0 ? formatSystemError(code).c_str() : "");
+        return false;
+      },
+      handshakeTimeoutMs, response, [] { return false; });
+  if (answered) serverValue_.exchange(response.serverValue);
+  return answered;
+}
+
+void Client::disconnect() {
+  {
+    // Under pingMutex, so that the ping thread is either waiting (and woken
+    // below) or has not yet looked at the flag.
+    std::lock_guard<std::mutex> lock(pingMutex_);
+    pingRunning_.exchange(false);
+  }
+  pingCondition_.notify_all();
+
+  if (handlerThread_.joinable()) stopMessageHandler();
+
+  if (const auto pipe = std::atomic_load(&pipe_)) {
+    pipe->close();  // ends a blocked read
+    LayerByteMessageReceiver::stop();
+    std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
+    state_.exchange(Disconnected);
+  }
+
+  if (pingThread_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(pingMutex_);
+      pingCondition_.notify_all();
+    }
+    pingThread_.join();
+  }
+}
+
+void Client::cancelConnectionAttempts() { cancelRequested_.exchange(true); }
+
+std::uint32_t Client::getLastErrorCode() const {
+  if (const auto pipe = std::atomic_load(&pipe_)) return pipe->getErrorCode();
+  return lastConnectError_.load();
+}
+
+void Client::stopMessageHandler() {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    handlerRunning_.exchange(false);
+  }
+  queueCondition_.notify_all();
+  if (handlerThread_.joinable()) handlerThread_.join();
+}
+
+void Client::onMessageReceived(IncomingMessage& message) {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    queue_.push_back(message);
+  }
+  queueCondition_.notify_one();
+}
+
+void Client::onReceiverStopped() { state_.exchange(Lost); }
+
+void Client::runMessageHandler() {
+  setCurrentThreadName("IPCClient (" + displayName() + ")");
+  for (;;) {
+    std::vector<IncomingMessage> batch;
+    {
+      std::unique_lock<std::mutex> lock(queueMutex_);
+      queueCondition_.wait(lock, [this] { return !handlerRunning_.load() || !queue_.empty(); });
+      if (!handlerRunning_.load()) return;  // what is still queued is dropped
+      batch.swap(queue_);
+    }
+    for (const IncomingMessage& message : batch) {
+      if (const auto parser = findParser(message.name)) {
+        parser->parseMessage(message);
+      } else {
+        LOG_WARNING("No handlers for message '%s'", message.name.c_str());
+      }
+    }
+  }
+}
+
+void Client::runPing() {
+  setCurrentThreadName("IPCClientPing (" + displayName() + ")");
+  std::unique_lock<std::mutex> lock(pingMutex_);
+  while (pingRunning_.load()) {
+    // The steady clock: a change of the wall clock must not stall the pings.
+    pingCondition_.wait_until(lock, std::chrono::steady_clock::now() + kPingInterval,
+                              [this] { return !pingRunning_.load(); });
+    if (!pingRunning_.load()) break;
+    const bool ok = sendMessage(InternalMessages::Ping{}, kPingTimeoutMs);
+    if (!ok && lastPingOk_.load() && logErrors_) {
+      LOG_WARNING("IPCClient %s: Failed to send ping!", displayName().c_str());
+    }
+    lastPingOk_.exchange(ok);
+  }
+}
+
+}  // namespace Orvel::IPC

@@ -1,0 +1,64 @@
+#include "ipc/LayerByteMessage.h"
+
+#include <chrono>
+
+#include "logging/Log.h"
+
+namespace Orvel {
+
+namespace {
+
+void appendUint32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+}  // namespace
+
+LayerByteMessage::LayerByteMessage(const std::string& name, const void* payload, std::uint32_t payloadLength) {
+  const auto nameLength = static_cast<std::uint32_t>(name.size());
+  const std::uint32_t totalLength = kMinimumFrameLength + nameLength + payloadLength;
+  bytes_.reserve(totalLength);
+  appendUint32(bytes_, totalLength);
+  appendUint32(bytes_, kSignature);
+  appendUint32(bytes_, nameLength);
+  bytes_.insert(bytes_.end(), name.begin(), name.end());
+  appendUint32(bytes_, payloadLength);
+  if (payloadLength != 0) {
+    const auto* first = static_cast<const std::uint8_t*>(payload);
+    bytes_.insert(bytes_.end(), first, first + payloadLength);
+  }
+}
+
+bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStream>& stream,
+                                   const std::shared_ptr<const LayerByteMessage>& message, std::int64_t timeoutMs) {
+  if (!stream || !message) return false;
+  const auto start = std::chrono::steady_clock::now();
+  const std::vector<std::uint8_t>& frame = message->bytes_;
+  const auto total = static_cast<std::uint32_t>(frame.size());
+
+  auto failed = [&stream] {
+    if (stream->hasError()) LOG_WARNING("Failed to send message: %s", stream->getErrorMessage().c_str());
+    return false;
+  };
+
+  std::uint32_t written = kHeaderLength;
+  if (!stream->write(frame.data(), written, timeoutMs)) return failed();
+  // A stream may take less than asked; the loop below continues from there.
+  while (written < total) {
+    std::int64_t timeLeft = timeoutMs;
+    if (timeoutMs > 0) {
+      const auto elapsed =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+      timeLeft = timeoutMs - elapsed;
+      if (timeLeft <= 0) return false;
+    }
+    std::uint32_t size = total - written;
+    if (!stream->write(frame.data() + written, size, timeLeft)) return failed();
+    if (size == 0) return false;  // no progress: never spin on a stream that takes nothing
+    written += size;
+  }
+  if (timeoutMs <= 0) stream->flush();
+  return true;
+}
+
+}  // namespace Orvel

@@ -1,0 +1,148 @@
+#include "ipc/LayerByteMessageReceiver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "ipc/LayerByteMessage.h"
+#include "logging/Log.h"
+#include "logging/ThreadName.h"
+
+namespace Orvel {
+
+namespace {
+
+constexpr std::uint32_t kInitialBufferSize = 2048;
+constexpr char kSignatureBytes[4] = {'o', 'r', 'v', 'e'};
+
+std::uint32_t readUint32(const std::vector<std::uint8_t>& buffer, std::size_t offset) {
+  return static_cast<std::uint32_t>(buffer[offset]) | static_cast<std::uint32_t>(buffer[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(buffer[offset + 2]) << 16 | static_cast<std::uint32_t>(buffer[offset + 3]) << 24;
+}
+
+// Splits the frame bytes after the signature into name and payload. False
+// when the lengths do not add up exactly to the frame's length.
+bool checkBody(const std::vector<std::uint8_t>& buffer, std::uint32_t totalLength, IncomingMessage& message) {
+  const std::uint64_t bodySize = totalLength - LayerByteMessage::kHeaderLength;
+  if (bodySize < 8) return false;
+  const std::uint64_t nameLength = readUint32(buffer, 8);
+  if (nameLength + 8 > bodySize) return false;
+  const std::uint64_t payloadLength = readUint32(buffer, 12 + nameLength);
+  if (payloadLength != bodySize - 8 - nameLength) return false;
+  const auto* name = buffer.data() + 12;
+  message.name.assign(reinterpret_cast<const char*>(name), nameLength);
+  const auto* payload = name + nameLength + 4;
+  message.payload.assign(payload, payload + payloadLength);
+  return true;
+}
+
+}  // namespace
+
+LayerByteMessageReceiver::~LayerByteMessageReceiver() { stop(); }
+
+void LayerByteMessageReceiver::start(IBidirectionalByteStream* stream) {
+  if (thread_.joinable()) thread_.join();
+  stream_ = stream;
+  running_ = true;
+  thread_ = std::thread(&LayerByteMessageReceiver::run, this);
+}
+
+void LayerByteMessageReceiver::stop() {
+  if (!thread_.joinable()) return;
+  running_ = false;
+  thread_.join();
+}
+
+void LayerByteMessageReceiver::logError() {
+  if (!stream_->isClosed() && stream_->hasError()) {
+    LOG_WARNING("Read error %s", stream_->getErrorMessage().c_str());
+  }
+}
+
+void LayerByteMessageReceiver::run() {
+  setCurrentThreadName("LayerByteMessageReceiver (" + stream_->getName() + ")");
+  // One buffer per run, grown to the largest frame seen and never shrunk.
+  std::vector<std::uint8_t> buffer(kInitialBufferSize, 0);
+  std::uint32_t filled = 0;    // bytes held
+  std::uint32_t consumed = 0;  // bytes to drop at the start of the next pass
+  bool resyncing = false;      // searching for a signature; warned once already
+
+  auto dropCorrupted = [&] {
+    LOG_WARNING("Corrupted message");
+    consumed = 4;
+    resyncing = true;
+  };
+
+  while (running_) {
+    if (consumed > 0) {
+      std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
+      filled -= consumed;
+      consumed = 0;
+    }
+    if (filled < LayerByteMessage::kHeaderLength) {
+      std::uint32_t size = LayerByteMessage::kHeaderLength - filled;
+      if (!stream_->read(buffer.data() + filled, size)) {
+        logError();
+        break;
+      }
+      filled += size;
+      continue;
+    }
+
+    const std::uint32_t signature = readUint32(buffer, 4);
+    if (signature != LayerByteMessage::kSignature) {
+      if (!resyncing) {
+        LOG_WARNING("Invalid message signature: %d != %d", static_cast<std::int32_t>(signature),
+                    static_cast<std::int32_t>(LayerByteMessage::kSignature));
+      }
+      // The next frame start k has the signature at k + 4. Near the end of
+      // the held data a prefix of the signature is enough: the next read
+      // completes it. Without a match the last four bytes stay, as the
+      // possible length field of the next frame.
+      std::uint32_t k = 1;
+      for (; k < filled - 4; ++k) {
+        const std::uint32_t compared = std::min<std::uint32_t>(4, filled - 4 - k);
+        if (std::memcmp(buffer.data() + k + 4, kSignatureBytes, compared) == 0) break;
+      }
+      consumed = k;
+      resyncing = true;
+      continue;
+    }
+    resyncing = false;
+
+    const std::uint32_t totalLength = readUint32(buffer, 0);
+    if (totalLength < LayerByteMessage::kMinimumFrameLength || totalLength > LayerByteMessage::kMaximumFrameLength) {
+      dropCorrupted();
+      continue;
+    }
+    if (filled < totalLength) {
+      if (buffer.size() < totalLength) buffer.resize(totalLength);
+      bool complete = true;
+      while (filled < totalLength) {
+        std::uint32_t size = totalLength - filled;
+        if (!stream_->read(buffer.data() + filled, size)) {
+          complete = false;
+          break;
+        }
+        filled += size;
+      }
+      if (!complete) {
+        logError();
+        consumed = 4;
+        resyncing = true;
+        continue;
+      }
+    }
+
+    IncomingMessage message;
+    if (!checkBody(buffer, totalLength, message)) {
+      dropCorrupted();
+      continue;
+    }
+    onMessageReceived(message);
+    consumed = totalLength;
+  }
+  onReceiverStopped();
+}
+
+}  // namespace Orvel

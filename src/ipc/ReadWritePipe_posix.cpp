@@ -1,0 +1,183 @@
+// Implementation here must contain only POSIX specific code. The pipe is an
+// abstract-namespace Unix stream socket; error codes are errno values.
+#include "ipc/ReadWritePipe.h"
+
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstddef>
+#include <cstring>
+#include <thread>
+
+#include "logging/Log.h"
+#include "platform/SystemError.h"
+
+namespace Orvel {
+
+struct ReadWritePipe::Native {
+  int fd = -1;
+  // close shuts the socket down but keeps the descriptor until destruction,
+  // so that a read or write racing with close can never reach a descriptor
+  // number that the process has meanwhile reused for something else.
+  std::atomic<bool> closed{false};
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::int64_t elapsedMs(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// The abstract address: a leading NUL, then the pipe path's bytes exactly.
+bool makeAddress(const std::string& name, sockaddr_un& address, socklen_t& length) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (name.size() + 1 > sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return true;
+}
+
+void setSendTimeout(int fd, std::int64_t ms) {
+  timeval timeout{};
+  timeout.tv_sec = static_cast<time_t>(ms / 1000);
+  timeout.tv_usec = static_cast<suseconds_t>((ms % 1000) * 1000);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+}
+
+}  // namespace
+
+std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, std::int64_t timeoutMs) {
+  const auto start = Clock::now();
+  sockaddr_un address{};
+  socklen_t addressLength = 0;
+  for (;;) {
+    const std::int64_t elapsed = elapsedMs(start);
+    if (elapsed >= timeoutMs) {
+      setLastSystemErrorCode(ETIMEDOUT);
+      return nullptr;
+    }
+    const std::int64_t remaining = timeoutMs - elapsed;
+    if (!makeAddress(name, address, addressLength)) {
+      setLastSystemErrorCode(ENAMETOOLONG);
+      return nullptr;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return nullptr;  // errno says why
+    // A server whose backlog is full makes connect wait; bound that wait by the time left.
+    setSendTimeout(fd, remaining);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), addressLength) == 0) {
+      setSendTimeout(fd, 0);  // writes bound their own waits
+      auto native = std::make_unique<Native>();
+      native->fd = fd;
+      return std::shared_ptr<ReadWritePipe>(new ReadWritePipe(name, std::move(native)));
+    }
+    const int error = errno;
+    ::close(fd);
+    if (error == ECONNREFUSED || error == ENOENT) {
+      // Nobody listens yet: the server has not created the pipe.
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(5, remaining)));
+      continue;
+    }
+    if (error == EAGAIN || error == EINTR) continue;  // busy or interrupted: try again within the deadline
+    setLastSystemErrorCode(static_cast<std::uint32_t>(error));
+    LOG_ERROR("Failed to connect WaitNamedPipeA %s : %s", name.c_str(), lastSystemErrorText().c_str());
+    setLastSystemErrorCode(static_cast<std::uint32_t>(error));
+    return nullptr;
+  }
+}
+
+ReadWritePipe::ReadWritePipe(std::string name, std::unique_ptr<Native> native)
+    : name_(std::move(name)), native_(std::move(native)) {}
+
+ReadWritePipe::~ReadWritePipe() {
+  if (!isClosed()) flush();
+  if (::close(native_->fd) != 0) {
+    LOG_ERROR("Failed to close pipe handle: %s", lastSystemErrorText().c_str());
+  }
+}
+
+bool ReadWritePipe::isClosed() const { return native_->closed.load(); }
+
+void ReadWritePipe::close() {
+  if (native_->closed.exchange(true)) return;
+  // Shutting down both directions ends a read or write blocked in another thread.
+  if (::shutdown(native_->fd, SHUT_RDWR) != 0 && errno != ENOTCONN) {
+    LOG_ERROR("Failed to cancel IO: %s", lastSystemErrorText().c_str());
+  }
+}
+
+void ReadWritePipe::recordError(std::uint32_t code) {
+  if (code == EPIPE || code == ECONNRESET || isClosed()) return;  // quiet ends
+  lastError_.store(code, std::memory_order_relaxed);
+}
+
+bool ReadWritePipe::read(void* data, std::uint32_t& size) {
+  lastError_.store(0, std::memory_order_relaxed);
+  if (size == 0) return true;
+  for (;;) {
+    const ssize_t received = ::recv(native_->fd, data, size, 0);
+    if (received > 0) {
+      size = static_cast<std::uint32_t>(received);
+      return true;
+    }
+    if (received == 0) return false;  // end of stream: the server closed, or close shut the socket down
+    if (errno == EINTR) continue;
+    recordError(static_cast<std::uint32_t>(errno));
+    return false;
+  }
+}
+
+bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) {
+  const auto start = Clock::now();
+  lastError_.store(0, std::memory_order_relaxed);
+  const int flags = MSG_NOSIGNAL | (timeoutMs == 0 ? 0 : MSG_DONTWAIT);
+  for (;;) {
+    const ssize_t sent = ::send(native_->fd, data, size, flags);
+    if (sent >= 0) {
+      size = static_cast<std::uint32_t>(sent);
+      return true;
+    }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (timeoutMs == 0 || (error != EAGAIN && error != EWOULDBLOCK)) {
+      recordError(static_cast<std::uint32_t>(error));
+      return false;
+    }
+    const std::int64_t remaining = timeoutMs - elapsedMs(start);
+    if (remaining <= 0) {
+      recordError(ETIMEDOUT);
+      return false;
+    }
+    pollfd waiting{native_->fd, POLLOUT, 0};
+    ::poll(&waiting, 1, static_cast<int>(std::min<std::int64_t>(remaining, INT_MAX)));
+  }
+}
+
+bool ReadWritePipe::flush() {
+  lastError_.store(0, std::memory_order_relaxed);
+  // Bytes stay charged to the sending socket until the server has read them.
+  for (;;) {
+    if (isClosed()) return false;
+    int unread = 0;
+    if (::ioctl(native_->fd, SIOCOUTQ, &unread) != 0) {
+      recordError(static_cast<std::uint32_t>(errno));
+      return false;
+    }
+    if (unread <= 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace Orvel

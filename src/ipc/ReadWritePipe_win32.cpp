@@ -1,0 +1,165 @@
+// Implementation here must contain only Win32 specific code. The pipe is an
+// overlapped named pipe; error codes are Win32 codes.
+#include "ipc/ReadWritePipe.h"
+
+#include "platform/windows_include.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "logging/Log.h"
+#include "platform/SystemError.h"
+
+namespace Orvel {
+
+struct ReadWritePipe::Native {
+  std::atomic<HANDLE> pipe{INVALID_HANDLE_VALUE};
+  HANDLE readEvent = nullptr;   // hEvent of every read's OVERLAPPED record
+  HANDLE writeEvent = nullptr;  // the same for writes, so both directions can be in flight
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::int64_t elapsedMs(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, std::int64_t timeoutMs) {
+  const auto start = Clock::now();
+  for (;;) {
+    const std::int64_t elapsed = elapsedMs(start);
+    if (elapsed >= timeoutMs) {
+      SetLastError(ERROR_TIMEOUT);
+      return nullptr;
+    }
+    const std::int64_t remaining = timeoutMs - elapsed;
+    // 0 and 0xFFFFFFFF are the special "server default" and "forever" waits.
+    const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(remaining, 0xFFFFFFFE));
+    if (!WaitNamedPipeA(name.c_str(), wait)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND) {
+        // The server has not created the pipe yet.
+        Sleep(static_cast<DWORD>(std::min<std::int64_t>(5, remaining)));
+        continue;
+      }
+      LOG_ERROR("Failed to connect WaitNamedPipeA %s : %s", name.c_str(), lastSystemErrorText().c_str());
+      SetLastError(error);
+      return nullptr;
+    }
+    HANDLE pipe = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      auto native = std::make_unique<Native>();
+      native->pipe = pipe;
+      return std::shared_ptr<ReadWritePipe>(new ReadWritePipe(name, std::move(native)));
+    }
+    if (GetLastError() == ERROR_PIPE_BUSY) continue;  // another client took the free instance
+    return nullptr;  // the caller reports CreateFileA's error
+  }
+}
+
+ReadWritePipe::ReadWritePipe(std::string name, std::unique_ptr<Native> native)
+    : name_(std::move(name)), native_(std::move(native)) {
+  native_->readEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  native_->writeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+ReadWritePipe::~ReadWritePipe() {
+  const HANDLE pipe = native_->pipe.load();
+  if (pipe != INVALID_HANDLE_VALUE) FlushFileBuffers(pipe);
+  if (native_->readEvent != nullptr) CloseHandle(native_->readEvent);
+  if (native_->writeEvent != nullptr) CloseHandle(native_->writeEvent);
+  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+}
+
+bool ReadWritePipe::isClosed() const { return native_->pipe.load() == INVALID_HANDLE_VALUE; }
+
+void ReadWritePipe::close() {
+  // Marked invalid first, so that an operation racing with close fails quietly.
+  const HANDLE pipe = native_->pipe.exchange(INVALID_HANDLE_VALUE);
+  if (pipe == INVALID_HANDLE_VALUE) return;
+  if (!CancelIoEx(pipe, nullptr) && GetLastError() != ERROR_NOT_FOUND) {
+    LOG_ERROR("Failed to cancel IO: %s", lastSystemErrorText().c_str());
+  }
+  if (!CloseHandle(pipe)) {
+    LOG_ERROR("Failed to close pipe handle: %s", lastSystemErrorText().c_str());
+  }
+}
+
+void ReadWritePipe::recordError(std::uint32_t code) {
+  if (code == ERROR_BROKEN_PIPE || code == ERROR_NO_DATA || code == ERROR_OPERATION_ABORTED) return;
+  if (code == ERROR_INVALID_HANDLE && isClosed()) return;
+  lastError_.store(code, std::memory_order_relaxed);
+}
+
+bool ReadWritePipe::read(void* data, std::uint32_t& size) {
+  lastError_.store(0, std::memory_order_relaxed);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = native_->readEvent;
+  const HANDLE pipe = native_->pipe.load();
+  DWORD transferred = 0;
+  if (ReadFile(pipe, data, size, nullptr, &overlapped) ||
+      (GetLastError() == ERROR_IO_PENDING && GetOverlappedResult(pipe, &overlapped, &transferred, TRUE))) {
+    if (transferred == 0) GetOverlappedResult(pipe, &overlapped, &transferred, FALSE);
+    size = transferred;
+    return true;
+  }
+  recordError(GetLastError());
+  return false;
+}
+
+bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) {
+  const auto start = Clock::now();
+  lastError_.store(0, std::memory_order_relaxed);
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = native_->writeEvent;
+  const HANDLE pipe = native_->pipe.load();
+  DWORD transferred = 0;
+  if (WriteFile(pipe, data, size, nullptr, &overlapped)) {
+    GetOverlappedResult(pipe, &overlapped, &transferred, FALSE);
+    size = transferred;
+    return true;
+  }
+  DWORD error = GetLastError();
+  if (error == ERROR_IO_PENDING) {
+    if (GetOverlappedResult(pipe, &overlapped, &transferred, timeoutMs == 0 ? TRUE : FALSE)) {
+      size = transferred;
+      return true;
+    }
+    error = GetLastError();
+    while (timeoutMs != 0 && error == ERROR_IO_INCOMPLETE) {
+      if (elapsedMs(start) >= timeoutMs) {
+        CancelIoEx(pipe, &overlapped);
+        // The system still owns overlapped and data until the cancelled
+        // operation completes: wait for that before the stack frame goes.
+        if (GetOverlappedResult(pipe, &overlapped, &transferred, TRUE)) {
+          size = transferred;  // it finished before the cancel took hold
+          return true;
+        }
+        error = ERROR_TIMEOUT;
+        break;
+      }
+      Sleep(1);
+      if (GetOverlappedResult(pipe, &overlapped, &transferred, FALSE)) {
+        size = transferred;
+        return true;
+      }
+      error = GetLastError();
+    }
+  }
+  recordError(error);
+  return false;
+}
+
+bool ReadWritePipe::flush() {
+  lastError_.store(0, std::memory_order_relaxed);
+  if (FlushFileBuffers(native_->pipe.load())) return true;
+  recordError(GetLastError());
+  return false;
+}
+
+}  // namespace Orvel
