@@ -86,7 +86,9 @@ TEST_F(ManifestSearchTest, FindsTheManifestsOfEveryVendorInEnumerationOrder) {
 
 TEST_F(ManifestSearchTest, AFailureWhileEnumeratingDropsEverythingFound) {
   write("Orvel/OrvelTracking/Plugins/Good/good.manifest", "{}");
-  fs::create_directories(plugins() / invalidName());
+  std::error_code created;
+  fs::create_directories(plugins() / invalidName(), created);
+  if (created) GTEST_SKIP() << "this file system cannot hold a name that is not valid Unicode";
   EXPECT_TRUE(discovery.findManifestFiles(folder).empty()) << "no partial result";
   std::string conversionError;
   try {

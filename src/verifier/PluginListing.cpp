@@ -1,0 +1,74 @@
+// The listing mode: every installed plugin with its kind and validity.
+// Report lines go to standard output, the collected problems of a manifest to
+// standard error; the discovery's log lines reach standard output in between.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tracking/PluginDiscovery.h"
+#include "verifier/Modes.h"
+
+namespace Orvel::Verifier {
+
+namespace {
+
+using Tracking::PluginDiscovery;
+using Tracking::PluginManifest;
+
+void printPlugin(const char* heading, const PluginManifest& manifest) {
+  std::cout << heading << std::endl;
+  std::cout << "  Vendor:           " << manifest.vendorName << std::endl;
+  std::cout << "  Product Name:     " << manifest.productName << std::endl;
+  std::cout << "  Path:             " << manifest.path << std::endl;
+  std::cout << "  GUID:             " << manifest.ID << std::endl;
+  std::cout << std::endl;
+}
+
+void printErrors(std::vector<std::string>& errors) {
+  for (const std::string& error : errors) std::cerr << "ERROR: " << error << std::endl;
+  errors.clear();
+}
+
+}  // namespace
+
+int listPlugins() {
+  std::vector<std::string> errors;
+  PluginDiscovery discovery;
+  discovery.setErrorHandler([&errors](const std::string& error) { errors.push_back(error); });
+
+  // Problems of the search itself stay collected and unprinted: a search that
+  // reports one finds no manifest, so nothing below prints them.
+  for (const auto& file : discovery.findManifestFiles()) {
+    std::cout << std::endl;
+    std::cout << "Found manifest file: " << file << std::endl;
+
+    PluginManifest manifest;
+    if (!discovery.readManifest(file, manifest)) {
+      std::cout << "Failed to read plugin manifest:" << std::endl;
+      printErrors(errors);
+      continue;
+    }
+
+    if (discovery.referencesTrackingPlugin(manifest)) {
+      if (discovery.validateTrackingPlugin(manifest)) {
+        printPlugin("Manifest references tracking plugin:", manifest);
+      } else {
+        std::cout << "Manifest references invalid tracking plugin:" << std::endl;
+        printErrors(errors);
+      }
+    } else if (discovery.referencesMotionPlatformPlugin(manifest)) {
+      if (discovery.validateMotionPlatformPlugin(manifest)) {
+        printPlugin("Manifest references motion platform plugin:", manifest);
+      } else {
+        std::cout << "Manifest references invalid motion platfrom plugin:" << std::endl;
+        printErrors(errors);
+      }
+    } else {
+      // A library that does not load, or is of neither kind: only the binding's log lines say why.
+      errors.clear();
+    }
+  }
+  return 0;
+}
+
+}  // namespace Orvel::Verifier

@@ -1,0 +1,287 @@
+"""The listing mode: manifests installed under the program data folder, read,
+validated against real test plugins, and printed. Report lines are compared
+whole; log lines are compared whole except for their timestamp."""
+
+import errno
+import json
+import ntpath
+import os
+import posixpath
+import re
+
+import pytest
+
+from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
+
+TIMESTAMP = r"\d{8} \d{1,2}:\d{2}:\d{2}\.\d{3}"
+DISCOVERY = " --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] "
+GUID = "{6F9619FF-8B86-D011-B42D-00C04FC964FF}"
+
+TRACKING = "Manifest references tracking plugin:"
+MOTION = "Manifest references motion platform plugin:"
+INVALID_TRACKING = "Manifest references invalid tracking plugin:"
+INVALID_MOTION = "Manifest references invalid motion platfrom plugin:"
+FAILED_READ = "Failed to read plugin manifest:"
+VERSION_TEXT = "Plugin DLL version is not compatible with Orvel plugin API ver 4.16.0.0"
+
+
+class Log:
+    """A log line: any timestamp, then exactly `text`, then what `tail` (a regex) matches."""
+
+    def __init__(self, text, tail=""):
+        self.text = text
+        self.pattern = re.compile(TIMESTAMP + re.escape(text) + tail)
+
+    def render(self, actual):
+        return actual if self.pattern.fullmatch(actual) else "<timestamp>" + self.text
+
+
+def info(message):
+    return Log(DISCOVERY + message)
+
+
+def missing_export(name):
+    # The reason is the loader's own text (dlerror, or the system message).
+    return Log(" ERR [Orvel::DynamicLibrary::loadFunctionAddress] Unable to load function " + name
+               + " because of error: '", r".+'")
+
+
+def load_failure(path):
+    return Log(" ERR [Orvel::DynamicLibrary::DynamicLibrary] Unable to load DLL '" + path + "' because of error: '",
+               r".+'")
+
+
+def quoted(path):
+    """A path as the stream operator of a file-system path writes it."""
+    return '"' + path.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def manifest(path, **fields):
+    document = {
+        "manifestFileVersion": "1.0.0.0",
+        "ID": GUID,
+        "vendorName": "Acme Tracking",
+        "productName": "Head Tracker",
+        "path": path,
+    }
+    for key, value in fields.items():
+        if value is None:
+            document.pop(key, None)
+        else:
+            document[key] = value
+    return json.dumps(document, ensure_ascii=False, indent=2)
+
+
+def plugin_block(heading, path, vendor="Acme Tracking", product="Head Tracker", guid=GUID):
+    return [heading,
+            "  Vendor:           " + vendor,
+            "  Product Name:     " + product,
+            "  Path:             " + path,
+            "  GUID:             " + guid,
+            ""]
+
+
+class Installation:
+    """Manifest files under the program data folder, each with the lines the
+    listing must print for it (standard output) and its errors (standard error)."""
+
+    def __init__(self, program_data):
+        self.program_data = program_data
+        self.entries = set()  # native paths of the entries in the plugins folder
+        self.manifests = {}  # native manifest path -> (stdout lines, stderr lines)
+        program_data.plugins.mkdir(parents=True)
+
+    def add(self, vendor, name, content, stdout, stderr=()):
+        file = self.program_data.plugins / vendor / name
+        file.parent.mkdir(parents=True, exist_ok=True)
+        file.write_bytes(content.encode("utf-8"))
+        self.entries.add(self.native(file.parent))
+        self.manifests[self.native(file)] = (list(stdout), list(stderr))
+
+    def add_ignored(self, relative, folder=False):
+        """A file or folder that the search must pass over."""
+        path = self.program_data.plugins / relative
+        if folder:
+            path.mkdir(parents=True, exist_ok=True)
+        else:
+            path.parent.mkdir(parents=True, exist_ok=True)
+            path.write_text("{}")
+        top = self.program_data.plugins / pathlib_first(relative)
+        self.entries.add(self.native(top))
+
+    def native(self, path):
+        return self.program_data.native(path)
+
+    def check(self, result):
+        """Compares the whole output. The file system's enumeration order is
+        taken from the program's log lines, after checking that they name
+        exactly the installed entries."""
+        lines = result.stdout.split("\n")
+        assert lines[-1] == "", "output ends with a line end"
+        lines = lines[:-1]
+        vendors = logged(lines, "Plugin vendor directory: ")
+        assert sorted(vendors) == sorted(self.entries)
+        found = logged(lines, "Found plugin manifest file: ")
+        assert sorted(found) == sorted(self.manifests)
+
+        dirname = ntpath.dirname if IS_WINDOWS else posixpath.dirname
+        expected = [info("Plugin manifest directory: " + self.native(self.program_data.plugins))]
+        for vendor in vendors:
+            expected.append(info("Plugin vendor directory: " + vendor))
+            expected += [info("Found plugin manifest file: " + m) for m in found if dirname(m) == vendor]
+        errors = []
+        for m in found:
+            expected += ["", "Found manifest file: " + quoted(m)] + self.manifests[m][0]
+            errors += ["ERROR: " + text for text in self.manifests[m][1]]
+        assert_lines(lines, expected)
+        assert result.stderr.split("\n")[:-1] == errors
+        assert result.stderr.endswith("\n") or not errors
+        assert result.status == 0
+
+
+def pathlib_first(relative):
+    return relative.split("/")[0]
+
+
+def logged(lines, message):
+    pattern = re.compile(TIMESTAMP + re.escape(DISCOVERY + message) + "(.*)")
+    return [m.group(1) for m in map(pattern.fullmatch, lines) if m]
+
+
+def assert_lines(lines, expected):
+    rendered = []
+    for index, want in enumerate(expected):
+        actual = lines[index] if index < len(lines) else ""
+        rendered.append(want.render(actual) if isinstance(want, Log) else want)
+    assert lines == rendered
+
+
+@pytest.fixture
+def installed(program_data):
+    return Installation(program_data)
+
+
+def list_plugins(verifier, program_data, env=None):
+    return verifier.run("--list", env={**program_data.env, **(env or {})})
+
+
+def test_nothing_installed_prints_only_the_folder_line(verifier, program_data):
+    result = list_plugins(verifier, program_data)
+    assert_lines(result.stdout.split("\n"),
+                 [info("Plugin manifest directory: " + program_data.native(program_data.plugins)), ""])
+    assert result.stderr == ""
+    assert result.status == 0
+
+
+def test_only_manifest_files_in_vendor_folders_are_listed(verifier, program_data, installed):
+    installed.add_ignored("stray.manifest")
+    installed.add_ignored("Acme/notes.txt")
+    installed.add_ignored("Acme/upper.MANIFEST")
+    installed.add_ignored("Acme/.manifest")
+    installed.add_ignored("Acme/old.manifest.bak")
+    installed.add_ignored("Acme/nested/deep.manifest")
+    installed.add_ignored("Acme/folder.manifest", folder=True)
+    installed.add_ignored("Empty", folder=True)
+    installed.add("Acme", "tracker.manifest", manifest(plugin("tracking_ok")),
+                  plugin_block(TRACKING, plugin("tracking_ok")))
+    installed.check(list_plugins(verifier, program_data))
+
+
+@pytest.mark.parametrize("variant, heading, vendor", [
+    ("tracking_ok", TRACKING, "Acme Tracking"),
+    ("tracking_api_3_99", TRACKING, "Acme Tracking"),
+    ("motion_ok", MOTION, "Moving Seats GmbH, Z\u00fcrich"),  # printed as its UTF-8 bytes
+])
+def test_valid_plugin_prints_vendor_product_path_and_guid(verifier, program_data, installed, variant, heading, vendor):
+    installed.add("Vendor", "plugin.manifest", manifest(plugin(variant), vendorName=vendor, icon="x.png"),
+                  plugin_block(heading, plugin(variant), vendor=vendor))
+    installed.check(list_plugins(verifier, program_data))
+
+
+@pytest.mark.parametrize("variant, stdout, stderr", [
+    ("motion_no_update_pose", [missing_export("orvel_UpdatePose"), INVALID_MOTION],
+     ["DLL is not a valid motion platform plugin"]),
+    ("tracking_api_4_17", [INVALID_TRACKING], [VERSION_TEXT]),
+    ("tracking_api_1_0", [INVALID_TRACKING], [VERSION_TEXT]),
+    ("tracking_no_hmd_pose", [missing_export("orvel_GetHMDPose"), INVALID_TRACKING], ["DLL is not a valid plugin"]),
+])
+def test_plugin_that_fails_validation_prints_its_errors(verifier, program_data, installed, variant, stdout, stderr):
+    installed.add("Vendor", "plugin.manifest", manifest(plugin(variant)), stdout, stderr)
+    installed.check(list_plugins(verifier, program_data))
+
+
+def test_library_of_neither_kind_prints_only_the_found_line(verifier, program_data, installed):
+    absent = native_path(PLUGIN_DIR / ("absent" + LIBRARY_SUFFIX))
+    installed.add("Vendor", "type3.manifest", manifest(plugin("type3")), [])
+    # The binding logs the problem once for each kind detection.
+    installed.add("Vendor", "shutdown.manifest", manifest(plugin("tracking_no_shutdown")),
+                  [missing_export("orvel_PluginShutdown"), missing_export("orvel_PluginShutdown")])
+    installed.add("Vendor", "absent.manifest", manifest(absent), [load_failure(absent), load_failure(absent)])
+    installed.check(list_plugins(verifier, program_data))
+
+
+@pytest.mark.parametrize("content, errors", [
+    (manifest("p", manifestFileVersion="2.0.0.0"),
+     ["Incompatible manifest file version: 2.0.0.0", "Manifest is not compatible"]),
+    (manifest("p", ID=None, productName=None),
+     ["Manifest doesn't contain mandatory field: ID", "Manifest doesn't contain mandatory field: productName",
+      "Manifest is not compatible"]),
+    (manifest("p", manifestFileVersion=None),
+     ["Manifest doesn't contain mandatory field: manifestFileVersion",
+      "Error [[json.exception.out_of_range.403] key 'manifestFileVersion' not found] checking manifest file version",
+      "Manifest is not compatible"]),
+    (manifest("p", vendorName=42),
+     ["Error reading manifest file: [json.exception.type_error.302] type must be string, but is number"]),
+    (manifest("p", configurationOptions=[{"id": "a", "label": "b", "defaultValue": "c"}]),
+     ["Error reading manifest file: [json.exception.out_of_range.403] key 'type' not found"]),
+    ("", ["Error reading / parsing plugin manifest: [json.exception.parse_error.101] parse error at line 1, "
+          "column 1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"]),
+])
+def test_manifest_that_cannot_be_read_prints_its_errors(verifier, program_data, installed, content, errors):
+    installed.add("Vendor", "broken.manifest", content, [FAILED_READ], errors)
+    installed.check(list_plugins(verifier, program_data))
+
+
+def test_listing_goes_on_after_a_failed_manifest(verifier, program_data, installed):
+    installed.add("Acme", "a.manifest", manifest(plugin("tracking_ok")), plugin_block(TRACKING, plugin("tracking_ok")))
+    installed.add("Acme", "b.manifest", manifest(plugin("tracking_ok"), manifestFileVersion="2.0.0.0"),
+                  [FAILED_READ], ["Incompatible manifest file version: 2.0.0.0", "Manifest is not compatible"])
+    installed.add("Beta", "motion.manifest",
+                  manifest(plugin("motion_ok"), vendorName="Beta", productName="Seat", ID="{B}",
+                           configurationOptions={"z": {"id": "z", "label": "Z", "defaultValue": "1", "type": "int"}}),
+                  plugin_block(MOTION, plugin("motion_ok"), vendor="Beta", product="Seat", guid="{B}"))
+    installed.add("Beta", "motion-v4-17.manifest", manifest(plugin("tracking_api_4_17")),
+                  [INVALID_TRACKING], [VERSION_TEXT])
+    installed.check(list_plugins(verifier, program_data))
+
+
+def test_plugin_path_is_printed_as_written_and_loaded_expanded(verifier, program_data, installed):
+    separator = "\\" if IS_WINDOWS else "/"
+    path = "%ORVEL_E2E_PLUGIN_FOLDER%" + separator + "tracking_ok" + LIBRARY_SUFFIX
+    installed.add("Vendor", "plugin.manifest", manifest(path), plugin_block(TRACKING, path))
+    installed.check(list_plugins(verifier, program_data, env={"ORVEL_E2E_PLUGIN_FOLDER": native_path(PLUGIN_DIR)}))
+
+
+@pytest.mark.skipif(IS_WINDOWS, reason="Windows file names cannot hold a double quote")
+def test_found_line_escapes_quotes_and_backslashes(verifier, program_data, installed):
+    installed.add('Ven"dor', 'a\\b"c.manifest', manifest(plugin("tracking_ok")),
+                  plugin_block(TRACKING, plugin("tracking_ok")))
+    result = list_plugins(verifier, program_data)
+    installed.check(result)
+    assert ('Found manifest file: "' + str(program_data.plugins) + '/Ven\\"dor/a\\\\b\\"c.manifest"') in result.lines
+
+
+@pytest.mark.skipif(IS_WINDOWS, reason="needs a link loop, which the Windows file functions report as not found")
+def test_failing_existence_test_of_the_plugins_folder_ends_with_minus_one(verifier, program_data):
+    # The plugins folder is a link to itself: testing whether it exists fails
+    # with a link loop, which is no answer to the question.
+    program_data.plugins.parent.mkdir(parents=True)
+    os.symlink(program_data.plugins, program_data.plugins)
+    result = list_plugins(verifier, program_data)
+    lines = result.lines
+    assert len(lines) == 3 and lines[2] == ""
+    assert_lines(lines[:1], [info("Plugin manifest directory: " + str(program_data.plugins))])
+    assert re.fullmatch(r"\[Error\] Unhandled exception happened: .*" + re.escape(os.strerror(errno.ELOOP))
+                        + r".*" + re.escape(str(program_data.plugins)) + r".*", lines[1]), lines[1]
+    assert result.stderr == ""
+    assert result.status == -1
