@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehaviorSanitizer)
+# and runs each for a bounded time, starting from the committed seeds in
+# tests/fuzz/corpus/<target>/. Any crash, leak or sanitizer report fails.
+# Usage: scripts/fuzz.sh [seconds per target, default 60] [target name ...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+shift || true
+cmake --preset linux-fuzz >/dev/null
+cmake --build --preset linux-fuzz
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+status=0
+for target in "${targets[@]}"; do
+  name="${target#fuzz_}"
+  seeds="tests/fuzz/corpus/$name"
+  mkdir -p "$work/$name"
+  log="$work/$name.log"
+  echo "=== $target: $seconds s"
+  if build/linux-fuzz/tests/fuzz/"$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+      -rss_limit_mb=2048 -artifact_prefix="$work/$name-" "$work/$name" "$seeds" >"$log" 2>&1; then
+    runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
+    echo "$target: ${runs:-?} inputs, no findings"
+  else
+    status=1
+    echo "$target: FAILED"
+    tail -n 60 "$log"
+    ls "$work"/"$name"-* 2>/dev/null | head -n 3 | while read -r artifact; do
+      echo "artifact: $artifact ($(xxd -p "$artifact" | head -c 400))"
+    done
+  fi
+done
+exit $status

@@ -1,0 +1,68 @@
+// Command-line parsing: arguments are the input split at NUL bytes. Checks
+// that parsing never crashes and that its result agrees with the rules: an
+// error names the argument it stopped at, "--list" stops the reading, and the
+// last valid --mode / --plugin value wins.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "verifier/CommandLine.h"
+
+using Orvel::Verifier::CommandLine;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> arguments{"OrvelPluginVerifier"};
+  std::string current;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      arguments.push_back(current);
+      current.clear();
+    } else {
+      current.push_back(static_cast<char>(data[i]));
+    }
+  }
+  if (!current.empty()) arguments.push_back(current);
+  std::vector<const char*> argv;
+  for (const auto& argument : arguments) argv.push_back(argument.c_str());
+
+  std::ostringstream out;
+  const CommandLine result = Orvel::Verifier::parseCommandLine(static_cast<int>(argv.size()), argv.data(), out);
+
+  // Replay the rules independently.
+  std::string mode, plugin;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
+    if (a == "--list") {
+      if (result.action != CommandLine::Action::ListPlugins || !out.str().empty()) std::abort();
+      return 0;
+    }
+    const auto equals = a.find('=');
+    if (equals == std::string::npos) {
+      if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
+      if (out.str().rfind("[Error] Invalid \"key=pair\" format: " + a + "\n", 0) != 0) std::abort();
+      return 0;
+    }
+    const std::string key = a.substr(0, equals), value = a.substr(equals + 1);
+    if (key == "--mode") {
+      if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin") {
+        if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
+        if (out.str().rfind("[Error] Wrong mode value: " + a + "\n", 0) != 0) std::abort();
+        return 0;
+      }
+      mode = value;
+    } else if (key == "--plugin") {
+      plugin = value;
+    }
+  }
+  if (arguments.size() < 2) {
+    if (result.action != CommandLine::Action::Fail || result.exitStatus != -1) std::abort();
+    return 0;
+  }
+  if (result.action != CommandLine::Action::RunMode || result.mode != mode || result.pluginPath != plugin ||
+      !out.str().empty())
+    std::abort();
+  return 0;
+}
