@@ -7,6 +7,14 @@
 #include "state/TrackedDeviceData.h"
 #include "state/VstColorGradingEffectConfig.h"
 
+// Named by the executable's link options so that the linker keeps this file,
+// and with it every registration, even while no code of the executable calls
+// into the catalogue.
+extern "C" {
+extern const int orvelPropertyCatalogueAnchor;
+const int orvelPropertyCatalogueAnchor = 439;
+}
+
 namespace Orvel::State {
 
 namespace {

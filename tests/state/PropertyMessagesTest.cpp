@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ipc/MessageCodec.h"
+#include "state/ComponentHeartbeat.h"
+#include "state/NotifyPropertyClientStatus.h"
+#include "state/PropertyDefinitions.h"
+#include "state/PropertyUpdateToClient.h"
+#include "state/PropertyUpdateToServer.h"
+#include "state/RequestClientRole.h"
+#include "state/RequestResetPersistentProperties.h"
+#include "state/ResponseClientRole.h"
+#include "support/LogCapture.h"
+
+using namespace Orvel::State;
+using namespace Orvel::State::Messages;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// Little-endian building blocks for hand-made payloads.
+void putU32(Bytes& bytes, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+void putU64(Bytes& bytes, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+void putString(Bytes& bytes, const std::string& text) {
+  putU32(bytes, static_cast<std::uint32_t>(text.size()));
+  bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+// One "PropertyDefinitions" map entry as the server writes it.
+void putDefinition(Bytes& bytes, const std::string& key, const std::vector<std::uint32_t>& writers,
+                   const std::string& type, const std::string& value, std::uint64_t version, bool persistent,
+                   bool loggable) {
+  putString(bytes, key);
+  putU32(bytes, static_cast<std::uint32_t>(writers.size()));
+  for (std::uint32_t writer : writers) putU32(bytes, writer);
+  putString(bytes, key);
+  putString(bytes, type);
+  putString(bytes, value);
+  putU64(bytes, version);
+  bytes.push_back(persistent ? 1 : 0);
+  bytes.push_back(loggable ? 1 : 0);
+}
+
+template <typename T>
+bool decode(const Bytes& payload, T& message) {
+  return Orvel::decodeMessage(payload.data(), static_cast<std::uint32_t>(payload.size()), message);
+}
+
+TEST(PropertyMessages, WireNames) {
+  EXPECT_STREQ(RequestClientRole::messageName, "RequestClientRole");
+  EXPECT_STREQ(ResponseClientRole::messageName, "ResponseClientRole");
+  EXPECT_STREQ(NotifyPropertyClientStatus::messageName, "NotifyPropertyClientStatus");
+  EXPECT_STREQ(PropertyDefinitions::messageName, "PropertyDefinitions");
+  EXPECT_STREQ(PropertyUpdateToServer::messageName, "PropertyUpdateToServer");
+  EXPECT_STREQ(PropertyUpdateToClient::messageName, "PropertyUpdateToClient");
+  EXPECT_STREQ(RequestResetPersistentProperties::messageName, "RequestResetPersistentProperties");
+  EXPECT_STREQ(ComponentHeartbeat::messageName, "ComponentHeartbeat");
+}
+
+TEST(PropertyMessages, ClientMessagesEncodeToTheirExactBytes) {
+  EXPECT_EQ(Orvel::encodeMessage(PropertyUpdateToServer{"A", "1"}), (Bytes{1, 0, 0, 0, 0x41, 1, 0, 0, 0, 0x31}));
+  EXPECT_EQ(Orvel::encodeMessage(ResponseClientRole{ClientRole::TRACKING}), (Bytes{3, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Orvel::encodeMessage(NotifyPropertyClientStatus{true}), (Bytes{1, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Orvel::encodeMessage(NotifyPropertyClientStatus{false}), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Orvel::encodeMessage(ComponentHeartbeat{}), Bytes{});
+  EXPECT_EQ(Orvel::encodeMessage(RequestResetPersistentProperties{}), Bytes{});
+}
+
+TEST(PropertyMessages, EmptyMessagesDecodeFromAnyPayload) {
+  RequestClientRole request;
+  EXPECT_TRUE(decode(Bytes{}, request));
+  EXPECT_TRUE(decode(Bytes{7, 7, 7}, request));
+}
+
+TEST(PropertyMessages, MemoryImagesNeedEightBytesAndIgnoreTheRest) {
+  Orvel::Test::LogCapture capture;
+  ResponseClientRole response;
+  EXPECT_TRUE(decode(Bytes{5, 0, 0, 0, 0, 0, 0, 0, 9, 9}, response));
+  EXPECT_EQ(response.role, ClientRole::BASE);
+  EXPECT_FALSE(decode(Bytes{5, 0, 0, 0, 0, 0, 0}, response)) << "seven bytes are corrupted";
+  NotifyPropertyClientStatus status;
+  EXPECT_TRUE(decode(Bytes{1, 0, 0, 0, 0, 0, 0, 0}, status));
+  EXPECT_TRUE(status.ready);
+}
+
+TEST(PropertyMessages, UpdateToClientCarriesTheWriterAndFailsWithoutIt) {
+  Orvel::Test::LogCapture capture;
+  Bytes payload;
+  putString(payload, "LowFrameRateDetected");
+  putString(payload, "true");
+  PropertyUpdateToClient update;
+  EXPECT_FALSE(decode(payload, update)) << "payload ends after the value";
+  putU32(payload, 99);  // outside 0..21: accepted unchanged
+  ASSERT_TRUE(decode(payload, update));
+  EXPECT_EQ(update.key, "LowFrameRateDetected");
+  EXPECT_EQ(update.value, "true");
+  EXPECT_EQ(static_cast<std::uint32_t>(update.writer), 99u);
+}
+
+TEST(PropertyMessages, DefinitionsDecodeFieldByField) {
+  Bytes payload;
+  putU32(payload, 2);
+  putDefinition(payload, "OrvelTracking.ActivePlugin", {3, 5, 2}, "std::string", "openvr", 1, true, true);
+  putDefinition(payload, "visualLog", {}, "std::string", "", 13, false, false);
+  PropertyDefinitions message;
+  ASSERT_TRUE(decode(payload, message));
+  ASSERT_EQ(message.definitions.size(), 2u);
+  const PropertyDefinition& plugin = message.definitions.at("OrvelTracking.ActivePlugin");
+  EXPECT_EQ(plugin.writers, (std::vector<ClientRole>{ClientRole::TRACKING, ClientRole::BASE, ClientRole::COMPOSITOR}));
+  EXPECT_EQ(plugin.key, "OrvelTracking.ActivePlugin");
+  EXPECT_EQ(plugin.type, "std::string");
+  EXPECT_EQ(plugin.defaultValue, "openvr");
+  EXPECT_EQ(plugin.version, 1u);
+  EXPECT_TRUE(plugin.persistent);
+  EXPECT_TRUE(plugin.loggable);
+  EXPECT_FALSE(plugin.changeFormatter);
+  const PropertyDefinition& log = message.definitions.at("visualLog");
+  EXPECT_TRUE(log.writers.empty());
+  EXPECT_EQ(log.version, 13u);
+  EXPECT_FALSE(log.persistent);
+  EXPECT_FALSE(log.loggable);
+}
+
+TEST(PropertyMessages, DefinitionsEncodeInWireOrder) {
+  PropertyDefinitions message;
+  PropertyDefinition definition;
+  definition.writers = {ClientRole::TRACKING};
+  definition.key = "K";
+  definition.type = "bool";
+  definition.defaultValue = "true";
+  definition.version = 2;
+  definition.persistent = true;
+  definition.loggable = false;
+  definition.changeFormatter = [](const std::string&, const std::string&) { return std::string("not sent"); };
+  message.definitions["K"] = definition;
+  Bytes expected;
+  putU32(expected, 1);
+  putDefinition(expected, "K", {3}, "bool", "true", 2, true, false);
+  EXPECT_EQ(Orvel::encodeMessage(message), expected);
+}
+
+TEST(PropertyMessages, DefinitionsEdgeCases) {
+  Orvel::Test::LogCapture capture;
+  PropertyDefinitions message;
+  EXPECT_TRUE(decode(Bytes{0, 0, 0, 0}, message));
+  EXPECT_TRUE(message.definitions.empty()) << "count 0 is an empty map";
+
+  Bytes repeated;
+  putU32(repeated, 2);
+  putDefinition(repeated, "K", {3}, "bool", "first", 1, false, true);
+  putDefinition(repeated, "K", {5}, "bool", "second", 1, false, true);
+  ASSERT_TRUE(decode(repeated, message));
+  ASSERT_EQ(message.definitions.size(), 1u);
+  EXPECT_EQ(message.definitions.at("K").defaultValue, "first") << "a repeated key keeps its first entry";
+
+  Bytes truncated;
+  putU32(truncated, 2);
+  putDefinition(truncated, "A", {3}, "bool", "true", 1, false, true);
+  putDefinition(truncated, "B", {3}, "bool", "true", 1, false, true);
+  truncated.pop_back();  // the last entry's loggable byte
+  EXPECT_FALSE(decode(truncated, message)) << "the whole message is corrupted";
+}
+
+}  // namespace
