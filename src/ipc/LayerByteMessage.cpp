@@ -36,15 +36,11 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
   const std::vector<std::uint8_t>& frame = message->bytes_;
   const auto total = static_cast<std::uint32_t>(frame.size());
 
-  auto failed = [&stream] {
-    if (stream->hasError()) LOG_WARNING("Failed to send message: %s", stream->getErrorMessage().c_str());
-    return false;
-  };
-
+  // The header goes out in a write of its own. A stream may take less than
+  // asked; the next write continues from there.
   std::uint32_t written = kHeaderLength;
-  if (!stream->write(frame.data(), written, timeoutMs)) return failed();
-  // A stream may take less than asked; the loop below continues from there.
-  while (written < total) {
+  bool ok = stream->write(frame.data(), written, timeoutMs);
+  while (ok && written < total) {
     std::int64_t timeLeft = timeoutMs;
     if (timeoutMs > 0) {
       const auto elapsed =
@@ -53,9 +49,13 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
       if (timeLeft <= 0) return false;
     }
     std::uint32_t size = total - written;
-    if (!stream->write(frame.data() + written, size, timeLeft)) return failed();
-    if (size == 0) return false;  // no progress: never spin on a stream that takes nothing
+    ok = stream->write(frame.data() + written, size, timeLeft);
+    if (ok && size == 0) return false;  // no progress: never spin on a stream that takes nothing
     written += size;
+  }
+  if (!ok) {
+    if (stream->hasError()) LOG_WARNING("Failed to send message: %s", stream->getErrorMessage().c_str());
+    return false;
   }
   if (timeoutMs <= 0) stream->flush();
   return true;

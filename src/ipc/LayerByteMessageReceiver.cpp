@@ -67,12 +67,6 @@ void LayerByteMessageReceiver::run() {
   std::uint32_t consumed = 0;  // bytes to drop at the start of the next pass
   bool resyncing = false;      // searching for a signature; warned once already
 
-  auto dropCorrupted = [&] {
-    LOG_WARNING("Corrupted message");
-    consumed = 4;
-    resyncing = true;
-  };
-
   while (running_) {
     if (consumed > 0) {
       std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
@@ -112,7 +106,9 @@ void LayerByteMessageReceiver::run() {
 
     const std::uint32_t totalLength = readUint32(buffer, 0);
     if (totalLength < LayerByteMessage::kMinimumFrameLength || totalLength > LayerByteMessage::kMaximumFrameLength) {
-      dropCorrupted();
+      LOG_WARNING("Corrupted message");
+      consumed = 4;  // the next pass searches onwards without warning again
+      resyncing = true;
       continue;
     }
     if (filled < totalLength) {
@@ -136,7 +132,9 @@ void LayerByteMessageReceiver::run() {
 
     IncomingMessage message;
     if (!checkBody(buffer, totalLength, message)) {
-      dropCorrupted();
+      LOG_WARNING("Corrupted message");
+      consumed = 4;  // the next pass searches onwards without warning again
+      resyncing = true;
       continue;
     }
     onMessageReceived(message);

@@ -29,9 +29,11 @@ bool PipeConnection::readExact(void* data, std::size_t size, std::chrono::millis
 }
 
 std::vector<std::uint8_t> PipeConnection::encodeFrame(const std::string& name, const std::vector<std::uint8_t>& payload) {
+  static constexpr std::uint8_t kSignature[4] = {'o', 'r', 'v', 'e'};
   std::vector<std::uint8_t> bytes;
+  bytes.reserve(16 + name.size() + payload.size());
   appendUint32(bytes, static_cast<std::uint32_t>(16 + name.size() + payload.size()));
-  bytes.insert(bytes.end(), {'o', 'r', 'v', 'e'});
+  bytes.insert(bytes.end(), kSignature, kSignature + 4);
   appendUint32(bytes, static_cast<std::uint32_t>(name.size()));
   bytes.insert(bytes.end(), name.begin(), name.end());
   appendUint32(bytes, static_cast<std::uint32_t>(payload.size()));
