@@ -1,0 +1,162 @@
+"""The tracking plugin verification run (--mode=verify), driven with real test plugins."""
+
+import os
+
+import pytest
+
+from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
+from verify_report import (
+    MOTION_PLATFORM_EXPORTS,
+    TRACKING_EXPORTS,
+    UNABLE_TO_CONTINUE,
+    call,
+    export_checks,
+    full_tracking_run,
+    stateless,
+    start,
+    summary,
+    tracking_workflow,
+    plugin_pose,
+)
+
+
+def test_passing_plugin_makes_nineteen_checks(verifier):
+    path = plugin("tracking_ok")
+    result = verifier.run("--mode=verify", "--plugin=" + path)
+    assert result.stdout == full_tracking_run(path)
+    assert result.status == 0
+
+
+def test_first_pose_reads_as_the_pose_text_form(verifier):
+    # One pose written out by hand, to anchor the pose builder of verify_report.
+    result = verifier.run("--plugin=" + plugin("tracking_ok"))
+    assert result.lines[26] == (
+        "Returned pose: { timeStamp:1000, frameNo:1, position:[ 0.5, -0.25, 1.23457e+06 ], rotation:[ 1, 0, 0, 0 ], "
+        "velocity:[ 1e-07, -0, 0 ], angularVelocity:[ 0, 0, 0.125 ], acceleration:[ 0, -9.81, 0 ], "
+        "poseFlags:9223372036854775811, confidence:0.75}"
+    )
+    assert plugin_pose(1) == result.lines[26][len("Returned pose: "):]
+
+
+def test_mode_is_the_default(verifier):
+    path = plugin("tracking_ok")
+    result = verifier.run("--plugin=" + path)
+    assert result.stdout == full_tracking_run(path)
+    assert result.status == 0
+
+
+def test_failing_action_functions_are_failed_checks_and_the_run_goes_on(verifier):
+    path = plugin("tracking_actions_fail")
+    result = verifier.run("--plugin=" + path)
+    assert result.stdout == (
+        start(path)
+        + export_checks(TRACKING_EXPORTS)
+        + stateless(1, "4.16.0.0", "Orvel Test Plugin")
+        + tracking_workflow(passed=False)
+        + summary(10, 19)
+    )
+    assert result.status == 9
+
+
+@pytest.mark.parametrize(
+    "variant, missing",
+    [
+        ("tracking_no_tracker_stop", ["orvel_TrackerStop"]),
+        ("tracking_no_hmd_pose", ["orvel_GetHMDPose"]),
+        ("tracking_no_shutdown", ["orvel_PluginShutdown"]),
+        ("tracking_no_common", ["orvel_GetPluginName", "orvel_GetPluginStatusDescription", "orvel_PluginInit"]),
+        ("motion_ok", ["orvel_TrackerStart", "orvel_TrackerStop", "orvel_GetHMDPose"]),
+    ],
+)
+def test_missing_exports_stop_the_run_after_all_export_checks(verifier, variant, missing):
+    path = plugin(variant)
+    result = verifier.run("--plugin=" + path)
+    assert result.stdout == start(path) + export_checks(TRACKING_EXPORTS, missing) + UNABLE_TO_CONTINUE
+    assert result.status == len(missing)
+
+
+def test_library_that_does_not_load_stops_at_once(verifier, tmp_path):
+    path = native_path(tmp_path / ("absent" + LIBRARY_SUFFIX))
+    result = verifier.run("--plugin=" + path)
+    assert result.stdout == start(path, loads=False) + UNABLE_TO_CONTINUE
+    assert result.status == 1
+
+
+def test_not_a_library_does_not_load(verifier, tmp_path):
+    fake = tmp_path / ("text" + LIBRARY_SUFFIX)
+    fake.write_text("not a library\n")
+    result = verifier.run("--plugin=" + native_path(fake))
+    assert result.stdout == start(native_path(fake), loads=False) + UNABLE_TO_CONTINUE
+    assert result.status == 1
+
+
+def test_environment_reference_is_expanded_but_reported_as_typed(verifier):
+    separator = "\\" if IS_WINDOWS else "/"
+    typed = "%ORVEL_E2E_PLUGINS%" + separator + "tracking_ok" + LIBRARY_SUFFIX
+    result = verifier.run("--plugin=" + typed, env={"ORVEL_E2E_PLUGINS": native_path(PLUGIN_DIR)})
+    assert result.stdout == full_tracking_run(typed)
+    assert result.status == 0
+
+
+def test_undefined_environment_reference_stays_as_typed(verifier):
+    typed = "%ORVEL_E2E_UNDEFINED%" + ("\\" if IS_WINDOWS else "/") + "tracking_ok" + LIBRARY_SUFFIX
+    result = verifier.run("--plugin=" + typed)
+    assert result.stdout == start(typed, loads=False) + UNABLE_TO_CONTINUE
+    assert result.status == 1
+
+
+def test_library_beside_the_plugin_is_found(verifier, tmp_path):
+    # Run from elsewhere: the neighbour is found through the plugin's folder only.
+    path = plugin("tracking_uses_neighbour")
+    result = verifier.run("--plugin=" + path, cwd=tmp_path)
+    assert result.stdout == full_tracking_run(path, name="Test plugin named by its neighbour")
+    assert result.status == 0
+
+
+def test_null_texts_print_as_null(verifier):
+    path = plugin("tracking_null_texts")
+    result = verifier.run("--plugin=" + path)
+    init_lines = (
+        "\t SetConfigurationString((null), (null))\n"
+        "\t GetConfigurationString((null))\n"
+        "\t WriteLogMessage: (null)\n"
+        "\t SetPluginSystemState(5, (null))\n"
+    )
+    assert result.stdout == (
+        start(path)
+        + export_checks(TRACKING_EXPORTS)
+        + stateless(1, "4.16.0.0", "(null)", ["(null)"] * 5)
+        + tracking_workflow(init_lines=init_lines)
+        + summary(19, 19)
+    )
+    assert result.status == 0
+
+
+def test_log_lines_stay_silent_during_a_run(verifier):
+    # The binding logs the missing export at Error; the run's discarding sink
+    # keeps that line off standard output.
+    path = plugin("tracking_no_hmd_pose")
+    result = verifier.run("--plugin=" + path)
+    assert "Unable to load function" not in result.stdout
+    assert result.stdout == start(path) + export_checks(TRACKING_EXPORTS, ["orvel_GetHMDPose"]) + UNABLE_TO_CONTINUE
+
+
+def test_windows_build_writes_crlf_report_lines(verifier):
+    result = verifier.run("--plugin=" + plugin("tracking_ok"))
+    if IS_WINDOWS:
+        assert result.raw_stdout.startswith(b"Start verification\r\n[ OK ] : Loading DLL ")
+        assert b"\n" not in result.raw_stdout.replace(b"\r\n", b"")
+    else:
+        assert b"\r" not in result.raw_stdout
+
+
+@pytest.mark.skipif(IS_WINDOWS, reason="Windows reads any byte in the active code page")
+def test_path_that_is_not_utf8_ends_in_the_exception_guard(verifier):
+    path = os.fsdecode(b"/tmp/orvel-\xff" + LIBRARY_SUFFIX.encode())
+    result = verifier.run("--plugin=" + path)
+    assert result.stdout == (
+        "Start verification\n"
+        "[Error] Unhandled exception happened: filesystem error: Cannot convert character sequence: "
+        "Invalid or incomplete multibyte or wide character\n"
+    )
+    assert result.status == -1

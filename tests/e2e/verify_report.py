@@ -1,0 +1,107 @@
+"""Expected report texts of the two verification runs, built from their rules.
+
+Each function returns whole lines (with their line ends) so that a test can
+put the complete expected standard output together and compare it at once."""
+
+TRACKING_EXPORTS = [
+    "orvel_GetPluginType",
+    "orvel_GetPluginAPIVersion",
+    "orvel_GetPluginName",
+    "orvel_GetPluginStatusDescription",
+    "orvel_PluginInit",
+    "orvel_PluginShutdown",
+    "orvel_TrackerStart",
+    "orvel_TrackerStop",
+    "orvel_GetHMDPose",
+]
+MOTION_PLATFORM_EXPORTS = TRACKING_EXPORTS[:6] + ["orvel_UpdatePose"]
+
+# What the test plugin (tests/plugins/TestPlugin.c) says about status values -2 to 2.
+TEST_PLUGIN_STATUS_TEXTS = ["Unknown status", "Unknown plugin handle", "Success", "Action failed", "Pose update failed"]
+
+
+def check(passed: bool, text: str) -> str:
+    return "[ %s ] : %s\n" % ("OK" if passed else "FAILED", text)
+
+
+def start(path: str, loads: bool = True) -> str:
+    return "Start verification\n" + check(loads, "Loading DLL " + path)
+
+
+def export_checks(exports, missing=()) -> str:
+    return "".join(check(name not in missing, "Find API function: " + name) for name in exports)
+
+
+UNABLE_TO_CONTINUE = "Unable to continue...\n"
+
+
+def stateless(plugin_type: int, version: str, name: str, status_texts=TEST_PLUGIN_STATUS_TEXTS) -> str:
+    text = "\n Check stateless API functions:\n"
+    text += "orvel_GetPluginType = %d\n" % plugin_type
+    text += "orvel_GetPluginAPIVersion = %s\n" % version
+    text += "orvel_GetPluginName = %s\n" % name
+    for status, description in zip(range(-2, 3), status_texts):
+        text += "orvel_GetPluginStatusDescription(%d) = %s\n" % (status, description)
+    return text
+
+
+WORKFLOW = "\n Check main workflow:\n"
+
+
+def call(export: str, passed: bool = True) -> str:
+    return check(passed, "call " + export)
+
+
+def summary(passed: int, total: int) -> str:
+    return "\nEnd verification: %d/%d passed\n" % (passed, total)
+
+
+def vector(values) -> str:
+    # Doubles in the general form with six significant digits, as "%g" writes them.
+    return "[ " + ", ".join("%g" % v for v in values) + " ]"
+
+
+def pose(time_stamp=0, frame_no=0, position=(0, 0, 0), rotation=(0, 0, 0, 0), velocity=(0, 0, 0),
+         angular_velocity=(0, 0, 0), acceleration=(0, 0, 0), pose_flags=0, confidence=0.0) -> str:
+    return (
+        "{ timeStamp:%d, frameNo:%d, position:%s, rotation:%s, velocity:%s, angularVelocity:%s, "
+        "acceleration:%s, poseFlags:%d, confidence:%s}"
+        % (time_stamp, frame_no, vector(position), vector(rotation), vector(velocity), vector(angular_velocity),
+           vector(acceleration), pose_flags, "%g" % confidence)
+    )
+
+
+ZERO_POSE = pose()
+
+
+def plugin_pose(frame: int) -> str:
+    """The deterministic pose the test plugin returns from its n-th orvel_GetHMDPose call."""
+    return pose(
+        time_stamp=1000 * frame,
+        frame_no=frame,
+        position=(0.5 * frame, -0.25, 1234567.0),
+        rotation=(1, 0, 0, 0),
+        velocity=(1e-07, -0.0, 0),
+        angular_velocity=(0, 0, 0.125 * frame),
+        acceleration=(0, -9.81, 0),
+        pose_flags=0x8000000000000003,
+        confidence=0.75,
+    )
+
+
+def tracking_workflow(passed: bool = True, init_lines: str = "") -> str:
+    """Init, start, five poses of the test plugin, stop, shutdown."""
+    text = WORKFLOW + init_lines + call("orvel_PluginInit", passed) + call("orvel_TrackerStart", passed)
+    for frame in range(1, 6):
+        text += call("orvel_GetHMDPose", passed) + "Returned pose: " + plugin_pose(frame) + "\n"
+    return text + call("orvel_TrackerStop", passed) + call("orvel_PluginShutdown", passed)
+
+
+def full_tracking_run(path: str, name: str = "Orvel Test Plugin", init_lines: str = "") -> str:
+    return (
+        start(path)
+        + export_checks(TRACKING_EXPORTS)
+        + stateless(1, "4.16.0.0", name)
+        + tracking_workflow(init_lines=init_lines)
+        + summary(19, 19)
+    )
