@@ -1,10 +1,12 @@
 // The listing mode: every installed plugin with its kind and validity.
 // Report lines go to standard output, the collected problems of a manifest to
 // standard error; the discovery's log lines reach standard output in between.
+#include <iomanip>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "platform/NarrowPath.h"
 #include "tracking/PluginDiscovery.h"
 #include "verifier/Modes.h"
 
@@ -40,7 +42,9 @@ int listPlugins() {
   // reports one finds no manifest, so nothing below prints them.
   for (const auto& file : discovery.findManifestFiles()) {
     std::cout << std::endl;
-    std::cout << "Found manifest file: " << file << std::endl;
+    // As a path's stream operator writes it: quoted, with backslashes and
+    // quotes escaped, in the narrow code page of the file functions.
+    std::cout << "Found manifest file: " << std::quoted(platform::narrowPath(file)) << std::endl;
 
     PluginManifest manifest;
     if (!discovery.readManifest(file, manifest)) {

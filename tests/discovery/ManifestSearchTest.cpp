@@ -110,3 +110,15 @@ TEST_F(ManifestSearchTest, ProgramDataFolderOfThePlatformIsSearched) {
   EXPECT_EQ(logLines.front(),
             kInfo + "Plugin manifest directory: " + utf8(programData / "Orvel" / "OrvelTracking" / "Plugins"));
 }
+
+TEST_F(ManifestSearchTest, OnlyNotFoundAnswersTheExistenceTest) {
+  // A plugins folder that links to itself cannot be tested for existence.
+  fs::create_directories(plugins().parent_path());
+  std::error_code error;
+  fs::create_directory_symlink(plugins(), plugins(), error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  (void)fs::exists(plugins(), error);
+  if (!error) GTEST_SKIP() << "this file system does not report the link loop";
+  EXPECT_THROW(discovery.findManifestFiles(folder), fs::filesystem_error);
+  EXPECT_TRUE(errors.empty());
+}
