@@ -56,24 +56,3 @@ TEST_F(DiscoveryTest, DetectsTheKindAndReportsEveryFailedCheckInOrder) {
     errors.clear();
   }
 }
-
-TEST_F(DiscoveryTest, LoadProblemsAreLoggedByTheBindingOncePerProxy) {
-  const PluginManifest absent = manifestFor("absent");
-  EXPECT_FALSE(discovery.referencesTrackingPlugin(absent));
-  EXPECT_FALSE(discovery.referencesMotionPlatformPlugin(absent));
-  const std::string loadFailure = " ERR [Orvel::DynamicLibrary::DynamicLibrary] Unable to load DLL '";
-  ASSERT_EQ(logLines.size(), 2u);
-  for (const std::string& line : logLines) EXPECT_EQ(line.rfind(loadFailure, 0), 0u) << line;
-
-  logLines.clear();
-  const PluginManifest noPose = manifestFor("tracking_no_hmd_pose");
-  EXPECT_TRUE(discovery.referencesTrackingPlugin(noPose));
-  EXPECT_TRUE(logLines.empty()) << "the common exports are all there";
-  EXPECT_FALSE(discovery.validateTrackingPlugin(noPose));
-  ASSERT_EQ(logLines.size(), 1u);
-  EXPECT_EQ(logLines[0].rfind(" ERR [Orvel::DynamicLibrary::loadFunctionAddress] Unable to load function "
-                              "orvel_GetHMDPose because of error: '",
-                              0),
-            0u)
-      << logLines[0];
-}
