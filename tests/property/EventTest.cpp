@@ -12,36 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "Flag.h"
 #include "property/Event.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// A one-shot flag that threads can wait for, with a generous bound.
-class Flag {
- public:
-  void set() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      set_ = true;
-    }
-    condition_.notify_all();
-  }
-  bool wait(std::chrono::milliseconds bound = 20s) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return condition_.wait_for(lock, bound, [this] { return set_; });
-  }
-  bool isSet() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return set_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable condition_;
-  bool set_ = false;
-};
+using Orvel::Test::Flag;
 
 // Runs f on another thread; a call that does not finish in time (a deadlock)
 // ends the test program, since the stuck thread cannot be recovered.

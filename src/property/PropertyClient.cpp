@@ -1,0 +1,384 @@
+#include "property/PropertyClient.h"
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <utility>
+
+#include "ipc/Client.h"
+#include "logging/Log.h"
+#include "state/ComponentHeartbeat.h"
+#include "state/NotifyPropertyClientStatus.h"
+#include "state/PropertyUpdateToServer.h"
+#include "state/RequestClientRole.h"
+#include "state/RequestResetPersistentProperties.h"
+#include "state/ResponseClientRole.h"
+
+namespace Orvel::State {
+
+// The IPC client of a property client: also reports the end of a connection.
+class NotifyOnStopClient : public IPC::Client {
+ public:
+  NotifyOnStopClient(std::string pipeName, std::string clientName, std::function<void()> onStopped)
+      : IPC::Client(std::move(pipeName), std::move(clientName), true), onStopped_(std::move(onStopped)) {}
+  // The receiver thread calls onReceiverStopped: stop it while this class
+  // still exists.
+  ~NotifyOnStopClient() override { disconnect(); }
+
+ protected:
+  void onReceiverStopped() override {
+    IPC::Client::onReceiverStopped();
+    onStopped_();
+  }
+
+ private:
+  const std::function<void()> onStopped_;
+};
+
+namespace {
+
+constexpr std::int64_t kUnlimitedAttempts = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kAttemptTimeoutMs = 50;
+constexpr std::int64_t kHandshakeTimeoutMs = 1000;
+constexpr std::int64_t kHeartbeatIntervalNs = 1'000'000'000;
+constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
+// Sends wait without limit and flush.
+constexpr std::int64_t kSendTimeoutMs = 0;
+
+std::int64_t monotonicNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+std::unique_ptr<PropertyClient> PropertyClient::create(const std::string& clientName, ClientRole clientRole,
+                                                       const std::string& pipeName, bool queued) {
+  return std::make_unique<PropertyClient>(getPropertyDefinitions(), clientName, clientRole, pipeName, queued);
+}
+
+PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName,
+                               ClientRole clientRole, const std::string& pipeName, bool queued)
+    : clientRole_(clientRole),
+      queued_(queued),
+      ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
+  for (const auto& [key, definition] : catalogue) {
+    properties_.emplace(key, std::make_shared<SourceAwareProperty>(clientRole_, definition));
+  }
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
+      [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitions>()->addHandler(
+      [this](const Messages::PropertyDefinitions& message) { onPropertyDefinitions(message); }));
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClient>()->addHandler(
+      [this](const Messages::PropertyUpdateToClient& message) { onPropertyUpdate(message); }));
+}
+
+PropertyClient::~PropertyClient() {
+  try {
+    std::thread initialization;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ipcClient_->cancelConnectionAttempts();
+      stopRequested_ = true;
+      initialization = std::move(initializationThread_);
+    }
+    condition_.notify_all();
+    if (initialization.joinable()) initialization.join();
+    ipcClient_->disconnect();
+    std::map<std::string, EventConnection> subscriptions;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queuedDefinitions_.clear();
+      queuedUpdates_.clear();
+      subscriptions = std::move(propertySubscriptions_);
+    }
+    messageHandlers_.clear();
+    subscriptions.clear();
+  } catch (const std::exception& error) {
+    LOG_ERROR("Unhandled exception '%s", error.what());
+  } catch (...) {
+    LOG_ERROR("Unhandled exception '%s", "unknown");
+  }
+}
+
+std::vector<std::string> PropertyClient::getPropertyKeys() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> keys;
+  keys.reserve(properties_.size());
+  for (const auto& entry : properties_) keys.push_back(entry.first);
+  return keys;
+}
+
+std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = properties_.find(key);
+  if (found != properties_.end()) return found->second;
+  if (initialized_) {
+    LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Trying to access property with key '%s' that does not exist",
+                  key.c_str());
+    VERIFY(false, "Trying to access uninitialized property");
+  }
+  auto placeholder = std::make_shared<SourceAwareProperty>(key);
+  properties_.emplace(key, placeholder);
+  return placeholder;
+}
+
+EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, bool notifyExisting) {
+  if (notifyExisting) {
+    // Called without the client mutex: the listener may lock the property,
+    // and a thread holding a property's lock may be waiting for this mutex.
+    std::vector<std::shared_ptr<SourceAwareProperty>> existing;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (const auto& entry : properties_) existing.push_back(entry.second);
+    }
+    for (const auto& property : existing) listener(*property);
+  }
+  return propertyChanged_.connect(std::move(listener));
+}
+
+bool PropertyClient::checkInitializationIsNotStarted() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (initializationInProgress_ || initializationThread_.joinable()) {
+    LOG_ERROR("It is not allowed initialize PropertyClient multiple times");
+    return false;
+  }
+  // Claimed here, so that two callers at the same moment cannot both start.
+  initializationInProgress_ = true;
+  return true;
+}
+
+bool PropertyClient::initialize() {
+  if (!checkInitializationIsNotStarted()) return false;
+  return tryInitialization(kUnlimitedAttempts, kAttemptTimeoutMs);
+}
+
+bool PropertyClient::initializeOnce(std::int64_t attemptTimeoutMs) {
+  if (!checkInitializationIsNotStarted()) return false;
+  return tryInitialization(1, attemptTimeoutMs);
+}
+
+EventConnection PropertyClient::initializeAsync(ConnectionListener listener) {
+  if (!checkInitializationIsNotStarted()) return EventConnection();
+  EventConnection connection = connectionStateChanged_.connect(std::move(listener));
+  std::lock_guard<std::mutex> lock(mutex_);
+  startInitializationThread();
+  return connection;
+}
+
+void PropertyClient::startInitializationThread() {
+  initializationThread_ = std::thread([this] { tryInitialization(kUnlimitedAttempts, kAttemptTimeoutMs); });
+}
+
+bool PropertyClient::isInitialized() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return initialized_;
+}
+
+void PropertyClient::stopInitialization() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ipcClient_->cancelConnectionAttempts();
+    stopRequested_ = true;
+  }
+  condition_.notify_all();
+}
+
+bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    initializationInProgress_ = true;
+  }
+  bool result = false;
+  while (waitForConnection(maxAttempts, attemptTimeoutMs)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A client initialized before, reconnecting, does not wait.
+    condition_.wait(lock, [this] { return !ipcClient_->isConnected() || initialized_ || stopRequested_; });
+    if (initialized_) {
+      LOG_INFO("Connection to Property Server established and property definitions initialized");
+      lock.unlock();
+      connectionStateChanged_.emit(true);
+      result = true;
+      break;
+    }
+    if (stopRequested_) {
+      LOG_INFO("Property Client initialization canceled");
+      break;
+    }
+    LOG_WARNING("Lost connection to Property Server while making handshake");
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  initializationInProgress_ = false;
+  return result;
+}
+
+bool PropertyClient::waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {
+  LOG_INFO("Trying to connect to PropertyServer");
+  for (std::int64_t attempt = 0; attempt < maxAttempts; ++attempt) {
+    if (ipcClient_->connect(attemptTimeoutMs, kHandshakeTimeoutMs)) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopRequested_) {
+      LOG_INFO("Initialization stop noticed before establishing connection to Property Server");
+      return false;
+    }
+  }
+  return false;
+}
+
+void PropertyClient::onConnectionLost() {
+  LOG_INFO("Connection lost to Property Server");
+  std::thread finished;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    heartbeatSent_ = false;
+    if (!initializationInProgress_ && !stopRequested_) {
+      finished = std::move(initializationThread_);
+      startInitializationThread();
+    }
+    connectionStateChanged_.emit(false);
+  }
+  condition_.notify_all();
+  if (finished.joinable()) finished.join();
+}
+
+void PropertyClient::onClientRoleRequest() {
+  Messages::ResponseClientRole response;
+  response.role = clientRole_;
+  if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
+}
+
+void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitions& message) {
+  if (queued_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queuedDefinitions_.push_back(message);
+    return;
+  }
+  processDefinitions(message);
+}
+
+void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& message) {
+  updatePropertiesAfterNewConnection(message);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [key, property] : properties_) {
+      EventConnection& subscription = propertySubscriptions_[key];
+      if (subscription.isConnected()) continue;
+      subscription = property->onSourceChanged(
+          [this](const Property& changed, ClientRole, bool local) { onPropertySourceChanged(changed, local); });
+    }
+    initialized_ = true;
+  }
+  condition_.notify_all();
+}
+
+void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message) {
+  for (const auto& [key, definition] : message.definitions) {
+    std::shared_ptr<SourceAwareProperty> property;
+    bool created = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      const auto found = properties_.find(key);
+      if (found != properties_.end()) {
+        property = found->second;
+      } else {
+        LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
+        Messages::PropertyDefinition local = definition;
+        local.key = key;
+        property = std::make_shared<SourceAwareProperty>(clientRole_, local);
+        properties_.emplace(key, property);
+        created = true;
+      }
+    }
+    property->initialize(definition.writers, definition.defaultValue, definition.type, definition.version,
+                         definition.persistent);
+    if (created) propertyChanged_.emit(*property);
+  }
+}
+
+void PropertyClient::onPropertyUpdate(const Messages::PropertyUpdateToClient& message) {
+  if (queued_) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queuedUpdates_.push_back(message);
+    return;
+  }
+  processOnPropertyUpdate(message);
+}
+
+void PropertyClient::processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message) {
+  std::shared_ptr<SourceAwareProperty> property;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = properties_.find(message.key);
+    if (found == properties_.end()) {
+      LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Received update to property with unknown key '%s'",
+                    message.key.c_str());
+      return;
+    }
+    property = found->second;
+  }
+  // Not local: the writer check applies and the value is not sent back.
+  property->setStringValue(message.writer, message.value, false);
+}
+
+void PropertyClient::processQueuedMessages() {
+  std::deque<Messages::PropertyDefinitions> definitions;
+  std::deque<Messages::PropertyUpdateToClient> updates;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    definitions.swap(queuedDefinitions_);
+    updates.swap(queuedUpdates_);
+  }
+  for (const auto& message : definitions) processDefinitions(message);
+  for (const auto& message : updates) processOnPropertyUpdate(message);
+}
+
+void PropertyClient::onPropertySourceChanged(const Property& property, bool local) {
+  propertyChanged_.emit(property);
+  if (local) publishPropertyValueChangeToServer(property);
+}
+
+void PropertyClient::publishPropertyValueChangeToServer(const Property& property) {
+  Messages::PropertyUpdateToServer update;
+  update.key = property.getKey();
+  update.value = property.getStringValue();
+  if (ipcClient_->sendMessage(update, kSendTimeoutMs)) return;
+  if (property.getLogChanges()) {
+    LOG_WARNING("Failed to send property update to server ('%s':'%s')", update.key.c_str(), update.value.c_str());
+  } else {
+    LOG_WARNING("Failed to send property update to server ('%s')", update.key.c_str());
+  }
+}
+
+void PropertyClient::resetPersistentProperties() {
+  LOG_INFO("Reset persistent properties");
+  if (!ipcClient_->sendMessage(Messages::RequestResetPersistentProperties{}, kSendTimeoutMs)) {
+    LOG_WARNING("Request failed");
+  }
+}
+
+void PropertyClient::notifyComponentIsReady(bool ready) {
+  LOG_INFO("Notifying that client is %s", ready ? "ready" : "not ready");
+  Messages::NotifyPropertyClientStatus status;
+  status.ready = ready;
+  if (!ipcClient_->sendMessage(status, kSendTimeoutMs)) LOG_WARNING("Client readiness notification failed");
+}
+
+void PropertyClient::sendHeartbeat() {
+  const std::int64_t now = monotonicNanoseconds();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!heartbeatSent_) {
+      heartbeatSent_ = true;
+    } else if (now - lastHeartbeatTime_ < kHeartbeatIntervalNs) {
+      return;
+    }
+    // Taken as sent whether or not the send succeeds.
+    lastHeartbeatTime_ = now;
+  }
+  if (!ipcClient_->sendMessage(Messages::ComponentHeartbeat{}, kSendTimeoutMs)) {
+    LOG_THROTTLED(LogLevels::Warning, kThrottleIntervalNs, "Client heartbeat failed");
+  }
+}
+
+}  // namespace Orvel::State

@@ -1,0 +1,114 @@
+// A process's mirror of the property server's state: one property per known
+// key, initialized from the server's definitions, updated by the server under
+// the writer rules, and publishing each change that this process's own code
+// makes (exactly one PropertyUpdateToServer per change, none for changes that
+// came from the server). Reconnects by itself after a lost connection.
+//
+// Threads: the caller's; the IPC client's message handler thread, which runs
+// the message handlers (in direct mode it applies definitions and updates);
+// the IPC client's receiver thread, which reports a lost connection; and the
+// initialization thread of initializeAsync or of a reconnection.
+//
+// Locks: the client mutex guards the property map, the flags, the queues, the
+// subscriptions and the initialization thread. It is never held while a
+// property's initialize or setStringValue runs (they take the property's own
+// mutex), nor while connecting. connectionStateChanged(false) is emitted with
+// the client mutex held, so its listeners must not call back into the client;
+// connectionStateChanged(true) is emitted without it. propertyChanged
+// listeners run on whichever thread changed the property, with that property
+// locked.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ipc/MessageHandler.h"
+#include "property/Event.h"
+#include "property/IPropertyClient.h"
+#include "property/PropertyCatalogue.h"
+#include "property/SourceAwareProperty.h"
+#include "state/PropertyDefinitions.h"
+#include "state/PropertyUpdateToClient.h"
+
+namespace Orvel::State {
+
+class NotifyOnStopClient;
+
+class PropertyClient : public IPropertyClient {
+ public:
+  // A client built from the process's catalogue.
+  static std::unique_ptr<PropertyClient> create(const std::string& clientName, ClientRole clientRole,
+                                                const std::string& pipeName, bool queued);
+
+  // queued: keep the server's definitions and updates for
+  // processQueuedMessages instead of applying them on the IPC handler thread.
+  // Nothing connects yet.
+  PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName, ClientRole clientRole,
+                 const std::string& pipeName, bool queued);
+  // Stops initialization, disconnects and joins every thread. Never throws.
+  ~PropertyClient() override;
+  PropertyClient(const PropertyClient&) = delete;
+  PropertyClient& operator=(const PropertyClient&) = delete;
+
+  std::vector<std::string> getPropertyKeys() const override;
+  std::shared_ptr<Property> getPropertyRaw(const std::string& key) override;
+  EventConnection onPropertyChanged(PropertyListener listener, bool notifyExisting) override;
+  ClientRole getClientRole() const override { return clientRole_; }
+  bool initialize() override;
+  bool initializeOnce(std::int64_t attemptTimeoutMs) override;
+  EventConnection initializeAsync(ConnectionListener listener) override;
+  bool isInitialized() const override;
+  void stopInitialization() override;
+  void processQueuedMessages() override;
+  void resetPersistentProperties() override;
+  void notifyComponentIsReady(bool ready) override;
+  void sendHeartbeat() override;
+
+ private:
+  // Claims the one initialization; logs and refuses when one has started.
+  bool checkInitializationIsNotStarted();
+  bool tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
+  bool waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
+  void startInitializationThread();
+  // Receiver thread: the connection has ended.
+  void onConnectionLost();
+
+  void onClientRoleRequest();
+  void onPropertyDefinitions(const Messages::PropertyDefinitions& message);
+  void onPropertyUpdate(const Messages::PropertyUpdateToClient& message);
+  void processDefinitions(const Messages::PropertyDefinitions& message);
+  void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message);
+  void processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message);
+  void onPropertySourceChanged(const Property& property, bool local);
+  void publishPropertyValueChangeToServer(const Property& property);
+
+  const ClientRole clientRole_;
+  const bool queued_;
+  bool stopRequested_ = false;
+  mutable std::mutex mutex_;
+  std::condition_variable condition_;
+  std::shared_ptr<NotifyOnStopClient> ipcClient_;
+  std::map<std::string, std::shared_ptr<SourceAwareProperty>> properties_;
+  bool initialized_ = false;  // never reset
+  Event<void(const Property&)> propertyChanged_;
+  Event<void(bool)> connectionStateChanged_;
+  std::thread initializationThread_;
+  bool initializationInProgress_ = false;
+  // This client's listener on each property's sourceChanged, by key. A
+  // property keeps its one subscription across reconnections, so a change is
+  // never published twice.
+  std::map<std::string, EventConnection> propertySubscriptions_;
+  std::vector<MessageHandler> messageHandlers_;
+  std::deque<Messages::PropertyDefinitions> queuedDefinitions_;
+  std::deque<Messages::PropertyUpdateToClient> queuedUpdates_;
+  std::int64_t lastHeartbeatTime_ = 0;  // monotonic nanoseconds
+  bool heartbeatSent_ = false;
+};
+
+}  // namespace Orvel::State

@@ -1,0 +1,406 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <memory>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Flag.h"
+#include "ScriptedPropertyServer.h"
+#include "property/PropertyClient.h"
+#include "support/LogCapture.h"
+
+using namespace Orvel::State;
+using Orvel::Test::Bytes;
+using Orvel::Test::Flag;
+using Orvel::Test::LogCapture;
+using Orvel::Test::ScriptedPropertyServer;
+using Orvel::Test::ServerDefinition;
+
+namespace {
+
+constexpr std::uint32_t kTracking = 3;
+constexpr std::uint32_t kBase = 5;
+constexpr std::uint32_t kCompositor = 2;
+constexpr std::uint32_t kGazeTracking = 11;
+
+const std::string kActivePlugin = "OrvelTracking.ActivePlugin";
+const std::string kLowFrameRate = "LowFrameRateDetected";
+
+std::vector<ServerDefinition> serverDefinitions(const std::string& activePlugin = "openvr",
+                                                std::vector<std::uint32_t> activePluginWriters = {kTracking, kBase,
+                                                                                                  kCompositor}) {
+  return {{kActivePlugin, "std::string", activePlugin, std::move(activePluginWriters), 1, true, true},
+          {kLowFrameRate, "bool", "false", {kGazeTracking, 18}, 1, false, true},
+          {"Extra.Key", "int", "5", {kTracking}, 2, false, true},
+          {"Placeholder.Key", "std::string", "filled", {kTracking}, 1, false, true}};
+}
+
+std::unique_ptr<PropertyClient> makeClient(const std::string& pipeName, bool queued = false) {
+  return PropertyClient::create("PropertyClientTest", ClientRole::TRACKING, pipeName, queued);
+}
+
+// Connects the client with one attempt while the server accepts it.
+bool connect(PropertyClient& client, ScriptedPropertyServer& server) {
+  auto accepted = std::async(std::launch::async, [&] { return server.acceptClient(); });
+  const bool initialized = client.initializeOnce(5000);
+  return accepted.get() && initialized;
+}
+
+// The client handles server messages in order on one thread: once it has
+// answered a role request sent after them, everything before it is applied.
+void waitUntilHandled(ScriptedPropertyServer& server) {
+  const std::size_t answered = server.frames("ResponseClientRole").size();
+  ASSERT_TRUE(server.sendRoleRequest());
+  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", answered + 1));
+}
+
+// The client sends in order over one pipe: once a heartbeat (sent after a
+// write) has arrived, any update that write produced has arrived too.
+void waitUntilSent(PropertyClient& client, ScriptedPropertyServer& server) {
+  const std::size_t before = server.frames("NotifyPropertyClientStatus").size();
+  client.notifyComponentIsReady(true);
+  ASSERT_TRUE(server.waitForFrames("NotifyPropertyClientStatus", before + 1));
+}
+
+std::vector<std::string> linesOf(const LogCapture& capture, const std::string& function) {
+  return capture.linesContaining("[Orvel::State::PropertyClient::" + function + "] ");
+}
+
+TEST(PropertyClient, InitializesPropertiesFromTheServersDefinitions) {
+  LogCapture capture;
+  ScriptedPropertyServer server("init");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  std::vector<std::string> changed;
+  std::mutex changedMutex;
+  EventConnection listener = client->onPropertyChanged(
+      [&](const Property& property) {
+        std::lock_guard<std::mutex> lock(changedMutex);
+        changed.push_back(property.getKey());
+      },
+      false);
+  const std::shared_ptr<Property> placeholder = client->getPropertyRaw("Placeholder.Key");
+  EXPECT_FALSE(placeholder->isInitialized());
+
+  ASSERT_TRUE(connect(*client, server));
+  EXPECT_TRUE(client->isInitialized());
+  EXPECT_EQ(client->getClientRole(), ClientRole::TRACKING);
+
+  const auto plugin = client->getPropertyRaw(kActivePlugin);
+  EXPECT_TRUE(plugin->isInitialized());
+  EXPECT_EQ(plugin->getStringValue(), "openvr");
+  EXPECT_EQ(plugin->getWriters(), (std::vector<ClientRole>{ClientRole::TRACKING, ClientRole::BASE,
+                                                           ClientRole::COMPOSITOR}));
+  EXPECT_EQ(client->getPropertyRaw(kLowFrameRate)->getStringValue(), "false");
+  EXPECT_FALSE(client->getPropertyRaw("visualLog")->isInitialized()) << "not defined by this server";
+
+  const auto extra = client->getPropertyRaw("Extra.Key");
+  EXPECT_TRUE(extra->isInitialized());
+  EXPECT_EQ(extra->getStringValue(), "5");
+  EXPECT_EQ(extra->getType(), "int");
+  EXPECT_EQ(client->getPropertyRaw("Placeholder.Key"), placeholder);
+  EXPECT_TRUE(placeholder->isInitialized());
+  EXPECT_EQ(placeholder->getStringValue(), "filled");
+  EXPECT_EQ(client->getPropertyKeys().size(), 441u) << "the catalogue, the placeholder and the added key";
+  {
+    std::lock_guard<std::mutex> lock(changedMutex);
+    EXPECT_EQ(changed, std::vector<std::string>{"Extra.Key"}) << "only the added property is announced";
+  }
+
+  const auto names = server.frameNames();
+  ASSERT_GE(names.size(), 2u);
+  EXPECT_EQ(names[0], "RequestHandshake");
+  EXPECT_EQ(names[1], "ResponseClientRole");
+  EXPECT_EQ(server.frames("ResponseClientRole")[0].payload, (Bytes{3, 0, 0, 0, 0, 0, 0, 0}));
+
+  EXPECT_EQ(linesOf(capture, "updatePropertiesAfterNewConnection"),
+            std::vector<std::string>{" ERR [Orvel::State::PropertyClient::updatePropertiesAfterNewConnection] Could "
+                                     "not find property 'Extra.Key' from local definitions"});
+  EXPECT_EQ(linesOf(capture, "waitForConnection"),
+            std::vector<std::string>{
+                " --- [Orvel::State::PropertyClient::waitForConnection] Trying to connect to PropertyServer"});
+  EXPECT_EQ(linesOf(capture, "tryInitialization"),
+            std::vector<std::string>{" --- [Orvel::State::PropertyClient::tryInitialization] Connection to Property "
+                                     "Server established and property definitions initialized"});
+}
+
+TEST(PropertyClient, LocalWritePublishesOnceAndServerUpdatesNothing) {
+  LogCapture capture;
+  ScriptedPropertyServer server("publish");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  ASSERT_TRUE(connect(*client, server));
+  std::vector<std::string> changes;
+  std::mutex changesMutex;
+  EventConnection listener = client->onPropertyChanged(
+      [&](const Property& property) {
+        std::lock_guard<std::mutex> lock(changesMutex);
+        if (property.getKey() == kActivePlugin) changes.push_back(property.getStringValue());
+      },
+      false);
+
+  const std::string value = "plugin:C:\\p\\tracker.dll";
+  const auto plugin = client->getPropertyRaw(kActivePlugin);
+  {
+    std::lock_guard<std::recursive_mutex> lock(plugin->getMutex());
+    EXPECT_TRUE(plugin->setStringValue(ClientRole::TRACKING, value));
+  }
+  EXPECT_FALSE(plugin->setStringValue(ClientRole::TRACKING, value)) << "the same value is no change";
+  ASSERT_TRUE(server.waitForFrames("PropertyUpdateToServer", 1));
+  EXPECT_EQ(server.frames("PropertyUpdateToServer")[0].payload,
+            ScriptedPropertyServer::updateToServerPayload(kActivePlugin, value));
+
+  ASSERT_TRUE(server.sendUpdate(kActivePlugin, "openvr", kBase));
+  waitUntilHandled(server);
+  EXPECT_EQ(plugin->getStringValue(), "openvr");
+  waitUntilSent(*client, server);
+  EXPECT_EQ(server.frames("PropertyUpdateToServer").size(), 1u) << "a server update is not sent back";
+  std::lock_guard<std::mutex> lock(changesMutex);
+  EXPECT_EQ(changes, (std::vector<std::string>{value, "openvr"}));
+}
+
+TEST(PropertyClient, WriterRulesApplyToLocalWritesAndServerUpdates) {
+  LogCapture capture;
+  ScriptedPropertyServer server("writers");
+  server.setDefinitions(serverDefinitions("openvr", {kBase}));
+  auto client = makeClient(server.pipeName());
+  ASSERT_TRUE(connect(*client, server));
+  const auto plugin = client->getPropertyRaw(kActivePlugin);
+
+  EXPECT_FALSE(plugin->setStringValue(ClientRole::TRACKING, "plugin:a"));
+  EXPECT_FALSE(plugin->setStringValue(ClientRole::TRACKING, "plugin:b"));
+  ASSERT_TRUE(server.sendUpdate(kActivePlugin, "from compositor", kCompositor));
+  waitUntilHandled(server);
+  EXPECT_EQ(plugin->getStringValue(), "openvr");
+  ASSERT_TRUE(server.sendUpdate(kActivePlugin, "from base", kBase));
+  ASSERT_TRUE(server.sendUpdate(kActivePlugin, "from compositor again", kCompositor));
+  waitUntilHandled(server);
+  EXPECT_EQ(plugin->getStringValue(), "from base");
+
+  waitUntilSent(*client, server);
+  EXPECT_TRUE(server.frames("PropertyUpdateToServer").empty());
+  const std::string prefix = " ERR [Orvel::State::Property::setStringValue] Client '";
+  EXPECT_EQ(capture.linesContaining("is not allowed"),
+            (std::vector<std::string>{
+                prefix + "TRACKING' is not allowed to change key 'OrvelTracking.ActivePlugin', rejecting change to "
+                         "value 'plugin:a'",
+                prefix + "COMPOSITOR' is not allowed to change key 'OrvelTracking.ActivePlugin', rejecting change to "
+                         "value 'from compositor again'"}));
+}
+
+TEST(PropertyClient, TypeMismatchTakesTheValueAndRefusesWrites) {
+  LogCapture capture;
+  ScriptedPropertyServer server("types");
+  auto definitions = serverDefinitions();
+  definitions[1].type = "int";
+  definitions[1].value = "1";
+  server.setDefinitions(definitions);
+  auto client = makeClient(server.pipeName());
+  ASSERT_TRUE(connect(*client, server));
+  const auto lowFrameRate = client->getPropertyRaw(kLowFrameRate);
+  EXPECT_EQ(lowFrameRate->getStringValue(), "1");
+  EXPECT_FALSE(lowFrameRate->setStringValue(ClientRole::PROPERTY_UTIL, "2"));
+  ASSERT_TRUE(server.sendUpdate(kLowFrameRate, "3", kGazeTracking));
+  waitUntilHandled(server);
+  EXPECT_EQ(lowFrameRate->getStringValue(), "1");
+  waitUntilSent(*client, server);
+  EXPECT_TRUE(server.frames("PropertyUpdateToServer").empty());
+  EXPECT_EQ(capture.linesContaining("Invalid type"),
+            std::vector<std::string>{" WAR [Orvel::State::Property::initialize] Invalid type for property "
+                                     "'LowFrameRateDetected': local type 'bool', remote type 'int'"});
+}
+
+TEST(PropertyClient, UnknownKeysAreThrottledAndGetPlaceholders) {
+  LogCapture capture;
+  ScriptedPropertyServer server("unknown");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+
+  const auto early = client->getPropertyRaw("Early.Unknown");
+  EXPECT_EQ(early->getKey(), "Early.Unknown");
+  EXPECT_FALSE(early->isInitialized());
+  EXPECT_TRUE(capture.lines().empty()) << "before initialization an unknown key is silent";
+
+  ASSERT_TRUE(connect(*client, server));
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(server.sendUpdate("No.Such.Key", "1", kTracking));
+  waitUntilHandled(server);
+  EXPECT_EQ(linesOf(capture, "processOnPropertyUpdate"),
+            std::vector<std::string>{" ERR [Orvel::State::PropertyClient::processOnPropertyUpdate] (skipped 0) "
+                                     "Received update to property with unknown key 'No.Such.Key'"});
+
+  const auto late = client->getPropertyRaw("Late.Unknown");
+  EXPECT_EQ(client->getPropertyRaw("Late.Unknown"), late);
+  client->getPropertyRaw("Other.Unknown");
+  const auto lines = linesOf(capture, "getPropertyRaw");
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], " ERR [Orvel::State::PropertyClient::getPropertyRaw] (skipped 0) Trying to access property "
+                      "with key 'Late.Unknown' that does not exist");
+  const std::regex verify(
+      R"( ERR \[Orvel::State::PropertyClient::getPropertyRaw\] Verify \(assertion\) failed for: 'Trying to access uninitialized property' in '.*PropertyClient\.cpp' : [0-9]+)");
+  EXPECT_TRUE(std::regex_match(lines[1], verify)) << lines[1];
+  EXPECT_TRUE(std::regex_match(lines[2], verify)) << lines[2];
+  EXPECT_FALSE(late->setStringValue(ClientRole::TRACKING, "x"));
+}
+
+TEST(PropertyClient, QueuedModeAppliesMessagesOnTheCallingThread) {
+  LogCapture capture;
+  ScriptedPropertyServer server("queued");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName(), true);
+  Flag connected;
+  EventConnection state = client->initializeAsync([&](bool up) {
+    if (up) connected.set();
+  });
+  ASSERT_TRUE(state.isConnected());
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  for (int round = 0; round < 2000 && !connected.isSet(); ++round) {
+    client->processQueuedMessages();
+    connected.wait(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(connected.isSet());
+  const auto lowFrameRate = client->getPropertyRaw(kLowFrameRate);
+  EXPECT_TRUE(lowFrameRate->isInitialized());
+
+  ASSERT_TRUE(server.sendUpdate(kLowFrameRate, "true", kGazeTracking));
+  waitUntilHandled(server);
+  EXPECT_EQ(lowFrameRate->getStringValue(), "false") << "queued until processed";
+  client->processQueuedMessages();
+  EXPECT_EQ(lowFrameRate->getStringValue(), "true");
+}
+
+TEST(PropertyClient, HeartbeatAtMostOncePerSecondAndNotifications) {
+  LogCapture capture;
+  ScriptedPropertyServer server("heartbeat");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  ASSERT_TRUE(connect(*client, server));
+
+  client->sendHeartbeat();
+  client->sendHeartbeat();
+  client->resetPersistentProperties();
+  client->notifyComponentIsReady(false);
+  ASSERT_TRUE(server.waitForFrames("NotifyPropertyClientStatus", 1));
+  EXPECT_EQ(server.frames("ComponentHeartbeat").size(), 1u);
+  EXPECT_TRUE(server.frames("ComponentHeartbeat")[0].payload.empty());
+  ASSERT_EQ(server.frames("RequestResetPersistentProperties").size(), 1u);
+  EXPECT_TRUE(server.frames("RequestResetPersistentProperties")[0].payload.empty());
+  EXPECT_EQ(server.frames("NotifyPropertyClientStatus")[0].payload, (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(linesOf(capture, "resetPersistentProperties"),
+            std::vector<std::string>{" --- [Orvel::State::PropertyClient::resetPersistentProperties] Reset persistent "
+                                     "properties"});
+  EXPECT_EQ(linesOf(capture, "notifyComponentIsReady"),
+            std::vector<std::string>{" --- [Orvel::State::PropertyClient::notifyComponentIsReady] Notifying that "
+                                     "client is not ready"});
+
+  // After a lost connection the next heartbeat goes at once.
+  server.dropClient();
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 2));
+  client->sendHeartbeat();
+  waitUntilSent(*client, server);
+  const auto heartbeats = server.frames("ComponentHeartbeat");
+  ASSERT_EQ(heartbeats.size(), 2u);
+  EXPECT_EQ(heartbeats[1].connection, 2);
+}
+
+TEST(PropertyClient, ReconnectsAndReinitializesByItself) {
+  LogCapture capture;
+  ScriptedPropertyServer server("reconnect");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  Flag up;
+  Flag down;
+  Flag updated;
+  EventConnection state = client->initializeAsync([&](bool connected) { (connected ? up : down).set(); });
+  EventConnection changes = client->onPropertyChanged(
+      [&](const Property& property) {
+        if (property.getKey() == kActivePlugin && property.getStringValue() == "plugin:new") updated.set();
+      },
+      false);
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(up.wait());
+
+  server.setDefinitions(serverDefinitions("plugin:new"));
+  server.dropClient();
+  ASSERT_TRUE(down.wait());
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(updated.wait()) << "the new connection's definitions are applied";
+
+  const auto plugin = client->getPropertyRaw(kActivePlugin);
+  EXPECT_TRUE(plugin->setStringValue(ClientRole::TRACKING, "openvr"));
+  waitUntilSent(*client, server);
+  const auto updates = server.frames("PropertyUpdateToServer");
+  ASSERT_EQ(updates.size(), 1u) << "one update per change, also after a reconnection";
+  EXPECT_EQ(updates[0].connection, 2);
+  EXPECT_EQ(updates[0].payload, ScriptedPropertyServer::updateToServerPayload(kActivePlugin, "openvr"));
+  EXPECT_FALSE(linesOf(capture, "onConnectionLost").empty());
+  EXPECT_EQ(linesOf(capture, "onConnectionLost")[0],
+            " --- [Orvel::State::PropertyClient::onConnectionLost] Connection lost to Property Server");
+}
+
+TEST(PropertyClient, InitializationStartsOnlyOnce) {
+  LogCapture capture;
+  const std::string nobody = Orvel::Test::uniquePipeName("nobody");
+  auto client = makeClient(nobody);
+  EventConnection first = client->initializeAsync([](bool) {});
+  EXPECT_TRUE(first.isConnected());
+  EXPECT_FALSE(client->initialize());
+  EXPECT_FALSE(client->initializeOnce(10));
+  EXPECT_FALSE(client->initializeAsync([](bool) {}).isConnected());
+  EXPECT_EQ(linesOf(capture, "checkInitializationIsNotStarted"),
+            std::vector<std::string>(3, " ERR [Orvel::State::PropertyClient::checkInitializationIsNotStarted] It "
+                                        "is not allowed initialize PropertyClient multiple times"));
+  client.reset();  // stops the endless attempts and joins the thread
+  EXPECT_FALSE(linesOf(capture, "waitForConnection").empty());
+}
+
+TEST(PropertyClient, InitializeOnceWithoutServerMakesOneAttempt) {
+  LogCapture capture;
+  auto client = makeClient(Orvel::Test::uniquePipeName("absent"));
+  EXPECT_FALSE(client->initializeOnce(100));
+  EXPECT_FALSE(client->isInitialized());
+  EXPECT_EQ(capture.linesContaining("[Orvel::State::PropertyClient::"),
+            std::vector<std::string>{
+                " --- [Orvel::State::PropertyClient::waitForConnection] Trying to connect to PropertyServer"});
+}
+
+TEST(PropertyClient, StopEndsTheWaitForDefinitions) {
+  LogCapture capture;
+  ScriptedPropertyServer server("stop");
+  auto client = makeClient(server.pipeName());
+  auto result = std::async(std::launch::async, [&] { return client->initialize(); });
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  client->stopInitialization();
+  EXPECT_FALSE(result.get());
+  EXPECT_EQ(linesOf(capture, "tryInitialization"),
+            std::vector<std::string>{
+                " --- [Orvel::State::PropertyClient::tryInitialization] Property Client initialization canceled"});
+}
+
+TEST(PropertyClient, ConnectionLostBeforeDefinitionsStartsOver) {
+  LogCapture capture;
+  ScriptedPropertyServer server("startover");
+  auto client = makeClient(server.pipeName());
+  auto result = std::async(std::launch::async, [&] { return client->initialize(); });
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  server.setDefinitions(serverDefinitions());
+  server.dropClient();
+  ASSERT_TRUE(server.acceptClient());
+  EXPECT_TRUE(result.get());
+  EXPECT_EQ(client->getPropertyRaw(kActivePlugin)->getStringValue(), "openvr");
+  EXPECT_EQ(linesOf(capture, "tryInitialization"),
+            (std::vector<std::string>{
+                " WAR [Orvel::State::PropertyClient::tryInitialization] Lost connection to Property Server while "
+                "making handshake",
+                " --- [Orvel::State::PropertyClient::tryInitialization] Connection to Property Server established and "
+                "property definitions initialized"}));
+}
+
+}  // namespace
