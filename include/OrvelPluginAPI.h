@@ -17,6 +17,7 @@
 #ifndef ORVEL_PLUGIN_API_H
 #define ORVEL_PLUGIN_API_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -80,6 +81,11 @@ typedef struct Pose {
 
 /* The record crosses the ABI: its size and layout must never change. */
 ORVEL_STATIC_ASSERT(sizeof(Pose) == 160, "Pose must be 160 bytes");
+ORVEL_STATIC_ASSERT(offsetof(Pose, position) == 16 && offsetof(Pose, rotation) == 40 &&
+                        offsetof(Pose, velocity) == 72 && offsetof(Pose, angularVelocity) == 96 &&
+                        offsetof(Pose, acceleration) == 120 && offsetof(Pose, poseFlags) == 144 &&
+                        offsetof(Pose, confidence) == 152,
+                    "Pose fields lie at fixed offsets without gaps");
 
 /* A 4x4 matrix of doubles, row after row, returned by value. */
 typedef struct OrvelMatrix4x4 {

@@ -95,6 +95,18 @@ def test_null_texts_print_as_null(verifier):
     assert result.status == 0
 
 
+def test_handle_starts_null(verifier):
+    path = plugin("motion_writes_nothing")
+    result = verifier.run(MODE, "--plugin=" + path)
+    expected = motion_run(path, "Orvel Test Plugin", [(ZERO_POSE, ZERO_POSE)] * 5)
+    expected = expected.replace(call("orvel_UpdatePose"),
+                                "\t WriteLogMessage: orvel_UpdatePose got a null handle\n" + call("orvel_UpdatePose"))
+    expected = expected.replace(call("orvel_PluginShutdown"),
+                                "\t WriteLogMessage: orvel_PluginShutdown got a null handle\n" + call("orvel_PluginShutdown"))
+    assert result.stdout == expected
+    assert result.status == 0
+
+
 def test_tracking_plugin_lacks_update_pose(verifier):
     path = plugin("tracking_ok")
     result = verifier.run(MODE, "--plugin=" + path)

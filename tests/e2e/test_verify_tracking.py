@@ -6,9 +6,10 @@ import pytest
 
 from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
 from verify_report import (
-    MOTION_PLATFORM_EXPORTS,
     TRACKING_EXPORTS,
     UNABLE_TO_CONTINUE,
+    WORKFLOW,
+    ZERO_POSE,
     call,
     export_checks,
     full_tracking_run,
@@ -127,6 +128,27 @@ def test_null_texts_print_as_null(verifier):
         + export_checks(TRACKING_EXPORTS)
         + stateless(1, "4.16.0.0", "(null)", ["(null)"] * 5)
         + tracking_workflow(init_lines=init_lines)
+        + summary(19, 19)
+    )
+    assert result.status == 0
+
+
+def test_pose_and_handle_start_zeroed(verifier):
+    # A plugin that never writes its handle nor the pose: the calls get a null
+    # handle, and the pose lines show zeros rather than leftover memory.
+    path = plugin("tracking_writes_nothing")
+    result = verifier.run("--plugin=" + path)
+
+    def handle_line(export):
+        return "\t WriteLogMessage: %s got a null handle\n" % export
+
+    workflow = WORKFLOW + call("orvel_PluginInit")
+    workflow += handle_line("orvel_TrackerStart") + call("orvel_TrackerStart")
+    workflow += (handle_line("orvel_GetHMDPose") + call("orvel_GetHMDPose") + "Returned pose: " + ZERO_POSE + "\n") * 5
+    workflow += handle_line("orvel_TrackerStop") + call("orvel_TrackerStop")
+    workflow += handle_line("orvel_PluginShutdown") + call("orvel_PluginShutdown")
+    assert result.stdout == (
+        start(path) + export_checks(TRACKING_EXPORTS) + stateless(1, "4.16.0.0", "Orvel Test Plugin") + workflow
         + summary(19, 19)
     )
     assert result.status == 0

@@ -22,6 +22,9 @@
  *                              the host's GetNanosecondTime
  *   SETTINGS_FROM_ENVIRONMENT  type and version from ORVEL_TEST_PLUGIN_TYPE and
  *                              ORVEL_TEST_PLUGIN_API_VERSION
+ *   WRITES_NOTHING             orvel_PluginInit writes no handle and
+ *                              orvel_GetHMDPose no pose; the calls report
+ *                              whether the handle they got is null
  *   NEIGHBOUR_PROVIDER         also export orvelTest_NeighbourName
  *   USES_NEIGHBOUR             the name comes from the neighbour library
  *
@@ -79,6 +82,18 @@ static Instance* instanceOf(PluginHandle handle) {
   Instance* instance = (Instance*)handle;
   return instance != NULL && instance->magic == INSTANCE_MAGIC ? instance : NULL;
 }
+
+#if defined(WRITES_NOTHING)
+/* Without a handle the host table has to be kept here. */
+static const HostCallbacks* hostWithoutHandle;
+
+static PluginStatus reportHandle(const char* function, PluginHandle handle) {
+  char text[128];
+  snprintf(text, sizeof text, "%s got %s handle", function, handle == NULL ? "a null" : "a non-null");
+  hostWithoutHandle->WriteLogMessage(0, text);
+  return ACTION_STATUS;
+}
+#endif
 
 /* A failure of the plugin's own making: the handle is not one it created. */
 #define STATUS_BAD_HANDLE ((PluginStatus)-1)
@@ -228,6 +243,11 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus st
 #if !defined(OMIT_PluginInit)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uint64_t* hostSlot, PluginHandle* handle) {
   (void)hostSlot;
+#if defined(WRITES_NOTHING)
+  (void)handle;
+  hostWithoutHandle = host;
+  return ACTION_STATUS;
+#endif
   Instance* instance = (Instance*)calloc(1, sizeof(Instance));
   if (instance == NULL) return 1;
   instance->magic = INSTANCE_MAGIC;
@@ -251,6 +271,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uin
 
 #if !defined(OMIT_PluginShutdown)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
+#if defined(WRITES_NOTHING)
+  return reportHandle("orvel_PluginShutdown", *handle);
+#endif
   Instance* instance = instanceOf(*handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
   instance->magic = 0;
@@ -263,6 +286,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
 #if defined(EXPORTS_TRACKING)
 #if !defined(OMIT_TrackerStart)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
+#if defined(WRITES_NOTHING)
+  return reportHandle("orvel_TrackerStart", handle);
+#endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
 #if defined(CONCURRENT_CALLBACKS)
@@ -278,6 +304,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
 
 #if !defined(OMIT_TrackerStop)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
+#if defined(WRITES_NOTHING)
+  return reportHandle("orvel_TrackerStop", handle);
+#endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
 #if defined(CONCURRENT_CALLBACKS)
@@ -292,6 +321,11 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
 
 #if !defined(OMIT_GetHMDPose)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_GetHMDPose(PluginHandle handle, uint64_t timeMs, Pose* pose) {
+#if defined(WRITES_NOTHING)
+  (void)timeMs;
+  (void)pose;
+  return reportHandle("orvel_GetHMDPose", handle);
+#endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
   const int64_t frame = ++instance->frames;
@@ -325,6 +359,12 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_GetHMDPose(PluginHandle handle, uint64_t 
 #if defined(EXPORTS_MOTION_PLATFORM)
 #if !defined(OMIT_UpdatePose)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t count, const Pose* input, Pose* output) {
+#if defined(WRITES_NOTHING)
+  (void)count;
+  (void)input;
+  (void)output;
+  return reportHandle("orvel_UpdatePose", handle);
+#endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
   if (count != 1) return 1;
