@@ -190,17 +190,21 @@ bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t at
     std::lock_guard<std::mutex> lock(mutex_);
     initializationInProgress_ = true;
   }
-  bool result = false;
   while (waitForConnection(maxAttempts, attemptTimeoutMs)) {
     std::unique_lock<std::mutex> lock(mutex_);
     // A client initialized before, reconnecting, does not wait.
     condition_.wait(lock, [this] { return !ipcClient_->isConnected() || initialized_ || stopRequested_; });
-    if (initialized_) {
+    // Initialized, and still connected: the loss of a connection that ends
+    // before this point (even with the definitions in) is retried below, as
+    // its report found this initialization in progress and started no other.
+    if (initialized_ && (ipcClient_->isConnected() || stopRequested_)) {
       LOG_INFO("Connection to Property Server established and property definitions initialized");
+      // Finished before the lock is released: a connection lost from here on
+      // finds no initialization in progress and starts a new one.
+      initializationInProgress_ = false;
       lock.unlock();
       connectionStateChanged_.emit(true);
-      result = true;
-      break;
+      return true;
     }
     if (stopRequested_) {
       LOG_INFO("Property Client initialization canceled");
@@ -210,7 +214,7 @@ bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t at
   }
   std::lock_guard<std::mutex> lock(mutex_);
   initializationInProgress_ = false;
-  return result;
+  return false;
 }
 
 bool PropertyClient::waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {

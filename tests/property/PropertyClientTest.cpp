@@ -316,7 +316,16 @@ TEST(PropertyClient, ReconnectsAndReinitializesByItself) {
   Flag up;
   Flag down;
   Flag updated;
-  EventConnection state = client->initializeAsync([&](bool connected) { (connected ? up : down).set(); });
+  // The first "connected" call holds the initialization thread until the
+  // loss below has been reported: a loss at that moment must still be answered.
+  EventConnection state = client->initializeAsync([&](bool connected) {
+    if (connected) {
+      up.set();
+      down.wait();
+    } else {
+      down.set();
+    }
+  });
   EventConnection changes = client->onPropertyChanged(
       [&](const Property& property) {
         if (property.getKey() == kActivePlugin && property.getStringValue() == "plugin:new") updated.set();
@@ -390,6 +399,9 @@ TEST(PropertyClient, ConnectionLostBeforeDefinitionsStartsOver) {
   auto result = std::async(std::launch::async, [&] { return client->initialize(); });
   ASSERT_TRUE(server.acceptClient());
   ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  // The client pings only once its connect has finished; a loss before that
+  // makes connect itself fail, which is another path.
+  ASSERT_TRUE(server.waitForFrames("Ping", 1));
   server.setDefinitions(serverDefinitions());
   server.dropClient();
   ASSERT_TRUE(server.acceptClient());

@@ -94,7 +94,6 @@ void ScriptedPropertyServer::serve(PipeConnection& connection, int number) {
 }
 
 void ScriptedPropertyServer::handle(const std::string& name, const Bytes& payload, int number) {
-  if (name == "Ping") return;
   std::optional<std::vector<ServerDefinition>> definitions;
   {
     std::lock_guard<std::mutex> lock(mutex_);

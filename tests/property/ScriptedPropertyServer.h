@@ -1,7 +1,7 @@
 // A property server for tests, on a real pipe (a Unix socket on Linux): it
 // accepts one client at a time, answers the handshake, asks for the client's
 // role, sends definitions once the role has come, and records every frame the
-// client sends except pings. Payloads are built here byte by byte, apart from
+// client sends. Payloads are built here byte by byte, apart from
 // the client's own encoder.
 #pragma once
 #include <chrono>
