@@ -10,7 +10,6 @@
 #include "state/PropertyDefinitions.h"
 #include "state/PropertyUpdateToClient.h"
 #include "state/PropertyUpdateToServer.h"
-#include "state/RequestClientRole.h"
 #include "state/RequestResetPersistentProperties.h"
 #include "state/ResponseClientRole.h"
 #include "support/LogCapture.h"
@@ -53,17 +52,6 @@ bool decode(const Bytes& payload, T& message) {
   return Orvel::decodeMessage(payload.data(), static_cast<std::uint32_t>(payload.size()), message);
 }
 
-TEST(PropertyMessages, WireNames) {
-  EXPECT_STREQ(RequestClientRole::messageName, "RequestClientRole");
-  EXPECT_STREQ(ResponseClientRole::messageName, "ResponseClientRole");
-  EXPECT_STREQ(NotifyPropertyClientStatus::messageName, "NotifyPropertyClientStatus");
-  EXPECT_STREQ(PropertyDefinitions::messageName, "PropertyDefinitions");
-  EXPECT_STREQ(PropertyUpdateToServer::messageName, "PropertyUpdateToServer");
-  EXPECT_STREQ(PropertyUpdateToClient::messageName, "PropertyUpdateToClient");
-  EXPECT_STREQ(RequestResetPersistentProperties::messageName, "RequestResetPersistentProperties");
-  EXPECT_STREQ(ComponentHeartbeat::messageName, "ComponentHeartbeat");
-}
-
 TEST(PropertyMessages, ClientMessagesEncodeToTheirExactBytes) {
   EXPECT_EQ(Orvel::encodeMessage(PropertyUpdateToServer{"A", "1"}), (Bytes{1, 0, 0, 0, 0x41, 1, 0, 0, 0, 0x31}));
   EXPECT_EQ(Orvel::encodeMessage(ResponseClientRole{ClientRole::TRACKING}), (Bytes{3, 0, 0, 0, 0, 0, 0, 0}));
@@ -71,12 +59,6 @@ TEST(PropertyMessages, ClientMessagesEncodeToTheirExactBytes) {
   EXPECT_EQ(Orvel::encodeMessage(NotifyPropertyClientStatus{false}), (Bytes{0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(Orvel::encodeMessage(ComponentHeartbeat{}), Bytes{});
   EXPECT_EQ(Orvel::encodeMessage(RequestResetPersistentProperties{}), Bytes{});
-}
-
-TEST(PropertyMessages, EmptyMessagesDecodeFromAnyPayload) {
-  RequestClientRole request;
-  EXPECT_TRUE(decode(Bytes{}, request));
-  EXPECT_TRUE(decode(Bytes{7, 7, 7}, request));
 }
 
 TEST(PropertyMessages, MemoryImagesNeedEightBytesAndIgnoreTheRest) {
