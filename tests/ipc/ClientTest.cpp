@@ -1,0 +1,393 @@
+// The IPC client against a scripted server on a real pipe or socket.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ipc/Client.h"
+#include "ipc/ResponseHandshake.h"
+#include "platform/SystemError.h"
+#include "support/LogCapture.h"
+#include "support/PipeServer.h"
+#include "support/SystemCodes.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Orvel::Test::PipeConnection;
+using Orvel::Test::PipeServer;
+using namespace std::chrono_literals;
+
+constexpr auto kBound = std::chrono::seconds(20);
+
+struct Update {
+  static constexpr const char* messageName = "Update";
+  std::string key;
+  std::int32_t value = 0;
+  static void describeFields(Orvel::FieldList<Update>& fields) {
+    fields.add(&Update::key);
+    fields.add(&Update::value);
+  }
+};
+
+struct Echo {
+  static constexpr const char* messageName = "Echo";
+  std::string text;
+  static void describeFields(Orvel::FieldList<Echo>& fields) { fields.add(&Echo::text); }
+};
+
+struct EchoReply {
+  static constexpr const char* messageName = "EchoReply";
+  std::string text;
+  static void describeFields(Orvel::FieldList<EchoReply>& fields) { fields.add(&EchoReply::text); }
+};
+
+struct Filler {
+  static constexpr const char* messageName = "Filler";
+  static void describeFields(Orvel::FieldList<Filler>&) {}
+};
+
+Bytes encodedString(const std::string& text) {
+  Bytes bytes(4 + text.size(), 0);
+  bytes[0] = static_cast<std::uint8_t>(text.size());
+  std::copy(text.begin(), text.end(), bytes.begin() + 4);
+  return bytes;
+}
+
+// A client that tells the test when its connection ended.
+class ObservedClient final : public Orvel::IPC::Client {
+ public:
+  using Client::Client;
+  ~ObservedClient() override { disconnect(); }
+
+  bool waitForLoss(std::chrono::milliseconds bound = kBound) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, bound, [&] { return losses_ > 0; });
+  }
+
+ protected:
+  void onReceiverStopped() override {
+    Client::onReceiverStopped();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++losses_;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int losses_ = 0;
+};
+
+// The server's side of one connection, on a thread of its own: accepts a
+// client, answers its handshake, then (unless told not to) keeps reading
+// frames, so that the client's flushes return.
+class ServerSession {
+ public:
+  enum class Answer { Normal, Short, None };
+
+  ServerSession(PipeServer& server, const std::string& clientName, Answer answer, bool keepReading = true,
+                std::int32_t serverValue = 7)
+      : thread_([this, &server, clientName, answer, keepReading, serverValue] {
+          run(server, clientName, answer, keepReading, serverValue);
+        }) {}
+  ~ServerSession() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+      if (connection_) connection_->close();
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+  bool requestOk() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, kBound, [&] { return answered_ || ended_; });
+    return requestOk_;
+  }
+  // The next frame that is not a Ping.
+  bool nextFrame(PipeConnection::Frame& frame) { return next(frame, false); }
+  // The next Ping; other frames before it are dropped.
+  bool nextPing(PipeConnection::Frame& frame) { return next(frame, true); }
+  // True once the client has closed its end.
+  bool waitForEnd() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kBound, [&] { return ended_; });
+  }
+  bool write(const std::string& name, const Bytes& payload) {
+    PipeConnection* connection = nullptr;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait_for(lock, kBound, [&] { return answered_ || ended_; });
+      connection = connection_.get();
+    }
+    return connection != nullptr && connection->writeFrame(name, payload);
+  }
+  void close() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (connection_) connection_->close();
+  }
+
+ private:
+  void run(PipeServer& server, const std::string& clientName, Answer answer, bool keepReading,
+           std::int32_t serverValue) {
+    auto connection = server.accept(kBound);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      connection_ = std::move(connection);
+      if (!connection_ || stopping_) return finish();
+    }
+    PipeConnection::Frame request;
+    if (!connection_->readFrame(request, kBound)) return finish();
+    Bytes response(8, 0);
+    std::memcpy(response.data(), &serverValue, 4);
+    if (answer == Answer::Short) response.resize(4);
+    if (answer != Answer::None) connection_->writeFrame("ResponseHandshake", response);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      requestOk_ = request.name == "RequestHandshake" && request.payload == encodedString(clientName);
+      answered_ = true;
+    }
+    changed_.notify_all();
+    if (!keepReading) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [&] { return stopping_; });
+      return;
+    }
+    PipeConnection::Frame frame;
+    while (connection_->readFrame(frame, std::chrono::hours(1))) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        frames_.push_back(frame);
+      }
+      changed_.notify_all();
+    }
+    finish();
+  }
+
+  void finish() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ended_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  bool next(PipeConnection::Frame& frame, bool ping) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      if (!changed_.wait_for(lock, kBound, [&] { return !frames_.empty() || ended_; })) return false;
+      if (frames_.empty()) return false;
+      frame = frames_.front();
+      frames_.pop_front();
+      if ((frame.name == "Ping") == ping) return true;
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<PipeConnection> connection_;
+  std::deque<PipeConnection::Frame> frames_;
+  bool requestOk_ = false;
+  bool answered_ = false;
+  bool ended_ = false;
+  bool stopping_ = false;
+  std::thread thread_;  // last: starts after every other member exists
+};
+
+TEST(IPCClient, ShakesHandsSendsAndDispatches) {
+  Orvel::Test::LogCapture log;
+  PipeServer server(Orvel::Test::uniquePipeName("client"));
+  ServerSession session(server, "verifier-test", ServerSession::Answer::Normal, true, 0x1234);
+  ObservedClient client(server.name(), "verifier-test", true);
+  // A handler that answers from the handler thread: it sends under its parser's mutex.
+  auto echo = client.getParser<Echo>()->addHandler([&](const Echo& e) { client.sendMessage(EchoReply{e.text + "!"}, 0); });
+
+  EXPECT_FALSE(client.sendMessage(Update{"early", 1}, 0)) << "no pipe yet";
+  ASSERT_TRUE(client.connect(20000, 20000));
+  EXPECT_TRUE(client.isConnected());
+  EXPECT_TRUE(session.requestOk());
+  EXPECT_EQ(client.getServerValue(), 0x1234);
+
+  // A typed message arrives as one frame with the type's name and encoding.
+  ASSERT_TRUE(client.sendMessage(Update{"k", 5}, 0));
+  PipeConnection::Frame frame;
+  ASSERT_TRUE(session.nextFrame(frame));
+  EXPECT_EQ(frame.name, "Update");
+  EXPECT_EQ(frame.payload, (Bytes{1, 0, 0, 0, 'k', 5, 0, 0, 0}));
+
+  // Already connected: true at once, no second handshake.
+  ASSERT_TRUE(client.connect(0, 0));
+  ASSERT_TRUE(client.sendMessage(Update{"m", 6}, 1000));
+  ASSERT_TRUE(session.nextFrame(frame));
+  EXPECT_EQ(frame.name, "Update");
+  EXPECT_EQ(frame.payload, (Bytes{1, 0, 0, 0, 'm', 6, 0, 0, 0}));
+
+  // Dispatch on the handler thread, answered from there.
+  ASSERT_TRUE(session.write("Echo", encodedString("hi")));
+  ASSERT_TRUE(session.nextFrame(frame));
+  EXPECT_EQ(frame.name, "EchoReply");
+  EXPECT_EQ(frame.payload, encodedString("hi!"));
+
+  // Pings come every second, with an empty payload.
+  ASSERT_TRUE(session.nextPing(frame));
+  EXPECT_TRUE(frame.payload.empty());
+
+  // A name without a parser is dropped by the handler thread. "Ping" has a
+  // parser now (the client sent one), so its parser drops it.
+  ASSERT_TRUE(session.write("Unknown", {}));
+  ASSERT_TRUE(session.write("Ping", {}));
+  ASSERT_TRUE(log.waitForLine("No handlers for message Ping"));
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{" WAR [Orvel::IPC::Client::runMessageHandler] No handlers for message 'Unknown'",
+                                      " WAR [Orvel::LayerByteMessageParser::parseMessage] No handlers for message Ping"}));
+
+  // The server goes away: the connection is lost.
+  session.close();
+  ASSERT_TRUE(client.waitForLoss());
+  EXPECT_FALSE(client.isConnected());
+  EXPECT_EQ(client.getState(), Orvel::IPC::Client::Lost);
+  client.disconnect();
+  EXPECT_EQ(client.getState(), Orvel::IPC::Client::Disconnected);
+  echo.release();
+}
+
+TEST(IPCClient, HandshakeWithoutAnswerFailsAndClosesThePipe) {
+  for (const auto answer : {ServerSession::Answer::None, ServerSession::Answer::Short}) {
+    Orvel::Test::LogCapture log;
+    PipeServer server(Orvel::Test::uniquePipeName("silent"));
+    ObservedClient client(server.name(), "silent-test", true);
+    {
+      ServerSession silent(server, "silent-test", answer);
+      EXPECT_FALSE(client.connect(20000, 300));
+      EXPECT_TRUE(silent.requestOk());
+      EXPECT_TRUE(silent.waitForEnd()) << "the client closes the pipe";
+    }
+    EXPECT_FALSE(client.isConnected());
+    EXPECT_EQ(client.getState(), Orvel::IPC::Client::Lost);
+    std::vector<std::string> expected;
+    if (answer == ServerSession::Answer::Short) {
+      expected = {" ERR [Orvel::BinaryDeserializer::deserialize_impl] Not enough data to deserialize " +
+                      std::string(typeid(Orvel::IPC::InternalMessages::ResponseHandshake).name()) +
+                      " - dataLeft: 4, required: 8",
+                  " ERR [Orvel::LayerByteMessageParser::parseMessage] Corrupted message ResponseHandshake"};
+    }
+    expected.push_back(" WAR [Orvel::IPC::Client::connect] Handshake failed: Timeout");
+    EXPECT_EQ(log.lines(), expected);
+
+    // The loss noticed by that attempt does not spoil the next one.
+    ServerSession answering(server, "silent-test", ServerSession::Answer::Normal);
+    EXPECT_TRUE(client.connect(20000, 20000));
+    EXPECT_TRUE(client.isConnected());
+    client.disconnect();
+  }
+}
+
+TEST(IPCClient, ReportsAConnectionErrorOnce) {
+  const std::string name = Orvel::Test::uniquePipeName("nobody");
+  const std::uint32_t timeout = Orvel::Test::timeoutErrorCode();
+  {
+    Orvel::Test::LogCapture log;
+    Orvel::IPC::Client client(name, "lonely", true);
+    EXPECT_FALSE(client.connect(200, 1000));
+    EXPECT_FALSE(client.connect(200, 1000));
+    EXPECT_EQ(client.getLastErrorCode(), timeout);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{" WAR [Orvel::IPC::Client::logConnectionErrorIfNecessary] Client \"lonely\" "
+                                                     "failed to connect to server pipe \"" +
+                                                     name + "\": " + Orvel::formatSystemError(timeout)}));
+  }
+  {
+    // Without a client name the pipe name is shown; without logErrors nothing is.
+    Orvel::Test::LogCapture log;
+    Orvel::IPC::Client unnamed(name, "", true);
+    EXPECT_FALSE(unnamed.connect(100, 1000));
+    Orvel::IPC::Client quiet(name, "quiet", false);
+    EXPECT_FALSE(quiet.connect(100, 1000));
+    EXPECT_EQ(quiet.getLastErrorCode(), timeout);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{" WAR [Orvel::IPC::Client::logConnectionErrorIfNecessary] Client \"" +
+                                                     name + "\" failed to connect to server pipe \"" + name +
+                                                     "\": " + Orvel::formatSystemError(timeout)}));
+  }
+}
+
+TEST(IPCClient, CancelledAttemptsGiveUpForGood) {
+  Orvel::Test::LogCapture log;
+  const std::string name = Orvel::Test::uniquePipeName("cancel");
+  Orvel::IPC::Client client(name, "patient", true);
+  bool connected = true;
+  std::thread connecting([&] { connected = client.connect(0, 1000); });
+  // The first 500 ms attempt fails and is reported; the retries are not.
+  ASSERT_TRUE(log.waitForLine("failed to connect"));
+  client.cancelConnectionAttempts();
+  connecting.join();
+  EXPECT_FALSE(connected);
+  const std::string canceled = " WAR [Orvel::IPC::Client::tryConnection] Connection attempts were canceled, giving up";
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{" WAR [Orvel::IPC::Client::logConnectionErrorIfNecessary] Client "
+                                                   "\"patient\" failed to connect to server pipe \"" +
+                                                       name + "\": " +
+                                                       Orvel::formatSystemError(Orvel::Test::timeoutErrorCode()),
+                                                   canceled}));
+  // Even with a server there now, a cancelled client does not connect again.
+  PipeServer server(name);
+  log.clear();
+  EXPECT_FALSE(client.connect(1000, 1000));
+  EXPECT_EQ(log.lines(), std::vector<std::string>{canceled});
+}
+
+TEST(IPCClient, PingFailuresAreLoggedOncePerRun) {
+  Orvel::Test::LogCapture log;
+  PipeServer server(Orvel::Test::uniquePipeName("stuck"), 4096);
+  // The server reads nothing after the handshake.
+  ServerSession session(server, "stuck-test", ServerSession::Answer::Normal, false);
+  Orvel::IPC::Client client(server.name(), "stuck-test", true);
+  ASSERT_TRUE(client.connect(20000, 20000));
+
+  // Fill what the system buffers with small frames until sends keep timing
+  // out: then not even a ping's 8-byte header fits any more.
+  int failuresInARow = 0;
+  for (int i = 0; i < 100000 && failuresInARow < 3; ++i) {
+    failuresInARow = client.sendMessage(Filler{}, 100) ? 0 : failuresInARow + 1;
+  }
+  ASSERT_EQ(failuresInARow, 3);
+  const std::string pingFailed = " WAR [Orvel::IPC::Client::runPing] IPCClient stuck-test: Failed to send ping!";
+  ASSERT_TRUE(log.waitForLine("Failed to send ping!")) << ::testing::PrintToString(log.lines());
+  // Each ping that times out still reports its write; wait for two more.
+  const auto sendFailures = [&] { return log.linesContaining("Failed to send message: ").size(); };
+  const std::size_t atFirstPing = sendFailures();
+  for (int i = 0; i < 200 && sendFailures() < atFirstPing + 2; ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_GE(sendFailures(), atFirstPing + 2);
+  EXPECT_EQ(log.linesContaining("Failed to send ping!"), std::vector<std::string>{pingFailed});
+  const std::string sendFailed = " WAR [Orvel::LayerByteMessage::writeToPipe] Failed to send message: " +
+                                 Orvel::formatSystemError(Orvel::Test::timeoutErrorCode());
+  for (const auto& line : log.linesContaining("Failed to send message: ")) EXPECT_EQ(line, sendFailed);
+  client.disconnect();
+}
+
+TEST(IPCClient, DisconnectEndsEveryThreadAtOnce) {
+  PipeServer server(Orvel::Test::uniquePipeName("quick"));
+  for (int round = 0; round < 3; ++round) {
+    ServerSession session(server, "quick-test", ServerSession::Answer::Normal);
+    Orvel::IPC::Client client(server.name(), "quick-test", true);
+    ASSERT_TRUE(client.connect(20000, 20000));
+    const auto start = std::chrono::steady_clock::now();
+    client.disconnect();
+    // The ping thread is woken, not left to finish its one-second wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 900ms) << "round " << round;
+    EXPECT_EQ(client.getState(), Orvel::IPC::Client::Disconnected);
+    EXPECT_TRUE(session.waitForEnd());
+    client.disconnect();  // idempotent
+  }
+}
+
+}  // namespace
