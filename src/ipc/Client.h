@@ -121,8 +121,9 @@ bool Client::exchange(const std::function<bool()>& send, std::int64_t timeoutMs,
                       const std::function<bool()>& keepWaiting) {
   std::mutex mutex;
   std::condition_variable condition;
-  std::unique_lock<std::mutex> lock(mutex);
   bool received = false;
+  // Subscribed before mutex is taken: the handler takes mutex under its
+  // parser's mutex, so mutex is never held while waiting for the parser's.
   MessageHandler subscription = getParser<TResponse>()->addHandler([&](const TResponse& value) {
     {
       std::lock_guard<std::mutex> handlerLock(mutex);
@@ -131,6 +132,7 @@ bool Client::exchange(const std::function<bool()>& send, std::int64_t timeoutMs,
     }
     condition.notify_one();
   });
+  std::unique_lock<std::mutex> lock(mutex);
   if (send()) {
     const auto period = std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     for (;;) {
@@ -139,8 +141,7 @@ bool Client::exchange(const std::function<bool()>& send, std::int64_t timeoutMs,
     }
   }
   const bool result = received;
-  // The handler takes mutex under its parser's mutex, and releasing the
-  // subscription takes the parser's mutex: unlock first.
+  // Releasing the subscription takes the parser's mutex: unlock first.
   lock.unlock();
   subscription.release();
   return result;

@@ -1,0 +1,65 @@
+// Implementation here must contain only Win32 specific code.
+#include "ipc/PipeServer.h"
+
+#include "ipc/PipeConnectionNative_win32.h"
+
+namespace Orvel {
+
+struct PipeServer::Native {
+  HANDLE instance = INVALID_HANDLE_VALUE;  // the instance waiting for the next client
+  HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+namespace {
+
+// The first instance insists on being first, so that a second server of the
+// same name fails instead of taking some of the clients.
+HANDLE createInstance(const std::string& name, std::uint32_t bufferSize, bool first) {
+  const DWORD firstFlag = first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
+  return CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstFlag,
+                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, bufferSize,
+                          bufferSize, 0, nullptr);
+}
+
+}  // namespace
+
+PipeServer::PipeServer(std::string name, std::uint32_t bufferSize)
+    : name_(std::move(name)), bufferSize_(bufferSize), native_(std::make_unique<Native>()) {
+  native_->instance = createInstance(name_, bufferSize_, true);
+  if (native_->instance == INVALID_HANDLE_VALUE) errorCode_ = GetLastError();
+}
+
+PipeServer::~PipeServer() {
+  if (native_->instance != INVALID_HANDLE_VALUE) CloseHandle(native_->instance);
+  CloseHandle(native_->connectEvent);
+}
+
+bool PipeServer::isListening() const { return native_->instance != INVALID_HANDLE_VALUE; }
+
+std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bound) {
+  const HANDLE instance = native_->instance;
+  if (instance == INVALID_HANDLE_VALUE) return nullptr;
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = native_->connectEvent;
+  ResetEvent(overlapped.hEvent);
+  bool connected = ConnectNamedPipe(instance, &overlapped) != FALSE;
+  if (!connected) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_PIPE_CONNECTED) {
+      connected = true;
+    } else if (error == ERROR_IO_PENDING) {
+      const DWORD wait = bound.count() < 0x7FFFFFFF ? static_cast<DWORD>(bound.count()) : 0x7FFFFFFF;
+      if (WaitForSingleObject(overlapped.hEvent, wait) != WAIT_OBJECT_0) CancelIoEx(instance, &overlapped);
+      DWORD ignored = 0;
+      connected = GetOverlappedResult(instance, &overlapped, &ignored, TRUE) != FALSE;
+    }
+  }
+  if (!connected) return nullptr;
+  // The connected instance becomes the connection; a fresh one waits for the next client.
+  auto native = std::make_unique<PipeConnection::Native>();
+  native->pipe = instance;
+  native_->instance = createInstance(name_, bufferSize_, false);
+  return std::make_unique<PipeConnection>(std::move(native));
+}
+
+}  // namespace Orvel
