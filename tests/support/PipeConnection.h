@@ -1,58 +1,9 @@
-// The server end of one connected client: raw bytes and whole frames. Used
-// by the IPC tests and the reference property server. One reader thread and
-// one writer thread may use a connection at the same time.
+// The server end of one connected client, as the tests name it.
 #pragma once
-#include <chrono>
-#include <cstddef>
-#include <cstdint>
-#include <memory>
-#include <string>
-#include <vector>
+#include "ipc/PipeConnection.h"
 
 namespace Orvel::Test {
 
-class PipeConnection {
- public:
-  struct Native;  // the platform's handles
-
-  struct Frame {
-    std::string name;
-    std::vector<std::uint8_t> payload;
-  };
-
-  enum class ReadStatus { Data, End, TimedOut };
-
-  explicit PipeConnection(std::unique_ptr<Native> native);
-  ~PipeConnection();
-  PipeConnection(const PipeConnection&) = delete;
-  PipeConnection& operator=(const PipeConnection&) = delete;
-
-  // Reads up to size bytes, waiting at most bound. Data sets size to the
-  // bytes read; End means the client closed its end (or an error ended the
-  // connection).
-  ReadStatus readSome(void* data, std::size_t& size, std::chrono::milliseconds bound);
-  // Reads exactly size bytes, each read waiting at most bound.
-  bool readExact(void* data, std::size_t size, std::chrono::milliseconds bound);
-  // Writes every byte, blocking while the client does not read.
-  bool writeAll(const void* data, std::size_t size);
-  bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
-
-  // One frame as the protocol lays it out; false on a bad signature or
-  // inconsistent lengths, the end of the stream, or a read that took longer than bound.
-  bool readFrame(Frame& frame, std::chrono::milliseconds bound);
-  bool writeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
-  // The bytes of a frame, encoded here independently of the client's encoder.
-  static std::vector<std::uint8_t> encodeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
-
-  // Discards what the client sends until it closes its end. True when it
-  // did so within bound.
-  bool waitForEnd(std::chrono::milliseconds bound);
-
-  // Ends the connection; a client read in progress ends as the pipe breaks.
-  void close();
-
- private:
-  std::unique_ptr<Native> native_;
-};
+using Orvel::PipeConnection;
 
 }  // namespace Orvel::Test
