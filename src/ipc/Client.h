@@ -68,7 +68,9 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
  protected:
   // Receiver thread: queues a copy and wakes the handler thread.
   void onMessageReceived(IncomingMessage& message) override;
-  // Receiver thread: the connection is lost. A derived class may extend it.
+  // Receiver thread: the connection is lost. A derived class may extend it;
+  // it must then call disconnect in its own destructor, so that the receiver
+  // thread has ended before the derived part goes away.
   void onReceiverStopped() override;
 
   // Subscribes to TResponse, runs send, and waits up to timeoutMs for a
