@@ -347,6 +347,7 @@ void PropertyClient::publishPropertyValueChangeToServer(const Property& property
   update.key = property.getKey();
   update.value = property.getStringValue();
   if (ipcClient_->sendMessage(update, kSendTimeoutMs)) return;
+  ++failedPublishes_;
   if (property.getLogChanges()) {
     LOG_WARNING("Failed to send property update to server ('%s':'%s')", update.key.c_str(), update.value.c_str());
   } else {

@@ -18,6 +18,7 @@
 // listeners run on whichever thread changed the property, with that property
 // locked.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -70,6 +71,11 @@ class PropertyClient : public IPropertyClient {
   void notifyComponentIsReady(bool ready) override;
   void sendHeartbeat() override;
 
+  // Changes made by this process's own code that could not be sent to the
+  // server. A caller that must know whether its write reached the server
+  // compares the count before and after the write.
+  std::uint64_t getFailedPublishCount() const { return failedPublishes_.load(); }
+
  private:
   // Claims the one initialization; logs and refuses when one has started.
   bool checkInitializationIsNotStarted();
@@ -109,6 +115,7 @@ class PropertyClient : public IPropertyClient {
   std::deque<Messages::PropertyUpdateToClient> queuedUpdates_;
   std::int64_t lastHeartbeatTime_ = 0;  // monotonic nanoseconds
   bool heartbeatSent_ = false;
+  std::atomic<std::uint64_t> failedPublishes_{0};
 };
 
 }  // namespace Orvel::State

@@ -1,0 +1,68 @@
+// The set mode: makes a tracking source the runtime's active one by writing
+// "OrvelTracking.ActivePlugin" through the runtime's property server. A
+// plugin path must first pass every check of the tracking verification.
+#include <cstdint>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "property/PropertyClient.h"
+#include "property/PropertyKeys.h"
+#include "state/ClientRole.h"
+#include "verifier/Modes.h"
+
+namespace Orvel::Verifier {
+
+namespace {
+
+const char* const kPipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";
+const char* const kClientName = "OrvelPluginVerifier";
+constexpr State::ClientRole kClientRole = State::ClientRole::TRACKING;
+const char* const kOpenVR = "openvr";
+const char* const kPluginPrefix = "plugin:";
+constexpr std::int64_t kConnectionAttemptTimeoutMs = 1000;
+
+// Writes the value and tells whether the server now holds it: true when it
+// held it already (nothing is sent) or when the change was sent; false when
+// the write was refused (the server does not define the key, or does not let
+// this client's role write it) or could not be sent.
+bool writeActivePlugin(State::PropertyClient& client, const std::string& value) {
+  const std::shared_ptr<State::Property> property =
+      client.getPropertyRaw(State::PropertyKeys::OrvelTracking_ActivePlugin);
+  // Held across the comparison and the write, so that no update from the
+  // server can come between them.
+  std::lock_guard<std::recursive_mutex> lock(property->getMutex());
+  const bool alreadyHeld = property->isInitialized() && property->getStringValue() == value;
+  const std::uint64_t failedBefore = client.getFailedPublishCount();
+  // The change, if any, is published to the server on this thread.
+  const bool changed = property->setStringValue(kClientRole, value);
+  if (!changed) return alreadyHeld;
+  return client.getFailedPublishCount() == failedBefore;
+}
+
+}  // namespace
+
+int selectActivePlugin(const std::string& plugin) {
+  const std::unique_ptr<State::PropertyClient> client =
+      State::PropertyClient::create(kClientName, kClientRole, kPipeName, false);
+  if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
+    std::cout << "[Error] Unable to connect OrvelProcessServer." << std::endl;
+    return -1;
+  }
+  std::string value = plugin;
+  if (!plugin.empty() && plugin != kOpenVR) {
+    const int failedChecks = verifyTrackingPlugin(plugin);
+    if (failedChecks != 0) return failedChecks;
+    value = kPluginPrefix + plugin;
+  }
+  // A write the server never took leaves the runtime's tracking source as it
+  // was: that is a failure, not a success.
+  if (!writeActivePlugin(*client, value)) {
+    std::cout << "[Error] Unable to set OrvelTracking.ActivePlugin." << std::endl;
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace Orvel::Verifier

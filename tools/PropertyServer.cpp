@@ -1,0 +1,233 @@
+#include "PropertyServer.h"
+
+#include <chrono>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "ServerSession.h"
+#include "ipc/Ping.h"
+#include "ipc/ResponseHandshake.h"
+#include "platform/SystemError.h"
+#include "state/PropertyUpdateToClient.h"
+#include "state/RequestClientRole.h"
+
+namespace Orvel::Tools {
+
+using State::ClientRole;
+
+namespace {
+
+// How long one accept waits before run() looks for a stop and ended clients.
+constexpr std::chrono::milliseconds kAcceptSlice(200);
+
+// Bytes that hold no frame signature, sent to test a client's recovery.
+const std::string kGarbage = "GARBAGE BYTES, NOT A FRAME!\n";
+
+// A text in double quotes with JSON escapes, so that any key or value (line
+// ends, quotes, bytes that are no UTF-8) stays on its one output line.
+std::string quotedText(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string roleText(ClientRole role) {
+  return State::clientRoleToString(role) + " (" + std::to_string(static_cast<std::uint32_t>(role)) + ")";
+}
+
+std::string rolesText(const std::vector<ClientRole>& roles) {
+  std::string text;
+  for (const ClientRole role : roles) text += (text.empty() ? "" : ",") + State::clientRoleToString(role);
+  return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+PropertyServer::PropertyServer(const State::PropertyCatalogue& catalogue, ServerOptions options, Output output)
+    : options_(std::move(options)), output_(std::move(output)), store_(catalogue) {}
+
+PropertyServer::~PropertyServer() = default;
+
+bool PropertyServer::applyOptions(std::string& error) {
+  for (const auto& [key, value] : options_.values) {
+    if (!store_.setValue(key, value)) {
+      error = "Unknown property key in --set: " + key;
+      return false;
+    }
+    print("initial " + quotedText(key) + " = " + quotedText(value));
+  }
+  for (const auto& [key, writers] : options_.writers) {
+    if (!store_.setWriters(key, writers)) {
+      error = "Unknown property key in --writers: " + key;
+      return false;
+    }
+    print("writers of " + quotedText(key) + ": " + rolesText(writers));
+  }
+  for (const auto& key : options_.omitted) {
+    if (!store_.omit(key)) {
+      error = "Unknown property key in --omit: " + key;
+      return false;
+    }
+    print("omitted " + quotedText(key));
+  }
+  return true;
+}
+
+bool PropertyServer::listen(std::string& error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!applyOptions(error)) return false;
+  pipe_ = std::make_unique<PipeServer>(options_.pipeName);
+  if (!pipe_->isListening()) {
+    error = "Unable to create the pipe " + options_.pipeName + ": " + formatSystemError(pipe_->errorCode());
+    return false;
+  }
+  print("listening on " + options_.pipeName + " with " + std::to_string(store_.size()) + " properties");
+  return true;
+}
+
+void PropertyServer::run() {
+  while (!stopRequested_.load() && pipe_ && pipe_->isListening()) {
+    releaseEndedSessions();
+    if (auto connection = pipe_->accept(kAcceptSlice)) accepted(std::move(connection));
+  }
+  std::map<int, Client> remaining;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    remaining.swap(clients_);
+  }
+  remaining.clear();  // closes the connections and joins their threads
+  releaseEndedSessions();
+  pipe_.reset();
+}
+
+void PropertyServer::stop() { stopRequested_.store(true); }
+
+void PropertyServer::accepted(std::unique_ptr<PipeConnection> connection) {
+  std::shared_ptr<ServerSession> session;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    session = std::make_shared<ServerSession>(*this, ++connections_, options_.pipeName, std::move(connection));
+    clients_[session->number()].session = session;
+    printClient(*session, "connected");
+  }
+  session->start();
+}
+
+void PropertyServer::releaseEndedSessions() {
+  std::vector<std::shared_ptr<ServerSession>> ended;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended.swap(ended_);
+  }
+  ended.clear();
+}
+
+void PropertyServer::onHandshake(ServerSession& session, const std::string& clientName) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  using Misbehaviour = ServerOptions::Misbehaviour;
+  if (options_.misbehaviour == Misbehaviour::NoHandshakeResponse) {
+    printClient(session, "handshake " + quotedText(clientName) + " left unanswered");
+    return;
+  }
+  IPC::InternalMessages::ResponseHandshake response;
+  response.serverValue = session.number();
+  if (options_.misbehaviour == Misbehaviour::GarbageBeforeHandshake) {
+    printClient(session, "handshake " + quotedText(clientName) + " answered after " + std::to_string(kGarbage.size()) +
+                             " bytes of garbage");
+    session.sendRaw(std::vector<std::uint8_t>(kGarbage.begin(), kGarbage.end()));
+  } else {
+    printClient(session, "handshake " + quotedText(clientName));
+  }
+  session.send(response);
+  if (options_.misbehaviour == Misbehaviour::CloseAfterHandshake) {
+    printClient(session, "closing the connection after the handshake");
+    session.closeWhenSent();
+    return;
+  }
+  session.send(State::Messages::RequestClientRole{});
+}
+
+void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = clients_.find(session.number());
+  if (found == clients_.end()) return;
+  Client& client = found->second;
+  client.role = role;
+  printClient(session, "role " + roleText(role));
+  if (client.hasDefinitions) return;
+  session.send(store_.definitions());
+  client.hasDefinitions = true;
+  printClient(session, "definitions sent (" + std::to_string(store_.size()) + " properties)");
+}
+
+void PropertyServer::onUpdate(ServerSession& session, const std::string& key, const std::string& value) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = clients_.find(session.number());
+  if (found == clients_.end()) return;
+  const ClientRole writer = found->second.role;
+  std::string previous;
+  const std::string update = "update " + quotedText(key) + " = " + quotedText(value);
+  switch (store_.write(writer, key, value, previous)) {
+    case PropertyStore::WriteResult::UnknownKey:
+      printClient(session, update + " refused: unknown key");
+      return;
+    case PropertyStore::WriteResult::NotAllowed:
+      printClient(session, update + " refused: " + State::clientRoleToString(writer) + " may not write it");
+      return;
+    case PropertyStore::WriteResult::Unchanged:
+      printClient(session, update + " unchanged");
+      return;
+    case PropertyStore::WriteResult::Changed:
+      printClient(session, update + " (was " + quotedText(previous) + ")");
+      break;
+  }
+  State::Messages::PropertyUpdateToClient change;
+  change.key = key;
+  change.value = value;
+  change.writer = writer;
+  for (auto& [number, client] : clients_) {
+    if (number != session.number() && client.hasDefinitions) client.session->send(change);
+  }
+}
+
+void PropertyServer::onPing(ServerSession& session) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (options_.showPings) printClient(session, "ping");
+  session.send(IPC::InternalMessages::Ping{});
+}
+
+void PropertyServer::onReadiness(ServerSession& session, bool ready) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  printClient(session, ready ? "ready" : "not ready");
+}
+
+void PropertyServer::onHeartbeat(ServerSession& session) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  printClient(session, "heartbeat");
+}
+
+void PropertyServer::onResetPersistentProperties(ServerSession& session) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  printClient(session, "reset of persistent properties requested; not supported here, ignored");
+}
+
+void PropertyServer::onUnknownMessage(ServerSession& session, const std::string& name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  printClient(session, "unknown message " + quotedText(name) + " ignored");
+}
+
+void PropertyServer::onSessionEnded(ServerSession& session) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto found = clients_.find(session.number());
+  if (found == clients_.end()) return;  // run() is closing every connection
+  ended_.push_back(std::move(found->second.session));
+  clients_.erase(found);
+  printClient(session, "disconnected");
+}
+
+void PropertyServer::print(const std::string& line) { output_(line); }
+
+void PropertyServer::printClient(const ServerSession& session, const std::string& event) {
+  print("client " + std::to_string(session.number()) + ": " + event);
+}
+
+}  // namespace Orvel::Tools

@@ -1,0 +1,36 @@
+// The command line of the reference property server.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "state/ClientRole.h"
+
+namespace Orvel::Tools {
+
+struct ServerOptions {
+  // Ways to break the protocol on purpose, for testing clients.
+  enum class Misbehaviour {
+    None,
+    GarbageBeforeHandshake,  // bytes that are no frame come before ResponseHandshake
+    NoHandshakeResponse,     // RequestHandshake is never answered
+    CloseAfterHandshake,     // the connection is closed right after ResponseHandshake
+  };
+
+  std::string pipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";
+  std::vector<std::pair<std::string, std::string>> values;  // key, initial value
+  std::vector<std::string> omitted;                         // keys left out of the definitions
+  std::vector<std::pair<std::string, std::vector<State::ClientRole>>> writers;  // key, its new writers
+  Misbehaviour misbehaviour = Misbehaviour::None;
+  bool showPings = false;
+  bool help = false;
+};
+
+// Reads the arguments after the program name. False with a one-line reason
+// in error when an argument is not understood.
+bool parseServerOptions(int argc, const char* const argv[], ServerOptions& options, std::string& error);
+
+// The text printed for --help and after an error.
+std::string serverUsage();
+
+}  // namespace Orvel::Tools
