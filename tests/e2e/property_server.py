@@ -1,0 +1,134 @@
+"""The reference property server as a process, for the set mode's tests.
+
+The verifier always connects to the one fixed pipe name, so every test that
+uses that name holds an exclusive lock for its whole run: no two such tests,
+of either build, ever overlap. Each test reads what the server received from
+the server's own output lines."""
+
+import contextlib
+import fcntl
+import json
+import pathlib
+import subprocess
+import tempfile
+import threading
+
+from conftest import IS_WINDOWS, TIMEOUT_SECONDS, TOOLS_DIR, WINE_RUN
+
+PROGRAM = TOOLS_DIR / ("OrvelPropertyServer.exe" if IS_WINDOWS else "OrvelPropertyServer")
+PIPE_NAME = "\\\\.\\pipe\\Orvel\\PropertiesService"
+ACTIVE_PLUGIN = "OrvelTracking.ActivePlugin"
+ACTIVE_PLUGIN_DEFAULT = "5A7476A7-F0CE-4129-BBAE-48700B82B73E"
+LOCK_PATH = pathlib.Path(tempfile.gettempdir()) / "orvel-properties-service-pipe.lock"
+
+
+def quoted(text: str) -> str:
+    """A key or value as the server prints it: a JSON string."""
+    return json.dumps(text, ensure_ascii=False)
+
+
+def update_line(client: int, key: str, value: str, outcome: str) -> str:
+    return "client %d: update %s = %s %s" % (client, quoted(key), quoted(value), outcome)
+
+
+def changed(client: int, value: str, previous: str = ACTIVE_PLUGIN_DEFAULT, key: str = ACTIVE_PLUGIN) -> str:
+    return update_line(client, key, value, "(was %s)" % quoted(previous))
+
+
+def session_start(client: int, name: str = "OrvelPluginVerifier") -> list:
+    """The lines of a client that connects and introduces itself."""
+    return ["client %d: connected" % client, "client %d: handshake %s" % (client, quoted(name))]
+
+
+def initialized(client: int, role: str = "TRACKING (3)", properties: int = 439) -> list:
+    """The lines of a client that states its role and gets the definitions."""
+    return ["client %d: role %s" % (client, role), "client %d: definitions sent (%d properties)" % (client, properties)]
+
+
+def listening(properties: int = 439, pipe: str = PIPE_NAME) -> str:
+    return "listening on %s with %d properties" % (pipe, properties)
+
+
+@contextlib.contextmanager
+def fixed_pipe_lock():
+    """Exclusive use of the fixed pipe name, across test processes and builds."""
+    with open(LOCK_PATH, "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        try:
+            yield
+        finally:
+            fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+class ServerProcess:
+    """A running OrvelPropertyServer whose output lines are collected as they come."""
+
+    def __init__(self, *options):
+        command = [str(PROGRAM), *options]
+        if IS_WINDOWS:
+            command = [WINE_RUN, *command]
+        self._process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE)
+        self._lines = []
+        self._condition = threading.Condition()
+        self._finished = False
+        self.stderr = b""
+        self._readers = [threading.Thread(target=self._read_lines, daemon=True),
+                         threading.Thread(target=self._read_stderr, daemon=True)]
+        for reader in self._readers:
+            reader.start()
+
+    def _read_lines(self):
+        for raw in self._process.stdout:
+            with self._condition:
+                self._lines.append(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
+                self._condition.notify_all()
+        with self._condition:
+            self._finished = True
+            self._condition.notify_all()
+
+    def _read_stderr(self):
+        self.stderr = self._process.stderr.read()
+
+    @property
+    def lines(self) -> list:
+        with self._condition:
+            return list(self._lines)
+
+    def wait_until(self, predicate, timeout: float = TIMEOUT_SECONDS) -> bool:
+        """Waits until predicate(lines so far) holds; False when the server
+        ended or the time ran out first."""
+        with self._condition:
+            self._condition.wait_for(lambda: predicate(self._lines) or self._finished, timeout)
+            return predicate(self._lines)
+
+    def wait_for_line(self, line: str, timeout: float = TIMEOUT_SECONDS) -> bool:
+        """Waits until the server has printed that whole line."""
+        return self.wait_until(lambda lines: line in lines, timeout)
+
+    def wait_for_end(self, timeout: float = TIMEOUT_SECONDS) -> int:
+        """Waits for a server that stops by itself; its exit status."""
+        status = self._process.wait(timeout)
+        for reader in self._readers:
+            reader.join(timeout)
+        return status
+
+    def stop(self):
+        if self._process.poll() is None:
+            self._process.terminate()
+        self.wait_for_end()
+
+
+@contextlib.contextmanager
+def property_server(*options):
+    """Holds the pipe lock, starts the server and waits until it listens;
+    stops it afterwards."""
+    with fixed_pipe_lock():
+        server = ServerProcess(*options)
+        try:
+            # Lines that echo the options come first; the listening line ends the start.
+            started = server.wait_until(lambda lines: any(line.startswith("listening on ") for line in lines))
+            assert started, "the server did not start: %r" % server.lines
+            yield server
+        finally:
+            server.stop()

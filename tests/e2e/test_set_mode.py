@@ -1,0 +1,229 @@
+"""The set mode (--mode=set) against the reference property server.
+
+Each test compares the verifier's whole standard output and exit status, and
+reads from the server's own lines what it received: the client's name and
+role, and which update, if any, reached it."""
+
+import re
+
+import pytest
+
+from conftest import plugin
+from property_server import (
+    ACTIVE_PLUGIN,
+    fixed_pipe_lock,
+    initialized,
+    listening,
+    changed,
+    property_server,
+    quoted,
+    session_start,
+)
+from verify_report import (
+    TRACKING_EXPORTS,
+    UNABLE_TO_CONTINUE,
+    export_checks,
+    full_tracking_run,
+    stateless,
+    start,
+    summary,
+    tracking_workflow,
+)
+
+QUIET = {"ORVEL_LOGGER_STDOUT_DISABLED": "1"}
+UNABLE_TO_CONNECT = "[Error] Unable to connect OrvelProcessServer.\n"
+UNABLE_TO_SET = "[Error] Unable to set OrvelTracking.ActivePlugin.\n"
+# A logger line: timestamp, level tag, [function] message.
+LOG_LINE = re.compile(r"^\d{8} \d{1,2}:\d\d:\d\d\.\d{3}( CRI | ERR | WAR | --- )\[([^\]]*)\] (.*)$")
+
+
+def split_log_lines(stdout: str):
+    """The report lines and the log lines (from the level tag on) of an output."""
+    report, log = [], []
+    for line in stdout.split("\n"):
+        match = LOG_LINE.match(line)
+        if match:
+            log.append(line[match.start(1):])
+        else:
+            report.append(line)
+    return report, log
+
+
+def finished_session(server, client: int = 1) -> list:
+    """The server's lines once the client has gone."""
+    assert server.wait_for_line("client %d: disconnected" % client), server.lines
+    return server.lines
+
+
+def set_active_plugin(verifier, *plugin_argument):
+    return verifier.run("--mode=set", *plugin_argument, env=QUIET)
+
+
+def test_without_a_server_one_attempt_fails_with_minus_one(verifier):
+    with fixed_pipe_lock():
+        result = verifier.run("--mode=set", "--plugin=openvr")
+    report, log = split_log_lines(result.stdout)
+    assert report == [UNABLE_TO_CONNECT.rstrip("\n"), ""]
+    assert log.count(" --- [Orvel::State::PropertyClient::waitForConnection] Trying to connect to PropertyServer") == 1
+    assert result.status == -1
+
+
+@pytest.mark.parametrize(
+    "arguments, value",
+    [
+        ([], ""),
+        (["--plugin="], ""),
+        (["--plugin=openvr"], "openvr"),
+    ],
+    ids=["no plugin argument", "empty plugin", "openvr"],
+)
+def test_empty_text_and_openvr_are_written_without_verification(verifier, arguments, value):
+    with property_server() as server:
+        result = set_active_plugin(verifier, *arguments)
+        lines = finished_session(server)
+    assert result.stdout == ""
+    assert result.status == 0
+    assert lines == [listening(), *session_start(1), *initialized(1), changed(1, value), "client 1: disconnected"]
+
+
+def test_openvr_in_other_case_is_verified_as_a_path(verifier):
+    with property_server() as server:
+        result = set_active_plugin(verifier, "--plugin=OpenVR")
+        lines = finished_session(server)
+    assert result.stdout == start("OpenVR", loads=False) + UNABLE_TO_CONTINUE
+    assert result.status == 1
+    assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_passing_plugin_is_written_as_plugin_and_its_path(verifier):
+    path = plugin("tracking_ok")
+    with property_server() as server:
+        result = set_active_plugin(verifier, "--plugin=" + path)
+        lines = finished_session(server)
+    assert result.stdout == full_tracking_run(path)
+    assert result.status == 0
+    assert lines == [
+        listening(), *session_start(1), *initialized(1), changed(1, "plugin:" + path), "client 1: disconnected"]
+
+
+@pytest.mark.parametrize(
+    "variant, expected_report, failed",
+    [
+        ("tracking_actions_fail",
+         lambda path: start(path) + export_checks(TRACKING_EXPORTS) + stateless(1, "4.16.0.0", "Orvel Test Plugin")
+         + tracking_workflow(passed=False) + summary(10, 19), 9),
+        ("tracking_no_hmd_pose",
+         lambda path: start(path) + export_checks(TRACKING_EXPORTS, ["orvel_GetHMDPose"]) + UNABLE_TO_CONTINUE, 1),
+    ],
+)
+def test_failing_plugin_exits_with_its_failed_checks_and_writes_nothing(verifier, variant, expected_report, failed):
+    path = plugin(variant)
+    with property_server() as server:
+        result = set_active_plugin(verifier, "--plugin=" + path)
+        lines = finished_session(server)
+    assert result.stdout == expected_report(path)
+    assert result.status == failed
+    assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_value_the_server_holds_already_is_success_with_nothing_sent(verifier):
+    with property_server("--set=%s=openvr" % ACTIVE_PLUGIN) as server:
+        result = set_active_plugin(verifier, "--plugin=openvr")
+        lines = finished_session(server)
+    assert result.stdout == ""
+    assert result.status == 0
+    assert lines == [
+        "initial %s = %s" % (quoted(ACTIVE_PLUGIN), quoted("openvr")),
+        listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_the_server_keeps_the_value_between_clients(verifier):
+    with property_server() as server:
+        statuses = [set_active_plugin(verifier, "--plugin=" + value).status for value in ("openvr", "openvr", "")]
+        lines = finished_session(server, 3)
+    assert statuses == [0, 0, 0]
+    assert lines == [
+        listening(),
+        *session_start(1), *initialized(1), changed(1, "openvr"), "client 1: disconnected",
+        *session_start(2), *initialized(2), "client 2: disconnected",
+        *session_start(3), *initialized(3), changed(3, "", "openvr"), "client 3: disconnected",
+    ]
+
+
+@pytest.mark.parametrize("variant", [None, "tracking_ok"], ids=["openvr", "passing plugin"])
+def test_write_refused_by_the_servers_writers_fails_with_minus_one(verifier, variant):
+    path = plugin(variant) if variant else "openvr"
+    with property_server("--writers=%s=BASE,COMPOSITOR" % ACTIVE_PLUGIN) as server:
+        result = set_active_plugin(verifier, "--plugin=" + path)
+        lines = finished_session(server)
+    report = full_tracking_run(path) if variant else ""
+    assert result.stdout == report + UNABLE_TO_SET
+    assert result.status == -1
+    assert lines == [
+        "writers of %s: BASE,COMPOSITOR" % quoted(ACTIVE_PLUGIN),
+        listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_server_without_the_key_fails_with_minus_one(verifier):
+    with property_server("--omit=" + ACTIVE_PLUGIN) as server:
+        result = set_active_plugin(verifier, "--plugin=openvr")
+        lines = finished_session(server)
+    assert result.stdout == UNABLE_TO_SET
+    assert result.status == -1
+    assert lines == [
+        "omitted %s" % quoted(ACTIVE_PLUGIN),
+        listening(438), *session_start(1), *initialized(1, properties=438), "client 1: disconnected"]
+
+
+def test_garbage_before_the_handshake_answer_is_skipped(verifier):
+    with property_server("--misbehave=garbage-before-handshake") as server:
+        result = verifier.run("--mode=set", "--plugin=openvr")
+        lines = finished_session(server)
+    report, log = split_log_lines(result.stdout)
+    assert report == [""]
+    signature_warnings = [line for line in log if "Invalid message signature" in line]
+    assert len(signature_warnings) == 1
+    assert re.fullmatch(r" WAR \[Orvel::LayerByteMessageReceiver::run\] Invalid message signature: -?\d+ != 1702261359",
+                        signature_warnings[0])
+    assert result.status == 0
+    assert lines == [
+        listening(),
+        "client 1: connected",
+        'client 1: handshake "OrvelPluginVerifier" answered after 28 bytes of garbage',
+        *initialized(1),
+        changed(1, "openvr"),
+        "client 1: disconnected",
+    ]
+
+
+def test_server_that_never_answers_the_handshake(verifier):
+    with property_server("--misbehave=no-handshake") as server:
+        result = set_active_plugin(verifier, "--plugin=openvr")
+        lines = finished_session(server)
+    assert result.stdout == UNABLE_TO_CONNECT
+    assert result.status == -1
+    assert lines == [
+        listening(),
+        "client 1: connected",
+        'client 1: handshake "OrvelPluginVerifier" left unanswered',
+        "client 1: disconnected",
+    ]
+
+
+def test_server_that_closes_after_the_handshake(verifier):
+    # The client may find the connection lost during its handshake or just
+    # after it; after a loss once connected it tries once more. Either way no
+    # definitions ever come, and nothing is written.
+    with property_server("--misbehave=close-after-handshake") as server:
+        result = set_active_plugin(verifier, "--plugin=openvr")
+        server.wait_until(lambda lines: lines[-1].endswith(": disconnected"))
+        lines = server.lines
+    assert result.stdout == UNABLE_TO_CONNECT
+    assert result.status == -1
+    connections = (len(lines) - 1) // 4
+    assert connections >= 1
+    expected = [listening()]
+    for client in range(1, connections + 1):
+        expected += [*session_start(client), "client %d: closing the connection after the handshake" % client,
+                     "client %d: disconnected" % client]
+    assert lines == expected

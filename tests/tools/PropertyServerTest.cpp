@@ -1,0 +1,291 @@
+// The reference property server in-process on a pipe of its own, with real
+// clients: the project's property client and a bare IPC client that sends
+// what a well-behaved property client would not.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PropertyServer.h"
+#include "ServerOptions.h"
+#include "ipc/Client.h"
+#include "property/PropertyCatalogue.h"
+#include "property/PropertyClient.h"
+#include "state/PropertyDefinitions.h"
+#include "state/PropertyUpdateToServer.h"
+#include "state/RequestClientRole.h"
+#include "state/ResponseClientRole.h"
+#include "support/LogCapture.h"
+#include "support/PipeServer.h"
+
+namespace {
+
+using namespace Orvel;
+using namespace std::chrono_literals;
+using State::ClientRole;
+using Tools::PropertyServer;
+using Tools::ServerOptions;
+
+constexpr auto kBound = 20s;
+const std::string kActivePlugin = "OrvelTracking.ActivePlugin";
+const std::string kMotionPlugin = "OrvelTracking.ActiveMotionPlatformPlugin";
+
+// Lines that threads append and a test waits for.
+class Lines {
+ public:
+  void add(const std::string& line) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.push_back(line);
+    }
+    changed_.notify_all();
+  }
+  bool waitFor(const std::string& line) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kBound, [&] {
+      for (const auto& held : lines_) {
+        if (held == line) return true;
+      }
+      return false;
+    });
+  }
+  std::vector<std::string> all() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+};
+
+// A server listening on a fresh pipe, running until the end of the test.
+class RunningServer {
+ public:
+  explicit RunningServer(ServerOptions options)
+      : server_(State::getPropertyDefinitions(), withPipe(std::move(options)),
+                [this](const std::string& line) { output.add(line); }) {
+    std::string error;
+    listening_ = server_.listen(error);
+    EXPECT_TRUE(listening_) << error;
+    if (listening_) runner_ = std::thread([this] { server_.run(); });
+  }
+  ~RunningServer() {
+    server_.stop();
+    if (runner_.joinable()) runner_.join();
+  }
+  const std::string& pipeName() const { return pipeName_; }
+
+  Lines output;
+
+ private:
+  ServerOptions withPipe(ServerOptions options) {
+    pipeName_ = options.pipeName = Orvel::Test::uniquePipeName("reference-server");
+    return options;
+  }
+
+  std::string pipeName_;
+  PropertyServer server_;
+  bool listening_ = false;
+  std::thread runner_;
+};
+
+// A bare IPC client that states its role, waits for the definitions and then
+// sends whatever the test asks, unchecked.
+class BareClient {
+ public:
+  BareClient(const std::string& pipeName, ClientRole role) : client_(pipeName, "BareClient", true) {
+    handlers_.push_back(client_.getParser<State::Messages::RequestClientRole>()->addHandler(
+        [this, role](const State::Messages::RequestClientRole&) {
+          State::Messages::ResponseClientRole response;
+          response.role = role;
+          client_.sendMessage(response, 0);
+        }));
+    handlers_.push_back(client_.getParser<State::Messages::PropertyDefinitions>()->addHandler(
+        [this](const State::Messages::PropertyDefinitions& message) {
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            definitions_ = message.definitions.size();
+          }
+          changed_.notify_all();
+        }));
+  }
+  bool connect() {
+    if (!client_.connect(5000, 5000)) return false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kBound, [this] { return definitions_ != 0; });
+  }
+  std::size_t definitions() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return definitions_;
+  }
+  bool send(const std::string& key, const std::string& value) {
+    State::Messages::PropertyUpdateToServer update;
+    update.key = key;
+    update.value = value;
+    return client_.sendMessage(update, 0);
+  }
+
+ private:
+  IPC::Client client_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t definitions_ = 0;
+  std::vector<MessageHandler> handlers_;  // released before client_
+};
+
+TEST(PropertyServer, AppliesWritesByTheWritersRoleAndTellsTheOtherClients) {
+  Orvel::Test::LogCapture quiet;  // the clients' and the server's log lines are not under test here
+  ServerOptions options;
+  options.writers = {{kActivePlugin, {ClientRole::TRACKING, ClientRole::BASE}}, {kMotionPlugin, {ClientRole::BASE}}};
+  RunningServer server(options);
+
+  auto observer = State::PropertyClient::create("Observer", ClientRole::BASE, server.pipeName(), false);
+  ASSERT_TRUE(observer->initializeOnce(5000));
+  Lines heard;
+  EventConnection listener = observer->onPropertyChanged(
+      [&](const State::Property& property) { heard.add(property.getKey() + "=" + property.getStringValue()); },
+      false);
+
+  BareClient writer(server.pipeName(), ClientRole::TRACKING);
+  ASSERT_TRUE(writer.connect());
+  EXPECT_EQ(writer.definitions(), 439u);
+  // Refused, refused, changed, unchanged, changed.
+  ASSERT_TRUE(writer.send("No.Such.Key", "1"));
+  ASSERT_TRUE(writer.send(kMotionPlugin, "x"));
+  ASSERT_TRUE(writer.send(kActivePlugin, "openvr"));
+  ASSERT_TRUE(writer.send(kActivePlugin, "openvr"));
+  ASSERT_TRUE(writer.send(kActivePlugin, "line\nbreak \"quoted\""));
+  ASSERT_TRUE(heard.waitFor(kActivePlugin + "=line\nbreak \"quoted\""));
+
+  // Only the two changes reached the other client, in order; the writer
+  // hears nothing of its own writes.
+  EXPECT_EQ(heard.all(), (std::vector<std::string>{kActivePlugin + "=openvr", kActivePlugin + "=line\nbreak \"quoted\""}));
+  const auto lines = server.output.all();
+  const std::vector<std::string> expected = {
+      "writers of \"OrvelTracking.ActivePlugin\": TRACKING,BASE",
+      "writers of \"OrvelTracking.ActiveMotionPlatformPlugin\": BASE",
+      "listening on " + server.pipeName() + " with 439 properties",
+      "client 1: connected",
+      "client 1: handshake \"Observer\"",
+      "client 1: role BASE (5)",
+      "client 1: definitions sent (439 properties)",
+      "client 2: connected",
+      "client 2: handshake \"BareClient\"",
+      "client 2: role TRACKING (3)",
+      "client 2: definitions sent (439 properties)",
+      "client 2: update \"No.Such.Key\" = \"1\" refused: unknown key",
+      "client 2: update \"OrvelTracking.ActiveMotionPlatformPlugin\" = \"x\" refused: TRACKING may not write it",
+      "client 2: update \"OrvelTracking.ActivePlugin\" = \"openvr\" (was \"5A7476A7-F0CE-4129-BBAE-48700B82B73E\")",
+      "client 2: update \"OrvelTracking.ActivePlugin\" = \"openvr\" unchanged",
+      "client 2: update \"OrvelTracking.ActivePlugin\" = \"line\\nbreak \\\"quoted\\\"\" (was \"openvr\")",
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST(PropertyServer, ClientsThatConnectLaterGetTheCurrentValues) {
+  Orvel::Test::LogCapture quiet;
+  ServerOptions options;
+  options.values = {{kActivePlugin, "openvr"}};
+  options.omitted = {kMotionPlugin};
+  RunningServer server(options);
+  {
+    BareClient writer(server.pipeName(), ClientRole::TRACKING);
+    ASSERT_TRUE(writer.connect());
+    EXPECT_EQ(writer.definitions(), 438u);
+    ASSERT_TRUE(writer.send(kActivePlugin, "plugin:later"));
+    ASSERT_TRUE(server.output.waitFor("client 1: update \"OrvelTracking.ActivePlugin\" = \"plugin:later\" (was \"openvr\")"));
+  }
+  auto reader = State::PropertyClient::create("Reader", ClientRole::HOME, server.pipeName(), false);
+  ASSERT_TRUE(reader->initializeOnce(5000));
+  EXPECT_EQ(reader->getPropertyRaw(kActivePlugin)->getStringValue(), "plugin:later");
+  // Omitted from the definitions: the client's own copy stays uninitialized.
+  EXPECT_FALSE(reader->getPropertyRaw(kMotionPlugin)->isInitialized());
+  EXPECT_TRUE(reader->getPropertyRaw(kActivePlugin)->isInitialized());
+}
+
+TEST(PropertyServer, RefusesToStartWhereItCannot) {
+  Orvel::Test::LogCapture quiet;
+  RunningServer first{ServerOptions{}};
+  const struct {
+    const char* what;
+    ServerOptions options;
+    std::string errorStart;
+  } cases[] = {
+      {"pipe owned by another server", [&] {
+         ServerOptions o;
+         o.pipeName = first.pipeName();
+         return o;
+       }(), "Unable to create the pipe " + first.pipeName() + ": 0x"},
+      {"unknown key to set", [] {
+         ServerOptions o;
+         o.values = {{"No.Such.Key", "1"}};
+         return o;
+       }(), "Unknown property key in --set: No.Such.Key"},
+      {"unknown key to omit", [] {
+         ServerOptions o;
+         o.omitted = {"No.Such.Key"};
+         return o;
+       }(), "Unknown property key in --omit: No.Such.Key"},
+      {"unknown key for writers", [] {
+         ServerOptions o;
+         o.writers = {{"No.Such.Key", {}}};
+         return o;
+       }(), "Unknown property key in --writers: No.Such.Key"},
+  };
+  for (const auto& entry : cases) {
+    Lines output;
+    PropertyServer second(State::getPropertyDefinitions(), entry.options,
+                          [&](const std::string& line) { output.add(line); });
+    std::string error;
+    EXPECT_FALSE(second.listen(error)) << entry.what;
+    EXPECT_EQ(error.substr(0, entry.errorStart.size()), entry.errorStart) << entry.what;
+  }
+}
+
+TEST(ServerOptions, ReadsEveryOptionAndNamesTheFirstItCannotRead) {
+  const char* const good[] = {"OrvelPropertyServer", "--pipe=\\\\.\\pipe\\Other", "--set=A.B=x=y", "--set=A.C=",
+                              "--omit=A.D", "--writers=A.E=TRACKING,5", "--writers=A.F=", "--show-pings",
+                              "--misbehave=no-handshake"};
+  ServerOptions options;
+  std::string error;
+  ASSERT_TRUE(Tools::parseServerOptions(9, good, options, error)) << error;
+  EXPECT_EQ(options.pipeName, "\\\\.\\pipe\\Other");
+  EXPECT_EQ(options.values, (std::vector<std::pair<std::string, std::string>>{{"A.B", "x=y"}, {"A.C", ""}}));
+  EXPECT_EQ(options.omitted, std::vector<std::string>{"A.D"});
+  ASSERT_EQ(options.writers.size(), 2u);
+  EXPECT_EQ(options.writers[0].second, (std::vector<ClientRole>{ClientRole::TRACKING, ClientRole::BASE}));
+  EXPECT_TRUE(options.writers[1].second.empty());
+  EXPECT_TRUE(options.showPings);
+  EXPECT_EQ(options.misbehaviour, ServerOptions::Misbehaviour::NoHandshakeResponse);
+
+  const struct {
+    const char* argument;
+    const char* error;
+  } bad[] = {
+      {"--set=novalue", "Unknown or incomplete argument: --set=novalue"},
+      {"--set==x", "Unknown or incomplete argument: --set==x"},
+      {"--omit=", "Unknown or incomplete argument: --omit="},
+      {"--writers=A.B=TRACKING,", "Unknown client role in: --writers=A.B=TRACKING,"},
+      {"--writers=A.B=tracking", "Unknown client role in: --writers=A.B=tracking"},
+      {"--writers=A.B=22", "Unknown client role in: --writers=A.B=22"},
+      {"--misbehave=sometimes", "Unknown misbehaviour: --misbehave=sometimes"},
+      {"--pipe", "Unknown or incomplete argument: --pipe"},
+      {"--verbose", "Unknown or incomplete argument: --verbose"},
+  };
+  for (const auto& entry : bad) {
+    const char* const arguments[] = {"OrvelPropertyServer", entry.argument};
+    ServerOptions ignored;
+    std::string message;
+    EXPECT_FALSE(Tools::parseServerOptions(2, arguments, ignored, message)) << entry.argument;
+    EXPECT_EQ(message, entry.error);
+  }
+}
+
+}  // namespace
