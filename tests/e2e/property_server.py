@@ -8,6 +8,7 @@ the server's own output lines."""
 import contextlib
 import fcntl
 import json
+import os
 import pathlib
 import subprocess
 import tempfile
@@ -58,6 +59,18 @@ def fixed_pipe_lock():
             yield
         finally:
             fcntl.flock(lock, fcntl.LOCK_UN)
+
+
+def start_program(program, args, env=None) -> subprocess.Popen:
+    """Starts a built executable of this build without waiting for it, with
+    the same environment rules as conftest.run_program."""
+    command = [str(program), *[str(a) for a in args]]
+    if IS_WINDOWS:
+        command = [WINE_RUN, *command]
+    full_env = dict(os.environ)
+    full_env.pop("ORVEL_LOGGER_STDOUT_DISABLED", None)
+    full_env.update(env or {})
+    return subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full_env)
 
 
 class ServerProcess:

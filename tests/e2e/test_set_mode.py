@@ -4,14 +4,17 @@ Each test compares the verifier's whole standard output and exit status, and
 reads from the server's own lines what it received: the client's name and
 role, and which update, if any, reached it."""
 
+import os
 import re
+import time
 
 import pytest
 
-from conftest import plugin
+from conftest import TIMEOUT_SECONDS, native_path, plugin
 from property_server import (
     ACTIVE_PLUGIN,
     fixed_pipe_lock,
+    start_program,
     initialized,
     listening,
     changed,
@@ -162,6 +165,26 @@ def test_write_refused_by_the_servers_writers_fails_with_minus_one(verifier, var
     assert lines == [
         "writers of %s: BASE,COMPOSITOR" % quoted(ACTIVE_PLUGIN),
         listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_update_that_cannot_be_sent_fails_with_minus_one(verifier, tmp_path):
+    # The plugin holds the verification in orvel_TrackerStart until the
+    # server has gone, so the connection is lost before the write.
+    path = plugin("tracking_waits_at_start")
+    gate = tmp_path / "gate"
+    with property_server() as server:
+        running = start_program(verifier.program, ["--mode=set", "--plugin=" + path],
+                                env={**QUIET, "ORVEL_TEST_PLUGIN_GATE": native_path(gate)})
+        deadline = time.monotonic() + TIMEOUT_SECONDS
+        while not os.path.exists(str(gate) + ".started") and running.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.05)
+        server.stop()
+        lines = server.lines
+    (tmp_path / "gate.go").touch()
+    stdout, _ = running.communicate(timeout=TIMEOUT_SECONDS)
+    assert stdout.replace(b"\r\n", b"\n").decode() == full_tracking_run(path) + UNABLE_TO_SET
+    assert running.returncode in (-1, 255)
+    assert lines == [listening(), *session_start(1), *initialized(1)]
 
 
 def test_server_without_the_key_fails_with_minus_one(verifier):

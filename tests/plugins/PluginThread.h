@@ -9,5 +9,7 @@ typedef struct PluginThread PluginThread;
 PluginThread* pluginThreadStart(void (*body)(void*), void* argument);
 /* Waits for the thread to end and releases it. */
 void pluginThreadJoin(PluginThread* thread);
+/* Sleeps the calling thread for about milliseconds. */
+void pluginSleepMilliseconds(int milliseconds);
 
 #endif

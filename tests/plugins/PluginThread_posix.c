@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <stdlib.h>
+#include <time.h>
 
 struct PluginThread {
   pthread_t thread;
@@ -31,4 +32,11 @@ void pluginThreadJoin(PluginThread* thread) {
   if (thread == NULL) return;
   pthread_join(thread->thread, NULL);
   free(thread);
+}
+
+void pluginSleepMilliseconds(int milliseconds) {
+  struct timespec duration;
+  duration.tv_sec = milliseconds / 1000;
+  duration.tv_nsec = (long)(milliseconds % 1000) * 1000000L;
+  nanosleep(&duration, NULL);
 }

@@ -38,3 +38,5 @@ void pluginThreadJoin(PluginThread* thread) {
   CloseHandle(thread->thread);
   free(thread);
 }
+
+void pluginSleepMilliseconds(int milliseconds) { Sleep((DWORD)milliseconds); }

@@ -25,6 +25,11 @@
  *   WRITES_NOTHING             orvel_PluginInit writes no handle and
  *                              orvel_GetHMDPose no pose; the calls report
  *                              whether the handle they got is null
+ *   WAITS_AT_START             orvel_TrackerStart creates the file
+ *                              $ORVEL_TEST_PLUGIN_GATE.started, then waits (at
+ *                              most a minute) until $ORVEL_TEST_PLUGIN_GATE.go
+ *                              exists, so that a test can act while the
+ *                              verifier is inside the plugin
  *   NEIGHBOUR_PROVIDER         also export orvelTest_NeighbourName
  *   USES_NEIGHBOUR             the name comes from the neighbour library
  *
@@ -283,6 +288,26 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
 }
 #endif
 
+#if defined(WAITS_AT_START)
+static void waitAtGate(void) {
+  const char* gate = getenv("ORVEL_TEST_PLUGIN_GATE");
+  if (gate == NULL) return;
+  char path[4096];
+  snprintf(path, sizeof path, "%s.started", gate);
+  FILE* started = fopen(path, "w");
+  if (started != NULL) fclose(started);
+  snprintf(path, sizeof path, "%s.go", gate);
+  for (int waited = 0; waited < 60000; waited += 10) {
+    FILE* go = fopen(path, "r");
+    if (go != NULL) {
+      fclose(go);
+      return;
+    }
+    pluginSleepMilliseconds(10);
+  }
+}
+#endif
+
 #if defined(EXPORTS_TRACKING)
 #if !defined(OMIT_TrackerStart)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
@@ -291,6 +316,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
 #endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+#if defined(WAITS_AT_START)
+  waitAtGate();
+#endif
 #if defined(CONCURRENT_CALLBACKS)
   for (int i = 0; i < CONCURRENT_THREADS; ++i) {
     threadArguments[i].host = instance->host;
@@ -309,6 +337,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
 #endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+#if defined(WAITS_AT_START)
+  waitAtGate();
+#endif
 #if defined(CONCURRENT_CALLBACKS)
   for (int i = 0; i < CONCURRENT_THREADS; ++i) {
     pluginThreadJoin(instance->threads[i]);
