@@ -21,10 +21,21 @@ HANDLE createInstance(const std::string& name, std::uint32_t bufferSize, bool fi
                           bufferSize, 0, nullptr);
 }
 
+// True when some server already offers the pipe: a client could wait for
+// it. Wine ignores FILE_FLAG_FIRST_PIPE_INSTANCE, so this is asked first.
+bool pipeExists(const std::string& name) {
+  if (WaitNamedPipeA(name.c_str(), 1)) return true;
+  return GetLastError() == ERROR_SEM_TIMEOUT;  // every instance busy
+}
+
 }  // namespace
 
 PipeServer::PipeServer(std::string name, std::uint32_t bufferSize)
     : name_(std::move(name)), bufferSize_(bufferSize), native_(std::make_unique<Native>()) {
+  if (pipeExists(name_)) {
+    errorCode_ = ERROR_ALREADY_EXISTS;
+    return;
+  }
   native_->instance = createInstance(name_, bufferSize_, true);
   if (native_->instance == INVALID_HANDLE_VALUE) errorCode_ = GetLastError();
 }
