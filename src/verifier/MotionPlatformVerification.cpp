@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <iostream>
+#include <sstream>
 #include <thread>
 
 #include "platform/SharedLibrary.h"
@@ -68,10 +69,14 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath) {
     std::memset(&output, 0, sizeof output);
     reportCall("orvel_UpdatePose", [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
     // The input is printed after the call, so changes the plugin made to it show.
-    std::cout << "Input pose: ";
-    Tracking::formatPose(std::cout, input) << "\n";
-    std::cout << "Output pose: ";
-    Tracking::formatPose(std::cout, output) << "\n" << std::flush;
+    // Both lines go out in one write: plugin threads may be printing at the
+    // same moment, and their lines must not land inside a pose line.
+    std::ostringstream lines;
+    lines << "Input pose: ";
+    Tracking::formatPose(lines, input) << "\n";
+    lines << "Output pose: ";
+    Tracking::formatPose(lines, output) << "\n";
+    std::cout << lines.str() << std::flush;
     std::this_thread::sleep_for(kUpdateInterval);
   }
   reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
