@@ -14,6 +14,7 @@
 #include "PropertyServer.h"
 #include "ServerOptions.h"
 #include "ipc/Client.h"
+#include "ipc/Ping.h"
 #include "property/PropertyCatalogue.h"
 #include "property/PropertyClient.h"
 #include "state/PropertyDefinitions.h"
@@ -115,11 +116,24 @@ class BareClient {
           }
           changed_.notify_all();
         }));
+    handlers_.push_back(client_.getParser<IPC::InternalMessages::Ping>()->addHandler(
+        [this](const IPC::InternalMessages::Ping&) {
+          {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++pings_;
+          }
+          changed_.notify_all();
+        }));
   }
   bool connect() {
     if (!client_.connect(5000, 5000)) return false;
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, kBound, [this] { return definitions_ != 0; });
+  }
+  // Waits for a Ping from the server.
+  bool waitForPing() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kBound, [this] { return pings_ != 0; });
   }
   std::size_t definitions() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -137,6 +151,7 @@ class BareClient {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t definitions_ = 0;
+  std::size_t pings_ = 0;
   std::vector<MessageHandler> handlers_;  // released before client_
 };
 
@@ -208,6 +223,18 @@ TEST(PropertyServer, ClientsThatConnectLaterGetTheCurrentValues) {
   // Omitted from the definitions: the client's own copy stays uninitialized.
   EXPECT_FALSE(reader->getPropertyRaw(kMotionPlugin)->isInitialized());
   EXPECT_TRUE(reader->getPropertyRaw(kActivePlugin)->isInitialized());
+}
+
+TEST(PropertyServer, AnswersEachPingWithAPing) {
+  Orvel::Test::LogCapture quiet;
+  ServerOptions options;
+  options.showPings = true;
+  RunningServer server(options);
+  BareClient client(server.pipeName(), ClientRole::TRACKING);
+  ASSERT_TRUE(client.connect());
+  // The client pings once a second by itself.
+  EXPECT_TRUE(client.waitForPing());
+  EXPECT_TRUE(server.output.waitFor("client 1: ping"));
 }
 
 TEST(PropertyServer, RefusesToStartWhereItCannot) {
