@@ -17,31 +17,12 @@ from verify_report import (
     start,
     summary,
     tracking_workflow,
-    plugin_pose,
 )
 
 
 def test_passing_plugin_makes_nineteen_checks(verifier):
     path = plugin("tracking_ok")
     result = verifier.run("--mode=verify", "--plugin=" + path)
-    assert result.stdout == full_tracking_run(path)
-    assert result.status == 0
-
-
-def test_first_pose_reads_as_the_pose_text_form(verifier):
-    # One pose written out by hand, to anchor the pose builder of verify_report.
-    result = verifier.run("--plugin=" + plugin("tracking_ok"))
-    assert result.lines[26] == (
-        "Returned pose: { timeStamp:1000, frameNo:1, position:[ 0.5, -0.25, 1.23457e+06 ], rotation:[ 1, 0, 0, 0 ], "
-        "velocity:[ 1e-07, -0, 0 ], angularVelocity:[ 0, 0, 0.125 ], acceleration:[ 0, -9.81, 0 ], "
-        "poseFlags:9223372036854775811, confidence:0.75}"
-    )
-    assert plugin_pose(1) == result.lines[26][len("Returned pose: "):]
-
-
-def test_mode_is_the_default(verifier):
-    path = plugin("tracking_ok")
-    result = verifier.run("--plugin=" + path)
     assert result.stdout == full_tracking_run(path)
     assert result.status == 0
 
@@ -83,27 +64,12 @@ def test_library_that_does_not_load_stops_at_once(verifier, tmp_path):
     assert result.status == 1
 
 
-def test_not_a_library_does_not_load(verifier, tmp_path):
-    fake = tmp_path / ("text" + LIBRARY_SUFFIX)
-    fake.write_text("not a library\n")
-    result = verifier.run("--plugin=" + native_path(fake))
-    assert result.stdout == start(native_path(fake), loads=False) + UNABLE_TO_CONTINUE
-    assert result.status == 1
-
-
 def test_environment_reference_is_expanded_but_reported_as_typed(verifier):
     separator = "\\" if IS_WINDOWS else "/"
     typed = "%ORVEL_E2E_PLUGINS%" + separator + "tracking_ok" + LIBRARY_SUFFIX
     result = verifier.run("--plugin=" + typed, env={"ORVEL_E2E_PLUGINS": native_path(PLUGIN_DIR)})
     assert result.stdout == full_tracking_run(typed)
     assert result.status == 0
-
-
-def test_undefined_environment_reference_stays_as_typed(verifier):
-    typed = "%ORVEL_E2E_UNDEFINED%" + ("\\" if IS_WINDOWS else "/") + "tracking_ok" + LIBRARY_SUFFIX
-    result = verifier.run("--plugin=" + typed)
-    assert result.stdout == start(typed, loads=False) + UNABLE_TO_CONTINUE
-    assert result.status == 1
 
 
 def test_library_beside_the_plugin_is_found(verifier, tmp_path):
@@ -152,15 +118,6 @@ def test_pose_and_handle_start_zeroed(verifier):
         + summary(19, 19)
     )
     assert result.status == 0
-
-
-def test_log_lines_stay_silent_during_a_run(verifier):
-    # The binding logs the missing export at Error; the run's discarding sink
-    # keeps that line off standard output.
-    path = plugin("tracking_no_hmd_pose")
-    result = verifier.run("--plugin=" + path)
-    assert "Unable to load function" not in result.stdout
-    assert result.stdout == start(path) + export_checks(TRACKING_EXPORTS, ["orvel_GetHMDPose"]) + UNABLE_TO_CONTINUE
 
 
 def test_windows_build_writes_crlf_report_lines(verifier):
