@@ -141,7 +141,9 @@ def property_server(*options):
         try:
             # Lines that echo the options come first; the listening line ends the start.
             started = server.wait_until(lambda lines: any(line.startswith("listening on ") for line in lines))
-            assert started, "the server did not start: %r" % server.lines
+            if not started:
+                server.stop()
+            assert started, "the server did not start: %r %r" % (server.lines, server.stderr)
             yield server
         finally:
             server.stop()
