@@ -3,16 +3,18 @@
 # and runs each for a bounded time, starting from the committed seeds in
 # tests/fuzz/corpus/<target>/. Any crash, leak or sanitizer report fails.
 # Usage: scripts/fuzz.sh [seconds per target, default 60] [target name ...]
+# The build goes to build/linux-fuzz, or to $ORVEL_FUZZ_BUILD_DIR when set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
-cmake --preset linux-fuzz >/dev/null
-cmake --build --preset linux-fuzz
+build="${ORVEL_FUZZ_BUILD_DIR:-build/linux-fuzz}"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   for source in tests/fuzz/fuzz_*.cpp; do targets+=("$(basename "$source" .cpp)"); done
 fi
+cmake --preset linux-fuzz -B "$build" >/dev/null
+cmake --build "$build" -j2 --target "${targets[@]}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
@@ -22,7 +24,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$work/$name"
   log="$work/$name.log"
   echo "=== $target: $seconds s"
-  if build/linux-fuzz/tests/fuzz/"$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+  if "$build"/tests/fuzz/"$target" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
       -rss_limit_mb=2048 -artifact_prefix="$work/$name-" "$work/$name" "$seeds" >"$log" 2>&1; then
     runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
     echo "$target: ${runs:-?} inputs, no findings"
