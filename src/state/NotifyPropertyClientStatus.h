@@ -8,7 +8,9 @@ namespace Orvel::State::Messages {
 
 struct NotifyPropertyClientStatus {
   static constexpr const char* messageName = "NotifyPropertyClientStatus";
-  bool ready = false;
+  // A byte, not a bool: a peer's image may hold any value there, and a bool
+  // holding neither 0 nor 1 is undefined behaviour. Any value but 0 is ready.
+  std::uint8_t ready = 0;
   std::uint8_t unused[7] = {};
 };
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ipc/MessageCodec.h"
@@ -70,6 +71,18 @@ TEST(PropertyMessages, MemoryImagesNeedEightBytesAndIgnoreTheRest) {
   NotifyPropertyClientStatus status;
   EXPECT_TRUE(decode(Bytes{1, 0, 0, 0, 0, 0, 0, 0}, status));
   EXPECT_TRUE(status.ready);
+}
+
+TEST(PropertyMessages, ReadinessFlagOfAnyByteReadsAsAFlag) {
+  // A peer's image may hold any byte in the flag; it must never become a
+  // bool holding a value that is neither true nor false.
+  const std::pair<std::uint8_t, bool> cases[] = {{0, false}, {1, true}, {2, true}, {0x80, true}, {0xFF, true}};
+  for (const auto& [flag, ready] : cases) {
+    NotifyPropertyClientStatus status;
+    ASSERT_TRUE(decode(Bytes{flag, 0, 0, 0, 0, 0, 0, 0}, status)) << int{flag};
+    EXPECT_EQ(status.ready != 0, ready) << int{flag};
+    EXPECT_EQ(Orvel::encodeMessage(NotifyPropertyClientStatus{ready}), (Bytes{static_cast<std::uint8_t>(ready ? 1 : 0), 0, 0, 0, 0, 0, 0, 0}));
+  }
 }
 
 TEST(PropertyMessages, UpdateToClientCarriesTheWriterAndFailsWithoutIt) {
