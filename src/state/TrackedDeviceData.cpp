@@ -1,6 +1,7 @@
 #include "state/TrackedDeviceData.h"
 
 #include <algorithm>
+#include <limits>
 #include <tuple>
 
 #include <fmt/format.h>
@@ -32,15 +33,38 @@ std::string connectionStatusToString(TrackedDeviceData::ConnectionStatus status)
   return "Disconnected";
 }
 
+// A 32-bit integer member. A number with a fraction is truncated toward
+// zero, as the library converts it; a number outside the 32-bit range is
+// refused, since converting it would give a wrong value (or, with a
+// fraction, be undefined behaviour).
+std::int32_t readInt32(const Json& json, const char* member) {
+  using Limits = std::numeric_limits<std::int32_t>;
+  const Json& value = json.at(member);
+  bool fits = true;  // not a number: the library's type error follows
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    fits = number > Limits::min() - 1.0 && number < Limits::max() + 1.0;
+  } else if (value.is_number_unsigned()) {
+    fits = value.get<std::uint64_t>() <= static_cast<std::uint64_t>(Limits::max());
+  } else if (value.is_number_integer()) {
+    const std::int64_t number = value.get<std::int64_t>();
+    fits = number >= Limits::min() && number <= Limits::max();
+  }
+  if (!fits) {
+    throw Json::out_of_range::create(
+        406, fmt::format("member '{}' holds {}, outside the range of a 32-bit integer", member, value.dump()), &value);
+  }
+  return value.get<std::int32_t>();
+}
+
 // Every member but "pluggedIn" must be present with a fitting type; the
 // library's conversions throw otherwise (a boolean battery level reads as 0 or 1).
 void readDevice(const Json& json, Device& device) {
-  device.index = json.at("index").get<std::int32_t>();
-  device.role = json.at("role").get<std::int32_t>();
+  device.index = readInt32(json, "index");
+  device.role = readInt32(json, "role");
   device.hasBatteryLevel = json.at("hasBatteryLevel").get<bool>();
   device.batteryLevel = json.at("batteryLevel").get<float>();
-  device.connectionStatus =
-      static_cast<TrackedDeviceData::ConnectionStatus>(json.at("connectionStatus").get<std::int32_t>());
+  device.connectionStatus = static_cast<TrackedDeviceData::ConnectionStatus>(readInt32(json, "connectionStatus"));
   device.activated = json.at("activated").get<bool>();
   device.charging = json.at("charging").get<bool>();
   device.id = json.at("id").get<std::string>();

@@ -105,6 +105,44 @@ TEST(TrackedDeviceData, FailuresLogOneLineWithTheLibrarysReason) {
   }
 }
 
+TEST(TrackedDeviceData, IntegerMembersTakeOnlyNumbersThatFitThirtyTwoBits) {
+  // Numbers beyond the range are refused rather than converted, which for a
+  // number with a fraction would be undefined behaviour.
+  struct Case {
+    const char* member;
+    Json value;
+    std::string reason;  // empty: read, truncated toward zero
+    std::int32_t read;
+  };
+  const std::vector<Case> cases = {
+      {"index", 1e300, "member 'index' holds 1e+300, outside the range of a 32-bit integer", 0},
+      {"role", -1e300, "member 'role' holds -1e+300, outside the range of a 32-bit integer", 0},
+      {"connectionStatus", 2147483648.0, "member 'connectionStatus' holds 2147483648.0, outside the range of a 32-bit integer", 0},
+      {"index", 2147483648u, "member 'index' holds 2147483648, outside the range of a 32-bit integer", 0},
+      {"index", -2147483649LL, "member 'index' holds -2147483649, outside the range of a 32-bit integer", 0},
+      {"index", 2147483647, "", 2147483647},
+      {"index", -2147483648LL, "", -2147483647 - 1},
+      {"index", 2147483647.5, "", 2147483647},
+      {"role", -2.75, "", -2},
+  };
+  for (const Case& c : cases) {
+    Orvel::Test::LogCapture capture;
+    TrackedDeviceData data;
+    const std::string text = devices(device("H", {{c.member, c.value}}));
+    if (c.reason.empty()) {
+      ASSERT_TRUE(parse(text, data)) << text;
+      const std::string member = c.member;
+      const std::int32_t read = member == "index" ? data.headset.index : data.headset.role;
+      EXPECT_EQ(read, c.read) << text;
+      EXPECT_TRUE(capture.lines().empty()) << text;
+    } else {
+      EXPECT_FALSE(parse(text, data)) << text;
+      EXPECT_EQ(capture.lines(), std::vector<std::string>{kParseFailure + "[json.exception.out_of_range.406] " + c.reason})
+          << text;
+    }
+  }
+}
+
 TEST(TrackedDeviceData, FailedParseKeepsWhatWasReadBefore) {
   Orvel::Test::LogCapture capture;
   TrackedDeviceData data;
