@@ -56,7 +56,8 @@ bool parseManifest(const nlohmann::json& document, PluginManifest& manifest, con
     if (document.contains("configurationOptions")) {
       // Iterated as the library iterates any value: array elements in order,
       // object members by key, nothing for null, a single value as one element.
-      const nlohmann::json options = document.at("configurationOptions");
+      // Read in place: a copy would follow any nesting depth on the stack.
+      const nlohmann::json& options = document.at("configurationOptions");
       for (const nlohmann::json& element : options) {
         ConfigurationOption option;
         option.id = element.at("id").get<std::string>();
