@@ -1,5 +1,6 @@
 #include "PropertyServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -23,6 +24,25 @@ constexpr std::chrono::milliseconds kAcceptSlice(200);
 
 // Bytes that hold no frame signature, sent to test a client's recovery.
 const std::string kGarbage = "GARBAGE BYTES, NOT A FRAME!\n";
+
+// Put before every frame by --misbehave=garbage-between-frames: bytes that
+// hold no signature, then a frame header whose length (5) is below the
+// smallest frame.
+std::vector<std::uint8_t> garbageBeforeFrames() {
+  std::vector<std::uint8_t> bytes(kGarbage.begin(), kGarbage.end());
+  const std::vector<std::uint8_t> shortFrame = {5, 0, 0, 0, 'o', 'r', 'v', 'e'};
+  bytes.insert(bytes.end(), shortFrame.begin(), shortFrame.end());
+  return bytes;
+}
+
+// Put before every frame by --misbehave=oversized-frames: headers of frames
+// of 4 GiB - 1 and of 1 GiB, then a few bytes of their bodies.
+std::vector<std::uint8_t> oversizedHeadersBeforeFrames() {
+  std::vector<std::uint8_t> bytes = {0xFF, 0xFF, 0xFF, 0xFF, 'o', 'r', 'v', 'e', 0x00, 0x00, 0x00, 0x40, 'o', 'r', 'v', 'e'};
+  const std::string body = "BODY CUT SHORT\n";
+  bytes.insert(bytes.end(), body.begin(), body.end());
+  return bytes;
+}
 
 // A text in double quotes with JSON escapes, so that any key or value (line
 // ends, quotes, bytes that are no UTF-8) stays on its one output line.
@@ -69,6 +89,12 @@ bool PropertyServer::applyOptions(std::string& error) {
     }
     print("omitted " + quotedText(key));
   }
+  for (const auto& [key, count] : options_.floods) {
+    if (!store_.contains(key)) {
+      error = "Unknown property key in --flood: " + key;
+      return false;
+    }
+  }
   return true;
 }
 
@@ -106,6 +132,11 @@ void PropertyServer::accepted(std::unique_ptr<PipeConnection> connection) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     session = std::make_shared<ServerSession>(*this, ++connections_, options_.pipeName, std::move(connection));
+    if (options_.misbehaviour == ServerOptions::Misbehaviour::GarbageBetweenFrames) {
+      session->setFramePrefix(garbageBeforeFrames());
+    } else if (options_.misbehaviour == ServerOptions::Misbehaviour::OversizedFrames) {
+      session->setFramePrefix(oversizedHeadersBeforeFrames());
+    }
     clients_[session->number()].session = session;
     printClient(*session, "connected");
   }
@@ -144,6 +175,10 @@ void PropertyServer::onHandshake(ServerSession& session, const std::string& clie
     return;
   }
   session.send(State::Messages::RequestClientRole{});
+  if (options_.misbehaviour == Misbehaviour::StopReading) {
+    printClient(session, "reading nothing more");
+    session.stopReading();
+  }
 }
 
 void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
@@ -157,6 +192,41 @@ void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
   session.send(store_.definitions());
   client.hasDefinitions = true;
   printClient(session, "definitions sent (" + std::to_string(store_.size()) + " properties)");
+  sendFlood(session);
+  if (options_.misbehaviour == ServerOptions::Misbehaviour::ExitMidFrame) {
+    State::Messages::PropertyUpdateToClient update;
+    update.key = "OrvelTracking.ActivePlugin";
+    update.value = "a value that never arrives whole";
+    update.writer = ClientRole::PROPERTY_SERVER;
+    std::vector<std::uint8_t> frame = session.encode(update);
+    const std::size_t total = frame.size();
+    frame.resize(total / 2);
+    printClient(session, "ending the process after " + std::to_string(frame.size()) + " of the " +
+                             std::to_string(total) + " bytes of a frame");
+    session.exitWhenSent(std::move(frame));
+  }
+}
+
+void PropertyServer::sendFlood(ServerSession& session) {
+  std::uint32_t longest = 0;
+  for (const auto& flood : options_.floods) longest = std::max(longest, flood.second);
+  // The keys take turns, so the client sees their updates interleaved.
+  for (std::uint32_t number = 1; number <= longest; ++number) {
+    for (const auto& [key, count] : options_.floods) {
+      if (number > count) continue;
+      State::Messages::PropertyUpdateToClient update;
+      update.key = key;
+      update.value = std::to_string(number);
+      update.writer = ClientRole::PROPERTY_SERVER;
+      std::string previous;
+      store_.write(update.writer, key, update.value, previous);
+      session.send(update);
+    }
+  }
+  for (const auto& [key, count] : options_.floods) {
+    printClient(session, "flood of " + std::to_string(count) + " updates of " + quotedText(key) + " sent, value now " +
+                             quotedText(store_.value(key)));
+  }
 }
 
 void PropertyServer::onUpdate(ServerSession& session, const std::string& key, const std::string& value) {

@@ -68,6 +68,9 @@ class PropertyServer {
   };
 
   bool applyOptions(std::string& error);
+  // The updates of --flood to one client that has just got the definitions;
+  // mutex_ must be held.
+  void sendFlood(ServerSession& session);
   void accepted(std::unique_ptr<PipeConnection> connection);
   // Destroys the sessions of clients that have gone; on the run() thread,
   // because a session cannot be destroyed on its own receiver thread.

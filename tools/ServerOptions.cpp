@@ -40,6 +40,15 @@ bool parseRoles(const std::string& text, std::vector<ClientRole>& roles) {
   return !text.empty() && text.back() != ',';
 }
 
+// A decimal number from 1 to 100000000.
+bool parseCount(const std::string& text, std::uint32_t& count) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long value = std::stoul(text);
+  if (value < 1 || value > 100000000) return false;
+  count = static_cast<std::uint32_t>(value);
+  return true;
+}
+
 // Splits "key=value" at its first "=".
 bool splitAssignment(const std::string& text, std::string& key, std::string& value) {
   const auto equals = text.find('=');
@@ -77,6 +86,13 @@ bool parseServerOptions(int argc, const char* const argv[], ServerOptions& optio
         return false;
       }
       options.writers.emplace_back(key, roles);
+    } else if (name == "--flood" && hasValue && splitAssignment(value, key, text)) {
+      std::uint32_t count = 0;
+      if (!parseCount(text, count)) {
+        error = "Not a number of updates from 1 to 100000000 in: " + argument;
+        return false;
+      }
+      options.floods.emplace_back(key, count);
     } else if (name == "--misbehave" && hasValue) {
       if (value == "garbage-before-handshake") {
         options.misbehaviour = ServerOptions::Misbehaviour::GarbageBeforeHandshake;
@@ -84,6 +100,14 @@ bool parseServerOptions(int argc, const char* const argv[], ServerOptions& optio
         options.misbehaviour = ServerOptions::Misbehaviour::NoHandshakeResponse;
       } else if (value == "close-after-handshake") {
         options.misbehaviour = ServerOptions::Misbehaviour::CloseAfterHandshake;
+      } else if (value == "exit-mid-frame") {
+        options.misbehaviour = ServerOptions::Misbehaviour::ExitMidFrame;
+      } else if (value == "stop-reading") {
+        options.misbehaviour = ServerOptions::Misbehaviour::StopReading;
+      } else if (value == "garbage-between-frames") {
+        options.misbehaviour = ServerOptions::Misbehaviour::GarbageBetweenFrames;
+      } else if (value == "oversized-frames") {
+        options.misbehaviour = ServerOptions::Misbehaviour::OversizedFrames;
       } else {
         error = "Unknown misbehaviour: " + argument;
         return false;
@@ -106,11 +130,20 @@ std::string serverUsage() {
          "  --omit=<key>                  leave a property out of the definitions (repeatable)\n"
          "  --writers=<key>=<role>,...    replace a property's writers; roles by name or number,\n"
          "                                nothing after the second '=' for no writers (repeatable)\n"
+         "  --flood=<key>=<count>         send each client, once it has the definitions, <count>\n"
+         "                                updates of the property, values 1 to <count>, the last\n"
+         "                                kept as its value; several keys take turns (repeatable)\n"
          "  --show-pings                  print a line for every ping\n"
          "  --misbehave=<how>             break the protocol on purpose, for testing clients:\n"
          "      garbage-before-handshake  send bytes that are no frame before the handshake answer\n"
          "      no-handshake              never answer the handshake\n"
          "      close-after-handshake     close each connection right after the handshake answer\n"
+         "      exit-mid-frame            after the definitions, send half a frame and end at once\n"
+         "      stop-reading              after the handshake, read nothing more from the client\n"
+         "      garbage-between-frames    send bytes that are no frame, and a frame too short to be\n"
+         "                                one, before every frame\n"
+         "      oversized-frames          send headers of frames too long to accept (1 GiB and\n"
+         "                                4 GiB - 1) before every frame\n"
          "  --help                        this text\n";
 }
 

@@ -1,5 +1,6 @@
 // The command line of the reference property server.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,12 +16,17 @@ struct ServerOptions {
     GarbageBeforeHandshake,  // bytes that are no frame come before ResponseHandshake
     NoHandshakeResponse,     // RequestHandshake is never answered
     CloseAfterHandshake,     // the connection is closed right after ResponseHandshake
+    ExitMidFrame,            // after the definitions, half a frame, then the process ends at once
+    StopReading,             // after the handshake, nothing more the client sends is read
+    GarbageBetweenFrames,    // bytes that are no frame, and a frame too short to be one, before every frame
+    OversizedFrames,         // headers of frames longer than any receiver accepts before every frame
   };
 
   std::string pipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";
   std::vector<std::pair<std::string, std::string>> values;  // key, initial value
   std::vector<std::string> omitted;                         // keys left out of the definitions
   std::vector<std::pair<std::string, std::vector<State::ClientRole>>> writers;  // key, its new writers
+  std::vector<std::pair<std::string, std::uint32_t>> floods;  // key, number of updates sent to each new client
   Misbehaviour misbehaviour = Misbehaviour::None;
   bool showPings = false;
   bool help = false;

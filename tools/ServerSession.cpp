@@ -1,5 +1,6 @@
 #include "ServerSession.h"
 
+#include <cstdlib>
 #include <utility>
 
 #include "PropertyServer.h"
@@ -25,13 +26,13 @@ ServerSession::ServerSession(PropertyServer& server, int number, const std::stri
                                                  std::move(connection))) {}
 
 ServerSession::~ServerSession() {
-  stream_->close();
-  stop();
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     writerRunning_ = false;
   }
   queueCondition_.notify_all();
+  stream_->close();
+  stop();
   if (writer_.joinable()) writer_.join();
 }
 
@@ -62,16 +63,20 @@ void ServerSession::subscribe() {
       [this](const Messages::RequestResetPersistentProperties&) { server_.onResetPersistentProperties(*this); }));
 }
 
-void ServerSession::sendRaw(std::vector<std::uint8_t> bytes) { enqueue(Outgoing{std::move(bytes), false}); }
+void ServerSession::sendRaw(std::vector<std::uint8_t> bytes) { enqueue(Outgoing{std::move(bytes)}); }
 
-void ServerSession::closeWhenSent() { enqueue(Outgoing{{}, true}); }
+void ServerSession::closeWhenSent() { enqueue(Outgoing{{}, Outgoing::After::Close}); }
+
+void ServerSession::exitWhenSent(std::vector<std::uint8_t> bytes) {
+  enqueue(Outgoing{std::move(bytes), Outgoing::After::Exit});
+}
 
 void ServerSession::enqueue(Outgoing item) {
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     queue_.push_back(std::move(item));
   }
-  queueCondition_.notify_one();
+  queueCondition_.notify_all();  // the writer, not a receiver that stopped reading
 }
 
 void ServerSession::onMessageReceived(IncomingMessage& message) {
@@ -81,6 +86,11 @@ void ServerSession::onMessageReceived(IncomingMessage& message) {
     parser->parseMessage(message);
   } else {
     server_.onUnknownMessage(*this, message.name);
+  }
+  if (readingStopped_) {
+    // Hold the receiver thread until the session ends.
+    std::unique_lock<std::mutex> lock(queueMutex_);
+    queueCondition_.wait(lock, [this] { return !writerRunning_; });
   }
 }
 
@@ -95,12 +105,13 @@ void ServerSession::runWriter() {
     Outgoing item = std::move(queue_.front());
     queue_.pop_front();
     lock.unlock();
-    if (item.close) {
+    auto size = static_cast<std::uint32_t>(item.bytes.size());
+    if (size != 0 && !stream_->write(item.bytes.data(), size, 0)) stream_->close();
+    if (item.after == Outgoing::After::Close) {
       // The receiver notices the end and reports the client as gone.
       stream_->close();
-    } else {
-      auto size = static_cast<std::uint32_t>(item.bytes.size());
-      if (!stream_->write(item.bytes.data(), size, 0)) stream_->close();
+    } else if (item.after == Outgoing::After::Exit) {
+      std::_Exit(3);
     }
     lock.lock();
   }

@@ -5,9 +5,10 @@
 // clients.
 //
 // Threads: the receiver thread runs the message handlers and the server's
-// event handling; the writer thread only writes. send, sendRaw and
-// closeWhenSent may be called from any thread.
+// event handling; the writer thread only writes. send, sendRaw,
+// closeWhenSent, exitWhenSent and stopReading may be called from any thread.
 #pragma once
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,18 +39,35 @@ class ServerSession final : public LayerByteMessageReceiver, public MessageHandl
 
   int number() const { return number_; }
 
+  // Bytes written before every frame that send queues from now on. Set
+  // before start.
+  void setFramePrefix(std::vector<std::uint8_t> prefix) { framePrefix_ = std::move(prefix); }
   // Starts reading and writing.
   void start();
 
-  // Queues one message.
+  // The bytes of one message's frame.
+  template <typename T>
+  std::vector<std::uint8_t> encode(const T& message) {
+    return getParser<T>()->encode(message)->bytes();
+  }
+  // Queues one message, after the frame prefix.
   template <typename T>
   void send(const T& message) {
-    sendRaw(getParser<T>()->encode(message)->bytes());
+    std::vector<std::uint8_t> bytes = framePrefix_;
+    const std::vector<std::uint8_t> frame = encode(message);
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    sendRaw(std::move(bytes));
   }
   // Queues bytes as they are, frame or not.
   void sendRaw(std::vector<std::uint8_t> bytes);
   // Closes the connection once everything queued so far is written.
   void closeWhenSent();
+  // Writes bytes after everything queued so far, then ends the whole process
+  // at once, as if it had been killed: no connection is closed in order.
+  void exitWhenSent(std::vector<std::uint8_t> bytes);
+  // Reads nothing more from the client once the message being handled is
+  // done; the client's writes then fill the pipe and wait.
+  void stopReading() { readingStopped_ = true; }
 
  protected:
   void onMessageReceived(IncomingMessage& message) override;
@@ -57,8 +75,9 @@ class ServerSession final : public LayerByteMessageReceiver, public MessageHandl
 
  private:
   struct Outgoing {
+    enum class After { Nothing, Close, Exit };
     std::vector<std::uint8_t> bytes;
-    bool close = false;  // close the connection instead of writing
+    After after = After::Nothing;  // what follows the writing of bytes
   };
 
   void subscribe();
@@ -71,7 +90,9 @@ class ServerSession final : public LayerByteMessageReceiver, public MessageHandl
   std::mutex queueMutex_;
   std::condition_variable queueCondition_;
   std::deque<Outgoing> queue_;
-  bool writerRunning_ = false;
+  bool writerRunning_ = false;  // also ends the wait of a receiver that stopped reading
+  std::atomic<bool> readingStopped_{false};
+  std::vector<std::uint8_t> framePrefix_;
   std::thread writer_;
   std::vector<MessageHandler> handlers_;  // released before the parsers they belong to
 };
