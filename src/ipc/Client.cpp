@@ -41,8 +41,9 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
   if (!handshake(handshakeTimeoutMs)) {
     const auto pipe = std::atomic_load(&pipe_);
     LOG_WARNING("Handshake failed: %s", pipe->hasError() ? pipe->getErrorMessage().c_str() : "Timeout");
-    stopMessageHandler();
+    // Closed before the handler thread is joined: see disconnect.
     pipe->close();
+    stopMessageHandler();
     LayerByteMessageReceiver::stop();
     std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
     return false;
@@ -117,10 +118,16 @@ void Client::disconnect() {
   }
   pingCondition_.notify_all();
 
+  // The pipe is closed before the handler thread is joined: a handler may be
+  // inside a send without a time limit (and its flush) to a server that has
+  // stopped reading, and only closing the pipe ends that wait. Closing also
+  // ends the receiver's blocked read.
+  const auto pipe = std::atomic_load(&pipe_);
+  if (pipe) pipe->close();
+
   if (handlerThread_.joinable()) stopMessageHandler();
 
-  if (const auto pipe = std::atomic_load(&pipe_)) {
-    pipe->close();  // ends a blocked read
+  if (pipe) {
     LayerByteMessageReceiver::stop();
     std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
     state_.exchange(Disconnected);

@@ -1,0 +1,99 @@
+// Implementation here must contain only Win32 specific code.
+#include "ChildProcess.h"
+
+#include "platform/windows_include.h"
+
+#include <mutex>
+
+#include "logging/StringUtil.h"
+
+namespace Orvel::Test {
+
+namespace {
+
+// One argument as the C runtime of the child splits it again: quoted only
+// when it holds a blank, with the backslashes before a quote doubled.
+std::wstring quoted(const std::wstring& argument) {
+  if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos) return argument;
+  std::wstring text = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    text.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    text.push_back(c);
+  }
+  text.append(backslashes * 2, L'\\');
+  return text + L"\"";
+}
+
+}  // namespace
+
+struct ChildProcess::Native {
+  HANDLE process = nullptr;
+  HANDLE output = nullptr;  // read end of the child's standard output
+  std::mutex mutex;
+  bool ended = false;
+};
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
+    : native_(std::make_unique<Native>()) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  const HANDLE nullInput = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                       OPEN_EXISTING, 0, nullptr);
+  const HANDLE nullOutput = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                        OPEN_EXISTING, 0, nullptr);
+  std::wstring commandLine = quoted(strutil::utf8ToWide(program));
+  for (const auto& argument : arguments) commandLine += L" " + quoted(strutil::utf8ToWide(argument));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullInput;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = nullOutput;
+  PROCESS_INFORMATION info{};
+  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                      nullptr, &startup, &info);
+  CloseHandle(writeEnd);
+  CloseHandle(nullInput);
+  CloseHandle(nullOutput);
+  if (!created) {
+    CloseHandle(readEnd);
+    return;
+  }
+  CloseHandle(info.hThread);
+  native_->process = info.hProcess;
+  native_->output = readEnd;
+}
+
+ChildProcess::~ChildProcess() {
+  kill();
+  if (native_->output != nullptr) CloseHandle(native_->output);
+  if (native_->process != nullptr) CloseHandle(native_->process);
+}
+
+bool ChildProcess::started() const { return native_->process != nullptr; }
+
+std::size_t ChildProcess::readOutput(char* buffer, std::size_t size) {
+  if (native_->output == nullptr) return 0;
+  DWORD got = 0;
+  if (!ReadFile(native_->output, buffer, static_cast<DWORD>(size), &got, nullptr)) return 0;
+  return got;
+}
+
+void ChildProcess::kill() {
+  std::lock_guard<std::mutex> lock(native_->mutex);
+  if (native_->process == nullptr || native_->ended) return;
+  TerminateProcess(native_->process, 9);
+  WaitForSingleObject(native_->process, INFINITE);
+  native_->ended = true;
+}
+
+}  // namespace Orvel::Test

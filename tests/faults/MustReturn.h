@@ -1,0 +1,38 @@
+// Runs a call that must end, on a thread of its own. A call that has not
+// returned within the bound is a hang: it is reported and the test process
+// ends, since the hanging thread could not be joined.
+#pragma once
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "ServerProcess.h"
+
+namespace Orvel::Test {
+
+inline void mustReturn(const std::string& what, const std::function<void()>& call) {
+  std::mutex mutex;
+  std::condition_variable condition;
+  bool done = false;
+  std::thread runner([&] {
+    call();
+    std::lock_guard<std::mutex> lock(mutex);
+    done = true;
+    condition.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(mutex);
+  if (!condition.wait_for(lock, kFaultBound, [&] { return done; })) {
+    std::fprintf(stderr, "HANG: %s did not return within %lld s\n", what.c_str(),
+                 static_cast<long long>(kFaultBound.count()));
+    std::fflush(stderr);
+    std::_Exit(1);
+  }
+  lock.unlock();
+  runner.join();
+}
+
+}  // namespace Orvel::Test

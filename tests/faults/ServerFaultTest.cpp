@@ -1,0 +1,188 @@
+// The project's clients against a reference property server that breaks the
+// protocol on purpose, over a real pipe: the server ends in the middle of a
+// frame, stops reading, puts garbage or frames too long to accept between its
+// frames. The client must survive each, lose no whole frame and take nothing
+// from a broken one.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "ConnectionStates.h"
+#include "Flood.h"
+#include "MustReturn.h"
+#include "ServerProcess.h"
+#include "ValueHistory.h"
+#include "ipc/Client.h"
+#include "ipc/Ping.h"
+#include "platform/SystemError.h"
+#include "property/PropertyClient.h"
+#include "state/PropertyUpdateToServer.h"
+#include "support/LogCapture.h"
+#include "support/PipeServer.h"
+#include "support/SystemCodes.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Orvel::State::ClientRole;
+using Orvel::State::Property;
+using Orvel::State::PropertyClient;
+using Orvel::Test::ConnectionStates;
+using Orvel::Test::floodOptions;
+using Orvel::Test::floodSentLine;
+using Orvel::Test::kFaultBound;
+using Orvel::Test::kFloodKeys;
+using Orvel::Test::mustReturn;
+using Orvel::Test::numbersUpTo;
+using Orvel::Test::LogCapture;
+using Orvel::Test::ServerProcess;
+using Orvel::Test::uniquePipeName;
+using Orvel::Test::ValueHistory;
+
+const std::string kActivePlugin = "OrvelTracking.ActivePlugin";
+std::unique_ptr<PropertyClient> makeClient(const std::string& pipeName) {
+  return PropertyClient::create("FaultTest", ClientRole::TRACKING, pipeName, false);
+}
+
+TEST(ServerFaults, ServerEndingInTheMiddleOfAFrameIsALostConnectionAndNothingMore) {
+  LogCapture log;
+  const std::string pipe = uniquePipeName("mid-frame");
+  ValueHistory history({kActivePlugin});
+  ConnectionStates states;
+  auto client = makeClient(pipe);
+  EventConnection listener = client->onPropertyChanged([&](const Property& p) { history.record(p); }, false);
+  {
+    ServerProcess server(pipe, {"--misbehave=exit-mid-frame", "--set=" + kActivePlugin + "=before"});
+    ASSERT_TRUE(server.isListening());
+    EventConnection state = client->initializeAsync([&](bool connected) { states.add(connected); });
+    ASSERT_TRUE(server.waitForEnd());
+    ASSERT_EQ(server.linesStartingWith("client 1: ending the process after ").size(), 1u);
+    ASSERT_TRUE(states.waitFor(false, 1));
+    ASSERT_TRUE(client->isInitialized());
+    EXPECT_EQ(client->getPropertyRaw(kActivePlugin)->getStringValue(), "before");
+  }
+  // A server there again: the client reconnects on its own and takes its values.
+  ServerProcess again(pipe, {"--set=" + kActivePlugin + "=after"});
+  ASSERT_TRUE(again.isListening());
+  ASSERT_TRUE(history.waitForValue(kActivePlugin, "after"));
+  EXPECT_EQ(history.values(kActivePlugin), std::vector<std::string>{"after"})
+      << "the half frame's value was never applied";
+  EXPECT_TRUE(log.linesContaining("Corrupted message").empty()) << "no frame was taken from the broken bytes";
+  EXPECT_TRUE(again.waitForLine("client 1: definitions sent (439 properties)"));
+}
+
+TEST(ServerFaults, TimedWritesToAServerThatStopsReadingFailWithTheTimeoutError) {
+  LogCapture log;
+  const std::string pipe = uniquePipeName("stop-reading");
+  ServerProcess server(pipe, {"--misbehave=stop-reading"});
+  ASSERT_TRUE(server.isListening());
+  Orvel::IPC::Client client(pipe, "stuck-client", true);
+  ASSERT_TRUE(client.connect(5000, 5000));
+  ASSERT_TRUE(server.waitForLine("client 1: reading nothing more"));
+
+  // Large writes fill what the system buffers; the first that cannot finish
+  // in its 100 ms gives up with the timeout error.
+  Orvel::State::Messages::PropertyUpdateToServer large;
+  large.key = kActivePlugin;
+  large.value.assign(64 * 1024, 'x');
+  bool timedOut = false;
+  for (int i = 0; i < 1000 && !timedOut; ++i) timedOut = !client.sendMessage(large, 100);
+  ASSERT_TRUE(timedOut);
+  const std::uint32_t timeout = Orvel::Test::timeoutErrorCode();
+  EXPECT_EQ(client.getLastErrorCode(), timeout);
+  const std::string sendFailed =
+      " WAR [Orvel::LayerByteMessage::writeToPipe] Failed to send message: " + Orvel::formatSystemError(timeout);
+  ASSERT_FALSE(log.linesContaining("Failed to send message: ").empty());
+  EXPECT_EQ(log.linesContaining("Failed to send message: ").front(), sendFailed);
+
+  // Then small frames until not even a ping's fits: pings fail each second
+  // from then on, and only the first failure is logged.
+  int failuresInARow = 0;
+  for (int i = 0; i < 100000 && failuresInARow < 3; ++i) {
+    failuresInARow = client.sendMessage(Orvel::IPC::InternalMessages::Ping{}, 100) ? 0 : failuresInARow + 1;
+  }
+  ASSERT_EQ(failuresInARow, 3);
+  ASSERT_TRUE(log.waitForLine("Failed to send ping!", kFaultBound));
+  const auto sendFailures = [&] { return log.linesContaining("Failed to send message: ").size(); };
+  const std::size_t atFirstPing = sendFailures();
+  for (int i = 0; i < 600 && sendFailures() < atFirstPing + 2; ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_GE(sendFailures(), atFirstPing + 2) << "two more pings have failed";
+  EXPECT_EQ(log.linesContaining("Failed to send ping!"),
+            std::vector<std::string>{" WAR [Orvel::IPC::Client::runPing] IPCClient stuck-client: Failed to send ping!"});
+  for (const auto& line : log.linesContaining("Failed to send message: ")) EXPECT_EQ(line, sendFailed);
+  mustReturn("IPC::Client::disconnect", [&] { client.disconnect(); });
+  EXPECT_FALSE(client.isConnected());
+}
+
+TEST(ServerFaults, PropertyClientWaitingForAServerThatStopsReadingStillStops) {
+  // The server never reads the client's answer to its role request, so the
+  // handler thread that sent it waits for the server to take it, and the
+  // definitions never come. Stopping the initialization and destroying the
+  // client must end that wait.
+  LogCapture log;
+  const std::string pipe = uniquePipeName("stop-reading-property");
+  ServerProcess server(pipe, {"--misbehave=stop-reading"});
+  ASSERT_TRUE(server.isListening());
+  auto client = makeClient(pipe);
+  bool initialized = true;
+  std::thread initialization([&] { initialized = client->initializeOnce(5000); });
+  ASSERT_TRUE(server.waitForLine("client 1: reading nothing more"));
+  client->stopInitialization();
+  mustReturn("PropertyClient::initializeOnce after stopInitialization", [&] { initialization.join(); });
+  EXPECT_FALSE(initialized);
+  mustReturn("~PropertyClient", [&] { client.reset(); });
+  EXPECT_TRUE(log.waitForLine("Property Client initialization canceled"));
+}
+
+// A server that puts damaged bytes before each of its frames, then floods
+// the client with updates.
+struct DamagedStream {
+  const char* misbehaviour;
+  // The receiver's warnings about the bytes before each frame: text, and how
+  // many times it comes per frame.
+  std::vector<std::pair<std::string, std::size_t>> warnings;
+};
+
+TEST(ServerFaults, DamagedBytesBetweenFramesCostNoFrame) {
+  const int perKey = 250;
+  const DamagedStream cases[] = {
+      {"garbage-between-frames",
+       {{" WAR [Orvel::LayerByteMessageReceiver::run] Invalid message signature: ", 1},
+        {" WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message", 1}}},
+      {"oversized-frames", {{" WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message", 2}}},
+  };
+  for (const auto& damaged : cases) {
+    SCOPED_TRACE(damaged.misbehaviour);
+    LogCapture log;
+    const std::string pipe = uniquePipeName(damaged.misbehaviour);
+    std::vector<std::string> options = floodOptions(perKey);
+    options.push_back(std::string("--misbehave=") + damaged.misbehaviour);
+    ServerProcess server(pipe, options);
+    ASSERT_TRUE(server.isListening());
+    ValueHistory history({kFloodKeys.begin(), kFloodKeys.end()});
+    auto client = makeClient(pipe);
+    EventConnection listener = client->onPropertyChanged([&](const Property& p) { history.record(p); }, false);
+    ASSERT_TRUE(client->initializeOnce(5000));
+    const std::string last = std::to_string(perKey);
+    for (const auto& key : kFloodKeys) {
+      ASSERT_TRUE(server.waitForLine(floodSentLine(key, perKey)));
+      ASSERT_TRUE(history.waitForValue(key, last)) << key;
+      EXPECT_EQ(history.values(key), numbersUpTo(perKey)) << key;
+      EXPECT_EQ(client->getPropertyRaw(key)->getStringValue(), last) << key;
+    }
+    // Handshake answer, role request, definitions and the updates each came
+    // after damaged bytes; no frame was cut from them.
+    const std::size_t frames = 3 + kFloodKeys.size() * perKey;
+    for (const auto& [warning, perFrame] : damaged.warnings) {
+      EXPECT_GE(log.linesContaining(warning).size(), frames * perFrame) << warning;
+    }
+    for (const auto& line : log.lines()) EXPECT_NE(line.rfind(" ERR", 0), 0u) << line;
+    mustReturn("~PropertyClient", [&] { client.reset(); });
+  }
+}
+
+}  // namespace
