@@ -12,4 +12,14 @@ void pluginThreadJoin(PluginThread* thread);
 /* Sleeps the calling thread for about milliseconds. */
 void pluginSleepMilliseconds(int milliseconds);
 
+/* A signal that threads wait for until another thread raises it; once
+ * raised it stays raised. */
+typedef struct PluginSignal PluginSignal;
+
+PluginSignal* pluginSignalCreate(void);
+void pluginSignalRaise(PluginSignal* signal);
+void pluginSignalWait(PluginSignal* signal);
+/* Releases the signal; no thread may wait for it any more. */
+void pluginSignalDestroy(PluginSignal* signal);
+
 #endif

@@ -40,3 +40,24 @@ void pluginThreadJoin(PluginThread* thread) {
 }
 
 void pluginSleepMilliseconds(int milliseconds) { Sleep((DWORD)milliseconds); }
+
+struct PluginSignal {
+  HANDLE event; /* manual reset: stays raised */
+};
+
+PluginSignal* pluginSignalCreate(void) {
+  PluginSignal* signal = (PluginSignal*)calloc(1, sizeof(PluginSignal));
+  if (signal == NULL) return NULL;
+  signal->event = CreateEventA(NULL, TRUE, FALSE, NULL);
+  return signal;
+}
+
+void pluginSignalRaise(PluginSignal* signal) { SetEvent(signal->event); }
+
+void pluginSignalWait(PluginSignal* signal) { WaitForSingleObject(signal->event, INFINITE); }
+
+void pluginSignalDestroy(PluginSignal* signal) {
+  if (signal == NULL) return;
+  CloseHandle(signal->event);
+  free(signal);
+}

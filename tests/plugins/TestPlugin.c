@@ -14,8 +14,14 @@
  *                              reports what it returned through WriteLogMessage
  *   CALLBACKS_FROM_THREAD      orvel_PluginInit calls host services from a
  *                              thread of its own and waits for it
- *   CONCURRENT_CALLBACKS       orvel_TrackerStart starts several threads that
- *                              write lines at once; orvel_TrackerStop joins them
+ *   CONCURRENT_CALLBACKS       several threads write long lines at once: a
+ *                              tracking plugin starts them (100 lines each)
+ *                              in orvel_TrackerStart and joins them in
+ *                              orvel_TrackerStop; a motion platform plugin
+ *                              starts them (200 lines each) in every
+ *                              orvel_UpdatePose, lets them go as it returns,
+ *                              so that they write while the host prints the
+ *                              poses, and joins them in the next call
  *   NULL_TEXTS                 null name and status texts, and null texts
  *                              passed to the host services
  *   POSE_FROM_CLOCK            time stamp = the time argument, frame number =
@@ -74,6 +80,7 @@
 #define INSTANCE_MAGIC 0x4F7276656C54u /* "OrvelT" */
 #define CONCURRENT_THREADS 4
 #define CONCURRENT_LINES 100
+#define MOTION_CONCURRENT_LINES 200 /* per writer and pose update */
 
 typedef struct Instance {
   uint64_t magic;
@@ -174,18 +181,44 @@ static void threadCallingHost(void* raw) {
 typedef struct ThreadArgument {
   const HostCallbacks* host;
   int id;
+  int firstLine;
+  int lineCount;
+  PluginSignal* go; /* null: start at once */
 } ThreadArgument;
 
 static ThreadArgument threadArguments[CONCURRENT_THREADS];
+static PluginSignal* writersGo;
 
 static void concurrentWriter(void* raw) {
   const ThreadArgument* argument = (const ThreadArgument*)raw;
+  if (argument->go != NULL) pluginSignalWait(argument->go);
   /* Long lines make any mixing of two writes within a line likely to show. */
   char text[300];
-  for (int line = 0; line < CONCURRENT_LINES; ++line) {
+  for (int line = argument->firstLine; line < argument->firstLine + argument->lineCount; ++line) {
     snprintf(text, sizeof text, "writer %d line %03d %0200d", argument->id, line, 0);
     logLine(argument->host, text);
   }
+}
+
+/* Starts the writers; with go they wait until it is raised. */
+static void startWriters(Instance* instance, int firstLine, int lineCount, PluginSignal* go) {
+  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
+    threadArguments[i].host = instance->host;
+    threadArguments[i].id = i;
+    threadArguments[i].firstLine = firstLine;
+    threadArguments[i].lineCount = lineCount;
+    threadArguments[i].go = go;
+    instance->threads[i] = pluginThreadStart(concurrentWriter, &threadArguments[i]);
+  }
+}
+
+static void joinWriters(Instance* instance) {
+  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
+    if (instance->threads[i] != NULL) pluginThreadJoin(instance->threads[i]);
+    instance->threads[i] = NULL;
+  }
+  pluginSignalDestroy(writersGo);
+  writersGo = NULL;
 }
 #endif
 
@@ -281,6 +314,9 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
 #endif
   Instance* instance = instanceOf(*handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+#if defined(CONCURRENT_CALLBACKS)
+  joinWriters(instance);
+#endif
   instance->magic = 0;
   free(instance);
   *handle = NULL;
@@ -320,11 +356,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
   waitAtGate();
 #endif
 #if defined(CONCURRENT_CALLBACKS)
-  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
-    threadArguments[i].host = instance->host;
-    threadArguments[i].id = i;
-    instance->threads[i] = pluginThreadStart(concurrentWriter, &threadArguments[i]);
-  }
+  startWriters(instance, 0, CONCURRENT_LINES, NULL);
 #endif
   return ACTION_STATUS;
 }
@@ -341,10 +373,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
   waitAtGate();
 #endif
 #if defined(CONCURRENT_CALLBACKS)
-  for (int i = 0; i < CONCURRENT_THREADS; ++i) {
-    pluginThreadJoin(instance->threads[i]);
-    instance->threads[i] = NULL;
-  }
+  joinWriters(instance);
 #endif
   return ACTION_STATUS;
 }
@@ -400,6 +429,11 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t 
   if (instance == NULL) return STATUS_BAD_HANDLE;
   if (count != 1) return 1;
   const int64_t frame = ++instance->frames;
+#if defined(CONCURRENT_CALLBACKS)
+  joinWriters(instance);
+  writersGo = pluginSignalCreate();
+  startWriters(instance, (int)(frame - 1) * MOTION_CONCURRENT_LINES, MOTION_CONCURRENT_LINES, writersGo);
+#endif
   *output = *input;
 #if !defined(UPDATE_COPIES_INPUT)
   output->timeStamp = input->timeStamp - 1;
@@ -414,6 +448,12 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t 
   ((Pose*)input)->frameNo = 100 + frame;
 #endif
   (void)frame;
+#if defined(CONCURRENT_CALLBACKS)
+  /* The writers go just before the host gets its poses back to print them,
+   * so that they are in the middle of their lines while it does. */
+  if (writersGo != NULL) pluginSignalRaise(writersGo);
+  pluginSleepMilliseconds(1);
+#endif
   return UPDATE_STATUS;
 }
 #endif
