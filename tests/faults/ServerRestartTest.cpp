@@ -4,6 +4,7 @@
 // new server exactly once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,7 +70,14 @@ TEST(ServerRestart, AsyncClientReconnectsReinitializesAndKeepsItsListeners) {
   // The client-level listener hears a server's values from the second
   // definitions on: it is connected to the properties after the first.
   EXPECT_EQ(clientListener.values(kActivePlugin), std::vector<std::string>(expected.begin() + 1, expected.end()));
-  EXPECT_EQ(states.all().size(), 2u * kServers) << "one true and one false per server";
+  // One initialization per server, each followed by a loss. A reconnection
+  // can also reach the dying server's pipe, be accepted and lost at once:
+  // that is one more loss and no initialization.
+  const std::vector<bool> all = states.all();
+  EXPECT_EQ(std::count(all.begin(), all.end(), true), kServers) << ::testing::PrintToString(all);
+  for (std::size_t i = 0; i + 1 < all.size(); ++i) {
+    EXPECT_FALSE(all[i] && all[i + 1]) << "a loss between two initializations: " << ::testing::PrintToString(all);
+  }
   Orvel::Test::mustReturn("~PropertyClient", [&] { client.reset(); });
 }
 
