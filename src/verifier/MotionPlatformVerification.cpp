@@ -27,31 +27,12 @@ constexpr std::uint64_t kPoseCount = 1;
 
 int verifyMotionPlatformPlugin(const std::string& pluginPath) {
   using Tracking::printReport;
-  discardLogLines();
-  printReport("Start verification\n");
-  if (!checkPluginLoads(pluginPath)) {
-    printReport("Unable to continue...\n");
-    return checksFailed();
-  }
+  if (!startRun(pluginPath)) return checksFailed();
 
   const Tracking::MotionPlatformAPIProxy proxy(platform::widenLibraryPath(pluginPath));
-  const struct {
-    const char* name;
-    bool present;
-  } exports[] = {
-      {"orvel_GetPluginType", proxy.GetPluginType != nullptr},
-      {"orvel_GetPluginAPIVersion", proxy.GetPluginAPIVersion != nullptr},
-      {"orvel_GetPluginName", proxy.GetPluginName != nullptr},
-      {"orvel_GetPluginStatusDescription", proxy.GetPluginStatusDescription != nullptr},
-      {"orvel_PluginInit", proxy.PluginInit != nullptr},
-      {"orvel_PluginShutdown", proxy.PluginShutdown != nullptr},
-      {"orvel_UpdatePose", proxy.UpdatePose != nullptr},
-  };
-  for (const auto& entry : exports) reportCheck(entry.present, std::string("Find API function: ") + entry.name);
-  if (!proxy.isValid()) {
-    printReport("Unable to continue...\n");
-    return checksFailed();
-  }
+  std::vector<ExportCheck> exports = commonExportChecks(proxy);
+  exports.push_back({"orvel_UpdatePose", proxy.UpdatePose != nullptr});
+  if (!reportExportChecks(exports, proxy.isValid())) return checksFailed();
 
   printStatelessInfo(proxy);
   printReport("\n Check main workflow:\n");
@@ -81,8 +62,7 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath) {
   }
   reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
 
-  printReport("\nEnd verification: %d/%d passed\n", checksTotal() - checksFailed(), checksTotal());
-  return checksFailed();
+  return finishRun();
 }
 
 }  // namespace Orvel::Verifier

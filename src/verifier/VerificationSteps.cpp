@@ -32,6 +32,37 @@ bool checkPluginLoads(const std::string& pluginPath) {
   return loaded;
 }
 
+bool startRun(const std::string& pluginPath) {
+  discardLogLines();
+  Tracking::printReport("Start verification\n");
+  if (checkPluginLoads(pluginPath)) return true;
+  Tracking::printReport("Unable to continue...\n");
+  return false;
+}
+
+std::vector<ExportCheck> commonExportChecks(const Tracking::CommonAPIProxy& proxy) {
+  return {
+      {"orvel_GetPluginType", proxy.GetPluginType != nullptr},
+      {"orvel_GetPluginAPIVersion", proxy.GetPluginAPIVersion != nullptr},
+      {"orvel_GetPluginName", proxy.GetPluginName != nullptr},
+      {"orvel_GetPluginStatusDescription", proxy.GetPluginStatusDescription != nullptr},
+      {"orvel_PluginInit", proxy.PluginInit != nullptr},
+      {"orvel_PluginShutdown", proxy.PluginShutdown != nullptr},
+  };
+}
+
+bool reportExportChecks(const std::vector<ExportCheck>& checks, bool proxyValid) {
+  for (const ExportCheck& check : checks) reportCheck(check.present, std::string("Find API function: ") + check.name);
+  if (proxyValid) return true;
+  Tracking::printReport("Unable to continue...\n");
+  return false;
+}
+
+std::int32_t finishRun() {
+  Tracking::printReport("\nEnd verification: %d/%d passed\n", checksTotal() - checksFailed(), checksTotal());
+  return checksFailed();
+}
+
 void printStatelessInfo(const Tracking::CommonAPIProxy& proxy) {
   using Tracking::pluginText;
   using Tracking::printReport;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tracking/CommonAPIProxy.h"
 
@@ -33,6 +34,28 @@ void discardLogLines();
 // Loads the plugin once (with its folder on the DLL search path), reports the
 // check "Loading DLL <path as typed>" and unloads it again.
 bool checkPluginLoads(const std::string& pluginPath);
+
+// Opens a run: discards log lines, prints "Start verification" and makes the
+// load check. False, after "Unable to continue...", when the plugin does not load.
+bool startRun(const std::string& pluginPath);
+
+// One "Find API function: <name>" check.
+struct ExportCheck {
+  const char* name;
+  bool present;
+};
+
+// The checks of the six exports every kind of plugin has, in ABI order; a run
+// appends the exports of its own kind.
+std::vector<ExportCheck> commonExportChecks(const Tracking::CommonAPIProxy& proxy);
+
+// Reports every export check, also after a missing one. False, after
+// "Unable to continue...", when the proxy is not valid.
+bool reportExportChecks(const std::vector<ExportCheck>& checks, bool proxyValid);
+
+// Prints "End verification: <passed>/<total> passed" and returns the number of
+// failed checks.
+std::int32_t finishRun();
 
 // What the plugin says about itself: type, API version, name and the status
 // descriptions of -2 to 2. Printed, not counted as checks.
