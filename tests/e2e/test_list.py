@@ -276,3 +276,12 @@ def test_failing_existence_test_of_the_plugins_folder_ends_with_minus_one(verifi
                         + r".*" + re.escape(str(program_data.plugins)) + r".*", lines[1]), lines[1]
     assert result.stderr == ""
     assert result.status == -1
+
+
+def test_load_failure_line_carries_a_non_ascii_path(verifier, program_data, installed):
+    absent = native_path(PLUGIN_DIR / ("m\u00fcller-absent" + LIBRARY_SUFFIX))
+    # The wide path is written in the narrow character set: UTF-8 on Linux, the
+    # ANSI code page (1252 here) on Windows, read back here as UTF-8.
+    logged_path = absent.encode("cp1252").decode("utf-8", errors="replace") if IS_WINDOWS else absent
+    installed.add("Acme", "absent.manifest", manifest(absent), [load_failure(logged_path), load_failure(logged_path)])
+    installed.check(list_plugins(verifier, program_data))
