@@ -51,14 +51,21 @@ target_compile_definitions(orvel_thirdparty INTERFACE FMT_HEADER_ONLY)
 # Defines the static library orvel_<name> from every *.cpp in the calling
 # folder. Files ending in _win32.cpp are built only for Windows, files ending
 # in _posix.cpp only elsewhere. Headers are included as "<folder>/<File>.h".
-function(orvel_component name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+# orvel_platform_sources(<var>): every *.cpp of the calling folder that this
+# platform builds (no *_posix.cpp on Windows, no *_win32.cpp elsewhere).
+function(orvel_platform_sources var)
   file(GLOB sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   if(WIN32)
     list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
   else()
     list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
   endif()
+  set(${var} ${sources} PARENT_SCOPE)
+endfunction()
+
+function(orvel_component name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  orvel_platform_sources(sources)
   if(sources)
     add_library(orvel_${name} STATIC ${sources})
     target_include_directories(orvel_${name} PUBLIC "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/include")
