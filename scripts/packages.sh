@@ -39,8 +39,10 @@ orvel_start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once)"
     WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+    wineserver -w  # let the server of the first start end before starting ours
   fi
-  wineserver -p
+  # Fails harmlessly when a persistent server of this prefix already runs.
+  wineserver -p 2>/dev/null || true
 }
 
 orvel_stop_wine() {
