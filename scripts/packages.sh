@@ -43,6 +43,10 @@ orvel_start_wine() {
   fi
   # Fails harmlessly when a persistent server of this prefix already runs.
   wineserver -p 2>/dev/null || true
+  # Start Wine's own services now, with their output on /dev/null: started by
+  # the first test instead, they would inherit its output pipe and keep it open
+  # for as long as the persistent server lives, and the test would never end.
+  /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 orvel_stop_wine() {
