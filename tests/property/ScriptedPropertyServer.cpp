@@ -1,19 +1,11 @@
 #include "ScriptedPropertyServer.h"
 
+#include "support/WireBytes.h"
+
 namespace Orvel::Test {
 
 namespace {
 
-void putU32(Bytes& bytes, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-void putU64(Bytes& bytes, std::uint64_t value) {
-  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-void putString(Bytes& bytes, const std::string& text) {
-  putU32(bytes, static_cast<std::uint32_t>(text.size()));
-  bytes.insert(bytes.end(), text.begin(), text.end());
-}
 std::uint32_t getU32(const Bytes& bytes, std::size_t at) {
   return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
          static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;

@@ -14,6 +14,7 @@
 #include "state/RequestResetPersistentProperties.h"
 #include "state/ResponseClientRole.h"
 #include "support/LogCapture.h"
+#include "support/WireBytes.h"
 
 using namespace Orvel::State;
 using namespace Orvel::State::Messages;
@@ -21,17 +22,10 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// Little-endian building blocks for hand-made payloads.
-void putU32(Bytes& bytes, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-void putU64(Bytes& bytes, std::uint64_t value) {
-  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-void putString(Bytes& bytes, const std::string& text) {
-  putU32(bytes, static_cast<std::uint32_t>(text.size()));
-  bytes.insert(bytes.end(), text.begin(), text.end());
-}
+using Orvel::Test::putString;
+using Orvel::Test::putU32;
+using Orvel::Test::putU64;
+
 
 // One "PropertyDefinitions" map entry as the server writes it.
 void putDefinition(Bytes& bytes, const std::string& key, const std::vector<std::uint32_t>& writers,
