@@ -1,0 +1,180 @@
+#include "SerializationBenchmarks.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ipc/IncomingMessage.h"
+#include "ipc/LayerByteMessageParser.h"
+#include "property/PropertyCatalogue.h"
+#include "state/PropertyDefinitions.h"
+
+namespace Orvel::Bench {
+
+namespace {
+
+using State::ClientRole;
+using State::Messages::PropertyDefinition;
+using State::Messages::PropertyDefinitions;
+
+constexpr std::size_t kCatalogueRows = 439;
+
+// What the server sends: every catalogue row, without change formatters.
+PropertyDefinitions catalogueMessage() {
+  PropertyDefinitions message;
+  for (const auto& [key, definition] : State::getPropertyDefinitions()) {
+    PropertyDefinition copy = definition;
+    copy.changeFormatter = nullptr;
+    message.definitions.emplace(key, std::move(copy));
+  }
+  return message;
+}
+
+// The same data as a JSON object by key; each definition an object of its fields.
+std::string writeJson(const PropertyDefinitions& message) {
+  nlohmann::json document = nlohmann::json::object();
+  for (const auto& [key, definition] : message.definitions) {
+    nlohmann::json writers = nlohmann::json::array();
+    for (const ClientRole role : definition.writers) writers.push_back(static_cast<std::uint32_t>(role));
+    document[key] = {{"writers", std::move(writers)},      {"key", definition.key},
+                     {"type", definition.type},             {"defaultValue", definition.defaultValue},
+                     {"version", definition.version},       {"persistent", definition.persistent},
+                     {"loggable", definition.loggable}};
+  }
+  return document.dump();
+}
+
+bool readJson(const std::string& text, PropertyDefinitions& message) {
+  const nlohmann::json document = nlohmann::json::parse(text, nullptr, false);
+  if (!document.is_object()) return false;
+  for (const auto& [key, item] : document.items()) {
+    PropertyDefinition definition;
+    for (const auto& role : item.at("writers")) definition.writers.push_back(static_cast<ClientRole>(role.get<std::uint32_t>()));
+    definition.key = item.at("key").get<std::string>();
+    definition.type = item.at("type").get<std::string>();
+    definition.defaultValue = item.at("defaultValue").get<std::string>();
+    definition.version = item.at("version").get<std::uint64_t>();
+    definition.persistent = item.at("persistent").get<bool>();
+    definition.loggable = item.at("loggable").get<bool>();
+    message.definitions.emplace(key, std::move(definition));
+  }
+  return true;
+}
+
+bool sameDefinitions(const PropertyDefinitions& left, const PropertyDefinitions& right) {
+  if (left.definitions.size() != right.definitions.size()) return false;
+  for (const auto& [key, a] : left.definitions) {
+    const auto found = right.definitions.find(key);
+    if (found == right.definitions.end()) return false;
+    const PropertyDefinition& b = found->second;
+    if (a.writers != b.writers || a.key != b.key || a.type != b.type || a.defaultValue != b.defaultValue ||
+        a.version != b.version || a.persistent != b.persistent || a.loggable != b.loggable) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Encoding as a sender does it: the parser's encode, payload and frame.
+void encodeBinary(benchmark::State& state) {
+  const PropertyDefinitions message = catalogueMessage();
+  LayerByteMessageParser<PropertyDefinitions> parser;
+  if (message.definitions.size() != kCatalogueRows) {
+    state.SkipWithError("the catalogue does not hold every row");
+    return;
+  }
+  for (auto _ : state) {
+    std::shared_ptr<LayerByteMessage> frame = parser.encode(message);
+    benchmark::DoNotOptimize(frame->bytes().data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+// Decoding as a receiver does it: the parser decodes the received payload
+// and hands the message to its handler.
+void decodeBinary(benchmark::State& state) {
+  const PropertyDefinitions message = catalogueMessage();
+  LayerByteMessageParser<PropertyDefinitions> parser;
+  IncomingMessage incoming;
+  incoming.name = PropertyDefinitions::messageName;
+  incoming.payload = encodeMessage(message);
+  std::size_t decodedRows = 0;
+  bool same = false;
+  MessageHandler handler = parser.addHandler([&](const PropertyDefinitions& decoded) {
+    decodedRows = decoded.definitions.size();
+    if (!same) same = sameDefinitions(decoded, message);
+  });
+  parser.parseMessage(incoming);
+  if (!same) {
+    state.SkipWithError("the decoded definitions differ from the encoded ones");
+    return;
+  }
+  for (auto _ : state) parser.parseMessage(incoming);
+  benchmark::DoNotOptimize(decodedRows);
+  state.SetItemsProcessed(state.iterations());
+}
+
+void encodeJson(benchmark::State& state) {
+  const PropertyDefinitions message = catalogueMessage();
+  for (auto _ : state) {
+    std::string text = writeJson(message);
+    benchmark::DoNotOptimize(text.data());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+void decodeJson(benchmark::State& state) {
+  const PropertyDefinitions message = catalogueMessage();
+  const std::string text = writeJson(message);
+  PropertyDefinitions check;
+  if (!readJson(text, check) || !sameDefinitions(check, message)) {
+    state.SkipWithError("the JSON form does not read back as the same definitions");
+    return;
+  }
+  for (auto _ : state) {
+    PropertyDefinitions decoded;
+    readJson(text, decoded);
+    benchmark::DoNotOptimize(decoded.definitions.size());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+void registerSerializationBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures) {
+  struct Pair {
+    const char* direction;
+    void (*binary)(benchmark::State&);
+    void (*json)(benchmark::State&);
+  };
+  const Pair pairs[] = {{"encode", &encodeBinary, &encodeJson}, {"decode", &decodeBinary, &decodeJson}};
+  for (const Pair& pair : pairs) {
+    const std::string measured = std::string("serialization/") + pair.direction + "/binary";
+    const std::string limit = std::string("serialization/") + pair.direction + "/nlohmann json";
+    for (const auto& [name, function] : {std::make_pair(measured, pair.binary), std::make_pair(limit, pair.json)}) {
+      auto* benchmark = benchmark::RegisterBenchmark(name.c_str(), function)->Unit(benchmark::kMicrosecond);
+      if (options.brief) {
+        benchmark->Iterations(1);
+      } else {
+        benchmark->Repetitions(options.repetitions);
+      }
+    }
+    FigureSpec spec;
+    spec.figure.name = std::string("serialization, ") + pair.direction + " PropertyDefinitions (439 rows)";
+    spec.figure.unit = "messages/s";
+    spec.figure.limitName = "nlohmann/json";
+    spec.figure.higherIsBetter = true;
+    spec.figure.target = 10;
+    spec.measuredBenchmark = measured;
+    spec.limitBenchmark = limit;
+    spec.metric = Metric::ItemsPerSecond;
+    figures.push_back(spec);
+  }
+}
+
+}  // namespace Orvel::Bench
