@@ -1,0 +1,135 @@
+#include "ProcessRun.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace Orvel::Bench {
+
+namespace {
+
+std::string variableName(const std::string& entry) { return entry.substr(0, entry.find('=')); }
+
+// The driver's environment with the command's entries added or replacing.
+std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra) {
+  std::vector<std::string> merged;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    bool replaced = false;
+    for (const std::string& added : extra) replaced = replaced || variableName(added) == variableName(text);
+    if (!replaced) merged.push_back(text);
+  }
+  merged.insert(merged.end(), extra.begin(), extra.end());
+  return merged;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& texts) {
+  std::vector<char*> result;
+  for (std::string& text : texts) result.push_back(text.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+// Reads both pipes until both have ended.
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+  std::string* targets[2] = {&out, &err};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        targets[i]->append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string describe(const Command& command) {
+  std::string text;
+  for (const std::string& entry : command.environment) text += entry + " ";
+  for (const std::string& argument : command.arguments) text += (text.empty() || text.back() == ' ' ? "" : " ") + argument;
+  return text;
+}
+
+ProcessResult runProcess(const Command& command) {
+  std::vector<std::string> arguments = command.arguments;
+  std::vector<std::string> environment = mergedEnvironment(command.environment);
+  std::vector<char*> argv = pointers(arguments);
+  std::vector<char*> envp = pointers(environment);
+
+  int outPipe[2];
+  int errPipe[2];
+  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+  }
+  // The forked child starts with the driver's resident pages, and that is the
+  // floor of every peak measured: hand freed heap memory back first.
+  ::malloc_trim(0);
+  ProcessResult result;
+  const auto start = std::chrono::steady_clock::now();
+  // fork, not posix_spawn: a child spawned with a shared address space
+  // (vfork) inherits the driver's peak resident size across exec, and so
+  // would every program measured. The forked child resets its own peak to
+  // its current (small) size before exec; only async-signal-safe calls here.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int clearRefs = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+    if (clearRefs >= 0) {
+      ssize_t ignored = ::write(clearRefs, "5", 1);
+      (void)ignored;
+      ::close(clearRefs);
+    }
+    const int devNull = ::open("/dev/null", O_RDONLY);
+    if (devNull < 0 || ::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(outPipe[1], STDOUT_FILENO) < 0 ||
+        ::dup2(errPipe[1], STDERR_FILENO) < 0) {
+      ::_exit(127);
+    }
+    ::execve(argv[0], argv.data(), envp.data());
+    ::_exit(127);
+  }
+  const int spawnError = pid < 0 ? errno : 0;
+  ::close(outPipe[1]);
+  ::close(errPipe[1]);
+  if (spawnError != 0) {
+    ::close(outPipe[0]);
+    ::close(errPipe[0]);
+    throw std::runtime_error("cannot start " + describe(command) + ": " + std::strerror(spawnError));
+  }
+  drain(outPipe[0], errPipe[0], result.out, result.err);
+  int status = 0;
+  rusage usage{};
+  while (::wait4(pid, &status, 0, &usage) < 0) {
+    if (errno != EINTR) throw std::runtime_error(std::string("wait4: ") + std::strerror(errno));
+  }
+  const auto end = std::chrono::steady_clock::now();
+  result.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
+  result.maxRssMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  result.exited = WIFEXITED(status);
+  result.exitStatus = result.exited ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace Orvel::Bench

@@ -1,0 +1,137 @@
+// orvel_bench_process: whole-process figures of OrvelPluginVerifier, each
+// beside the limit that a bare program reaches on the same machine in the
+// same run:
+//   start-up       an argument error, against a C program that prints a line
+//   set mode       --mode=set --plugin=openvr against the reference server,
+//                  against a bare client that connects, shakes hands and
+//                  reads the definitions
+//   listing        --list of 1,000 valid manifests, against loading and
+//                  unloading the library as often as the listing must
+//   verification   --mode=verify of the sample tracker, against the 500 ms of
+//                  sleeps it contains; its peak memory against a C program
+//                  that loads the same plugin
+// Usage: orvel_bench_process [--brief] [--pairs=N]
+//   --brief    each pair once or twice (CI: proves the suite runs)
+//   --pairs=N  N measured pairs per figure instead of the defaults
+// Exit status 0 when every run did its work, whether targets are met or not;
+// 1 when a run failed (wrong exit status or output).
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+
+#include "PairedRuns.h"
+#include "ProgramDataFolder.h"
+#include "ReferenceServer.h"
+#include "common/Figure.h"
+
+namespace {
+
+using namespace Orvel::Bench;
+
+const std::string kVerifier = ORVEL_BENCH_VERIFIER;
+const std::string kServer = ORVEL_BENCH_SERVER;
+const std::string kSampleTracker = ORVEL_BENCH_SAMPLE_TRACKER;
+const std::string kPrintLine = ORVEL_BENCH_PRINT_LINE;
+const std::string kLoadPlugin = ORVEL_BENCH_LOAD_PLUGIN;
+const std::string kLoadUnload = ORVEL_BENCH_LOAD_UNLOAD;
+const std::string kSetClient = ORVEL_BENCH_SET_CLIENT;
+
+constexpr int kManifests = 1000;
+constexpr int kVendors = 10;
+// A valid tracking plugin is loaded once to detect its kind and once more to
+// validate it; the motion platform checks never run for it.
+constexpr int kLoadsPerValidTrackingManifest = 2;
+// Five poses, each followed by a sleep of 100 ms.
+constexpr double kVerificationSleepMs = 500;
+
+struct Options {
+  bool brief = false;
+  int pairs = 0;  // 0: each figure's default
+};
+
+int pairsFor(const Options& options, int normal) {
+  if (options.pairs > 0) return options.pairs;
+  return options.brief ? 2 : normal;
+}
+
+void printSpread(const std::string& what, const Samples& samples, const char* unit) {
+  std::printf("  %-58s %s %s\n", what.c_str(), samples.summary().c_str(), unit);
+}
+
+void printTimeFigure(const std::string& name, const std::string& limitName, const PairedResult& result,
+                     double target) {
+  printSpread(name + ":", result.programMs, "ms");
+  printSpread(limitName + ":", result.referenceMs, "ms");
+  printFigure({name, result.programMs.median(), result.referenceMs.median(), "ms", limitName, false, target});
+}
+
+void startUp(const Options& options) {
+  const PairedRuns runs({{kVerifier, "--help"}, {}}, {1, "[Error] Invalid \"key=pair\" format: --help"},
+                        {{kPrintLine}, {}}, {0, "\n"});
+  printTimeFigure("start-up, argument error", "C program printing one line", runs.run(pairsFor(options, 200)), 2.0);
+}
+
+void setMode(const Options& options) {
+  const ReferenceServer server(kServer);
+  const PairedRuns runs({{kVerifier, "--mode=set", "--plugin=openvr"}, {}}, {0, ""}, {{kSetClient}, {}},
+                        {0, " property definitions\n"});
+  printTimeFigure("set mode, --plugin=openvr", "bare client: connect, handshake, definitions",
+                  runs.run(pairsFor(options, 100)), 1.5);
+}
+
+void listing(const Options& options) {
+  const ProgramDataFolder folder(kSampleTracker, kManifests, kVendors);
+  const int loads = kManifests * kLoadsPerValidTrackingManifest;
+  const PairedRuns runs({{kVerifier, "--list"}, {folder.environmentEntry()}},
+                        {0, "Manifest references tracking plugin:\n", static_cast<std::size_t>(kManifests)},
+                        {{kLoadUnload, kSampleTracker, std::to_string(loads)}, {}}, {0, "\n"});
+  printTimeFigure("listing, " + std::to_string(kManifests) + " manifests",
+                  std::to_string(loads) + " loads and unloads of the library", runs.run(pairsFor(options, 20)), 1.5);
+}
+
+void verification(const Options& options) {
+  const PairedRuns runs({{kVerifier, "--mode=verify", "--plugin=" + kSampleTracker}, {}},
+                        {0, "\nEnd verification: 19/19 passed\n"}, {{kLoadPlugin, kSampleTracker}, {}}, {0, "\n"});
+  const PairedResult result = runs.run(pairsFor(options, 15));
+  const std::string name = "verification of the sample tracker";
+  printSpread(name + ":", result.programMs, "ms");
+  printFigure({name, result.programMs.median(), kVerificationSleepMs, "ms", "its 5 sleeps of 100 ms", false, 1.05});
+  printSpread(name + ", peak memory:", result.programMiB, "MiB");
+  printSpread("C program loading the plugin, peak memory:", result.referenceMiB, "MiB");
+  printFigure({"verification peak memory", result.programMiB.median(), result.referenceMiB.median(), "MiB",
+               "C program loading the plugin", false, 2.0});
+}
+
+bool parseOptions(int argc, char* argv[], Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--brief") {
+      options.brief = true;
+    } else if (argument.rfind("--pairs=", 0) == 0 && std::atoi(argument.c_str() + 8) > 0) {
+      options.pairs = std::atoi(argument.c_str() + 8);
+    } else {
+      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N]\n", argv[0]);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  Options options;
+  if (!parseOptions(argc, argv, options)) return 2;
+  try {
+    startUp(options);
+    setMode(options);
+    listing(options);
+    verification(options);
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "orvel_bench_process: %s\n", error.what());
+    return 1;
+  }
+  return 0;
+}
