@@ -15,6 +15,18 @@ if(WIN32)
   endif()
 endif()
 
+# Linux builds without sanitizers make lean executables: unused functions and
+# data are dropped, and a shared library is only loaded when something of it
+# is used. ORVEL_LEAN_BUILD also links the C++ runtime into the verifier
+# (src/verifier), which then starts faster and maps fewer pages.
+if(NOT WIN32 AND NOT ORVEL_SANITIZE AND NOT ORVEL_TSAN AND NOT ORVEL_FUZZ)
+  set(ORVEL_LEAN_BUILD ON)
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(-Wl,--gc-sections -Wl,--as-needed)
+else()
+  set(ORVEL_LEAN_BUILD OFF)
+endif()
+
 if(ORVEL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)

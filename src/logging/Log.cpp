@@ -1,5 +1,7 @@
 #include "logging/Log.h"
 
+#include "platform/NarrowFormat.h"
+
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -11,7 +13,7 @@ namespace {
 // Formats into a 4096-byte buffer; a longer message is cut to 4095 characters.
 std::string formatMessage(const char* format, va_list args) {
   char buffer[4096];
-  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+  const int length = platform::formatNarrow(buffer, sizeof buffer, format, args);
   if (length < 0) return {};
   const auto kept =
       static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length) : sizeof buffer - 1;

@@ -1,5 +1,6 @@
 #include "logging/StringUtil.h"
 
+#include "platform/NarrowFormat.h"
 #include "platform/TextEncoding.h"
 
 #include <cstdarg>
@@ -29,7 +30,7 @@ std::string formatString(const char* format, ...) {
   char buffer[4096];
   va_list args;
   va_start(args, format);
-  const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+  const int length = platform::formatNarrow(buffer, sizeof buffer, format, args);
   va_end(args);
   if (length < 0) return {};
   // A longer text is cut to what the buffer holds rather than lost.

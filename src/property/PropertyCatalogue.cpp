@@ -1,5 +1,6 @@
 #include "property/PropertyCatalogue.h"
 
+#include <string_view>
 #include <utility>
 
 #include "property/PropertyKeys.h"
@@ -20,8 +21,64 @@ namespace Orvel::State {
 namespace {
 
 PropertyCatalogue& catalogue() {
-  static PropertyCatalogue definitions;
+  static PropertyCatalogue definitions = [] {
+    PropertyCatalogue empty;
+    empty.reserve(512);  // room for every row without rehashing
+    return empty;
+  }();
   return definitions;
+}
+
+// Inserts a definition unless its key is known; the first definition stays.
+void insertDefinition(std::string key, std::vector<ClientRole> writers, std::string_view type,
+                      std::string_view defaultValue, bool persistent, std::uint64_t version, bool loggable,
+                      Messages::ChangeFormatter changeFormatter) {
+  const auto [entry, inserted] = catalogue().try_emplace(std::move(key));
+  if (!inserted) return;
+  Messages::PropertyDefinition& definition = entry->second;
+  definition.writers = std::move(writers);
+  definition.key = entry->first;
+  definition.type = type;
+  definition.defaultValue = defaultValue;
+  definition.version = version;
+  definition.persistent = persistent;
+  definition.loggable = loggable;
+  definition.changeFormatter = std::move(changeFormatter);
+}
+
+// A row's writers, held by value so that a row's registration needs no
+// temporary vector.
+struct WriterList {
+  ClientRole roles[5];
+  std::size_t count;
+};
+
+template <typename... Roles>
+constexpr WriterList writerList(Roles... roles) {
+  static_assert(sizeof...(Roles) <= 5, "a row admits at most five writers");
+  return WriterList{{roles...}, sizeof...(Roles)};
+}
+
+// One row of the table, all plain values: each of the 439 registrations that
+// run before main() is then a short call, not an inlined construction of
+// strings and vectors.
+struct Row {
+  std::string_view key;
+  std::string_view type;
+  std::string_view defaultValue;
+  WriterList writers;
+  bool persistent;
+  std::uint64_t version;
+  bool loggable;
+  std::string (*formatter)(const std::string&, const std::string&) = nullptr;
+};
+
+std::string registerRow(const Row& row) {
+  std::string key(row.key);
+  insertDefinition(key, std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
+                   row.defaultValue, row.persistent, row.version, row.loggable,
+                   row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter) : Messages::ChangeFormatter());
+  return key;
 }
 
 }  // namespace
@@ -36,16 +93,8 @@ std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::str
 std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
                                        std::string defaultValue, bool persistent, std::uint64_t version,
                                        bool loggable, Messages::ChangeFormatter changeFormatter) {
-  Messages::PropertyDefinition definition;
-  definition.writers = std::move(writers);
-  definition.key = key;
-  definition.type = std::move(type);
-  definition.defaultValue = std::move(defaultValue);
-  definition.version = version;
-  definition.persistent = persistent;
-  definition.loggable = loggable;
-  definition.changeFormatter = std::move(changeFormatter);
-  catalogue().emplace(key, std::move(definition));  // a repeated key keeps its first definition
+  insertDefinition(key, std::move(writers), type, defaultValue, persistent, version, loggable,
+                   std::move(changeFormatter));
   return key;
 }
 
@@ -77,13 +126,13 @@ constexpr ClientRole SLAM_TRACKING = ClientRole::SLAM_TRACKING;
 
 }  // namespace
 
-#define W(...) std::vector<ClientRole>{__VA_ARGS__}
+#define W(...) writerList(__VA_ARGS__)
 #define ORVEL_PROPERTY(constant, key, type, defaultValue, writers, persistent, version, loggable) \
-  const std::string constant = registerPropertyDefinition(writers, key, type, defaultValue, persistent, version, loggable);
+  const std::string constant = registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable});
 #define ORVEL_PROPERTY_WITH_FORMATTER(constant, key, type, defaultValue, writers, persistent, version, loggable, \
                                       formatter)                                                             \
   const std::string constant =                                                                               \
-      registerPropertyDefinition(writers, key, type, defaultValue, persistent, version, loggable, formatter);
+      registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable, formatter});
 #include "property/PropertyTable.inc"
 #undef ORVEL_PROPERTY
 #undef ORVEL_PROPERTY_WITH_FORMATTER

@@ -1,7 +1,3 @@
-#include "platform/Process.h"
 #include "verifier/EntryPoint.h"
 
-int main(int argc, char* argv[]) {
-  Orvel::platform::initializeProcessLocale();
-  return Orvel::Verifier::runEntryPoint(argc, argv);
-}
+int main(int argc, char* argv[]) { return Orvel::Verifier::runEntryPoint(argc, argv); }

@@ -1,8 +1,0 @@
-// Implementation here must contain only Win32 specific code.
-#include "platform/Process.h"
-
-namespace Orvel::platform {
-
-void initializeProcessLocale() {}
-
-}  // namespace Orvel::platform
