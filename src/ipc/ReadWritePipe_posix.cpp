@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -48,6 +49,14 @@ bool makeAddress(const std::string& name, sockaddr_un& address, socklen_t& lengt
   length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
   return true;
 }
+
+// Bytes written to the socket that the server has not read yet: they stay
+// charged to the sending socket until then.
+bool unreadBytes(int fd, int& unread) { return ::ioctl(fd, SIOCOUTQ, &unread) == 0; }
+
+// The longest single wait of flush before it looks at the queue again; only a
+// safety net, as every read of the server wakes it.
+constexpr int kFlushRecheckMs = 100;
 
 void setSendTimeout(int fd, std::int64_t ms) {
   timeval timeout{};
@@ -167,17 +176,55 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
 
 bool ReadWritePipe::flush() {
   lastError_.store(0, std::memory_order_relaxed);
-  // Bytes stay charged to the sending socket until the server has read them.
-  for (;;) {
-    if (isClosed()) return false;
-    int unread = 0;
-    if (::ioctl(native_->fd, SIOCOUTQ, &unread) != 0) {
-      recordError(static_cast<std::uint32_t>(errno));
-      return false;
-    }
-    if (unread <= 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (isClosed()) return false;
+  int unread = 0;
+  if (!unreadBytes(native_->fd, unread)) {
+    recordError(static_cast<std::uint32_t>(errno));
+    return false;
   }
+  if (unread <= 0) return true;
+
+  // Wait for the server to read, without a sleep: each time it consumes bytes
+  // of this socket, the kernel signals write space to the socket's waiters.
+  // An edge-triggered epoll registration sees every such signal, also while
+  // the socket stays writable (a level-triggered poll would return at once),
+  // and as it is made before the queue is looked at again, the last signal
+  // cannot slip by. close, and the server shutting its end down, wake it as
+  // well.
+  const int waiter = ::epoll_create1(EPOLL_CLOEXEC);
+  if (waiter < 0) {
+    recordError(static_cast<std::uint32_t>(errno));
+    return false;
+  }
+  epoll_event interest{};
+  interest.events = EPOLLOUT | EPOLLET;
+  bool flushed = false;
+  if (::epoll_ctl(waiter, EPOLL_CTL_ADD, native_->fd, &interest) != 0) {
+    recordError(static_cast<std::uint32_t>(errno));
+  } else {
+    for (;;) {
+      if (isClosed()) break;
+      if (!unreadBytes(native_->fd, unread)) {
+        recordError(static_cast<std::uint32_t>(errno));
+        break;
+      }
+      if (unread <= 0) {
+        flushed = true;
+        break;
+      }
+      epoll_event event{};
+      const int ready = ::epoll_wait(waiter, &event, 1, kFlushRecheckMs);
+      if (ready < 0 && errno != EINTR) {
+        recordError(static_cast<std::uint32_t>(errno));
+        break;
+      }
+      // The server shut its end down: what it has not read it never will. A
+      // quiet end, like a broken pipe.
+      if (ready > 0 && (event.events & EPOLLHUP) != 0) break;
+    }
+  }
+  ::close(waiter);
+  return flushed;
 }
 
 }  // namespace Orvel

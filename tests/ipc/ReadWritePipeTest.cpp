@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -172,6 +173,55 @@ TEST(ReadWritePipe, TimedWriteToAServerThatDoesNotReadTimesOut) {
   EXPECT_TRUE(pair.pipe->read(&byte, size));
   EXPECT_FALSE(pair.pipe->hasError());
   pair.pipe->close();
+}
+
+TEST(ReadWritePipe, FlushWaitsUntilTheServerHasReadEverything) {
+  Orvel::Test::LogCapture log;
+  auto pair = connectPair("flush");
+  ASSERT_TRUE(pair.pipe);
+  ASSERT_TRUE(pair.connection);
+  for (int round = 0; round < 3; ++round) {
+    const Bytes sent(1000, static_cast<std::uint8_t>(0x30 + round));
+    std::uint32_t size = static_cast<std::uint32_t>(sent.size());
+    ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
+    ASSERT_EQ(size, sent.size());
+    std::promise<bool> flushed;
+    std::future<bool> result = flushed.get_future();
+    std::thread flushing([&] { flushed.set_value(pair.pipe->flush()); });
+    // One byte still unread: the flush goes on waiting.
+    Bytes got(sent.size());
+    ASSERT_TRUE(pair.connection->readExact(got.data(), sent.size() - 1, std::chrono::seconds(20)));
+    EXPECT_EQ(result.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout) << round;
+    // The last byte read: the flush ends.
+    ASSERT_TRUE(pair.connection->readExact(got.data() + sent.size() - 1, 1, std::chrono::seconds(20)));
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready) << round;
+    EXPECT_TRUE(result.get()) << round;
+    flushing.join();
+    EXPECT_EQ(got, sent) << round;
+  }
+  // With nothing unread it returns at once.
+  EXPECT_TRUE(pair.pipe->flush());
+  EXPECT_FALSE(pair.pipe->hasError());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{});
+}
+
+TEST(ReadWritePipe, FlushEndsWhenTheServerClosesWithoutReading) {
+  Orvel::Test::LogCapture log;
+  auto pair = connectPair("flush-close");
+  ASSERT_TRUE(pair.pipe);
+  ASSERT_TRUE(pair.connection);
+  const Bytes sent(1000, 0x42);
+  std::uint32_t size = static_cast<std::uint32_t>(sent.size());
+  ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
+  std::future<bool> result = std::async(std::launch::async, [&] { return pair.pipe->flush(); });
+  EXPECT_EQ(result.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  pair.connection->close();
+  // Whatever it answers, it must not wait for bytes nobody will read; a
+  // server that went away is a quiet end.
+  ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+  result.get();
+  EXPECT_FALSE(pair.pipe->hasError());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{});
 }
 
 }  // namespace
