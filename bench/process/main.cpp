@@ -10,9 +10,10 @@
 //   verification   --mode=verify of the sample tracker, against the 500 ms of
 //                  sleeps it contains; its peak memory against a C program
 //                  that loads the same plugin
-// Usage: orvel_bench_process [--brief] [--pairs=N]
-//   --brief    each pair once or twice (CI: proves the suite runs)
-//   --pairs=N  N measured pairs per figure instead of the defaults
+// Usage: orvel_bench_process [--brief] [--pairs=N] [--only=NAME]
+//   --brief      each pair once or twice (CI: proves the suite runs)
+//   --pairs=N    N measured pairs per figure instead of the defaults
+//   --only=NAME  one figure: startup, set, list or verify
 // Exit status 0 when every run did its work, whether targets are met or not;
 // 1 when a run failed (wrong exit status or output).
 #include <cstdio>
@@ -47,7 +48,8 @@ constexpr double kVerificationSleepMs = 500;
 
 struct Options {
   bool brief = false;
-  int pairs = 0;  // 0: each figure's default
+  int pairs = 0;      // 0: each figure's default
+  std::string only;   // empty: every figure
 };
 
 int pairsFor(const Options& options, int normal) {
@@ -110,8 +112,11 @@ bool parseOptions(int argc, char* argv[], Options& options) {
       options.brief = true;
     } else if (argument.rfind("--pairs=", 0) == 0 && std::atoi(argument.c_str() + 8) > 0) {
       options.pairs = std::atoi(argument.c_str() + 8);
+    } else if (argument == "--only=startup" || argument == "--only=set" || argument == "--only=list" ||
+               argument == "--only=verify") {
+      options.only = argument.substr(7);
     } else {
-      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify]\n", argv[0]);
       return false;
     }
   }
@@ -124,10 +129,11 @@ int main(int argc, char* argv[]) {
   Options options;
   if (!parseOptions(argc, argv, options)) return 2;
   try {
-    startUp(options);
-    setMode(options);
-    listing(options);
-    verification(options);
+    const auto wanted = [&options](const char* name) { return options.only.empty() || options.only == name; };
+    if (wanted("startup")) startUp(options);
+    if (wanted("set")) setMode(options);
+    if (wanted("list")) listing(options);
+    if (wanted("verify")) verification(options);
   } catch (const std::exception& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "orvel_bench_process: %s\n", error.what());
