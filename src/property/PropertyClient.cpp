@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -265,8 +266,13 @@ void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& mes
   updatePropertiesAfterNewConnection(message);
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    // Both maps are ordered by key and walked in that order, so each entry
+    // goes right after the previous one: a hint, not a search, per property.
+    auto next = propertySubscriptions_.begin();
     for (const auto& [key, property] : properties_) {
-      EventConnection& subscription = propertySubscriptions_[key];
+      const auto entry = propertySubscriptions_.try_emplace(next, key);
+      next = std::next(entry);
+      EventConnection& subscription = entry->second;
       if (subscription.isConnected()) continue;
       subscription = property->onSourceChanged(
           [this](const Property& changed, ClientRole, bool local) { onPropertySourceChanged(changed, local); });
