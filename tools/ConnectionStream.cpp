@@ -24,6 +24,14 @@ bool ConnectionStream::write(const void* data, std::uint32_t& size, std::int64_t
   return connection_->writeAll(data, size);
 }
 
+bool ConnectionStream::writeAvailable(const void* data, std::uint32_t& size) {
+  if (isClosed()) return false;
+  std::size_t written = size;
+  if (!connection_->writeAvailable(data, written)) return false;
+  size = static_cast<std::uint32_t>(written);
+  return true;
+}
+
 bool ConnectionStream::read(void* data, std::uint32_t& size) {
   for (;;) {
     if (isClosed()) return false;

@@ -24,6 +24,10 @@ class ConnectionStream final : public IBidirectionalByteStream {
   // Writes all of size bytes. The server never gives up on a client that is
   // slow to read, so the timeout is not used.
   bool write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) override;
+  // Writes what the client's pipe takes at once, without waiting: size is
+  // set to the bytes written (0 when the pipe is full). False when the
+  // connection has ended.
+  bool writeAvailable(const void* data, std::uint32_t& size);
   bool read(void* data, std::uint32_t& size) override;
   // Written bytes are with the system at once: nothing to wait for.
   bool flush() override { return !isClosed(); }

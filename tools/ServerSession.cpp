@@ -74,6 +74,17 @@ void ServerSession::exitWhenSent(std::vector<std::uint8_t> bytes) {
 void ServerSession::enqueue(Outgoing item) {
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
+    if (writerRunning_ && queue_.empty() && !writing_ && item.after == Outgoing::After::Nothing) {
+      // Nothing goes out before these bytes: what the pipe takes now saves
+      // waking the writer thread; only the rest is queued.
+      auto size = static_cast<std::uint32_t>(item.bytes.size());
+      if (!stream_->writeAvailable(item.bytes.data(), size)) {
+        stream_->close();  // as the writer does when a write fails
+        return;
+      }
+      if (size == item.bytes.size()) return;
+      item.bytes.erase(item.bytes.begin(), item.bytes.begin() + size);
+    }
     queue_.push_back(std::move(item));
   }
   queueCondition_.notify_all();  // the writer, not a receiver that stopped reading
@@ -104,6 +115,7 @@ void ServerSession::runWriter() {
     if (!writerRunning_) return;
     Outgoing item = std::move(queue_.front());
     queue_.pop_front();
+    writing_ = true;
     lock.unlock();
     auto size = static_cast<std::uint32_t>(item.bytes.size());
     if (size != 0 && !stream_->write(item.bytes.data(), size, 0)) stream_->close();
@@ -114,6 +126,7 @@ void ServerSession::runWriter() {
       std::_Exit(3);
     }
     lock.lock();
+    writing_ = false;
   }
 }
 

@@ -1,8 +1,9 @@
 // One connected client of the reference property server. Its receiver
 // thread reads frames, decodes them and hands every protocol event to the
-// server; its writer thread sends what the server queues, in queue order, so
-// that a client that is slow to read never holds up the server or the other
-// clients.
+// server. What the server sends goes out in order: at once on the sending
+// thread while nothing is queued and the client's pipe takes it without a
+// wait, otherwise through the queue of the writer thread, so that a client
+// that is slow to read never holds up the server or the other clients.
 //
 // Threads: the receiver thread runs the message handlers and the server's
 // event handling; the writer thread only writes. send, sendRaw,
@@ -91,6 +92,7 @@ class ServerSession final : public LayerByteMessageReceiver, public MessageHandl
   std::condition_variable queueCondition_;
   std::deque<Outgoing> queue_;
   bool writerRunning_ = false;  // also ends the wait of a receiver that stopped reading
+  bool writing_ = false;        // the writer thread is writing an item it took from the queue
   std::atomic<bool> readingStopped_{false};
   std::vector<std::uint8_t> framePrefix_;
   std::thread writer_;

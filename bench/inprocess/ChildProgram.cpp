@@ -6,14 +6,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <fstream>
+#include <thread>
 
 namespace Orvel::Bench {
 
 ChildProgram::ChildProgram(const std::string& program, const std::vector<std::string>& arguments) {
-  int output[2];
-  if (::pipe2(output, O_CLOEXEC) != 0) return;
+  char path[] = "/tmp/orvel-bench-output-XXXXXX";
+  const int output = ::mkostemp(path, O_CLOEXEC);
+  if (output < 0) return;
+  outputPath_ = path;
   std::vector<std::string> texts;
   texts.push_back(program);
   texts.insert(texts.end(), arguments.begin(), arguments.end());
@@ -26,17 +29,12 @@ ChildProgram::ChildProgram(const std::string& program, const std::vector<std::st
     // Only async-signal-safe calls between fork and exec.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
-    ::dup2(output[1], STDOUT_FILENO);
+    ::dup2(output, STDOUT_FILENO);
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  ::close(output[1]);
-  if (pid < 0) {
-    ::close(output[0]);
-    return;
-  }
-  pid_ = pid;
-  reader_ = std::thread([this, fd = output[0]] { readLines(fd); });
+  ::close(output);
+  if (pid > 0) pid_ = pid;
 }
 
 ChildProgram::~ChildProgram() {
@@ -46,44 +44,20 @@ ChildProgram::~ChildProgram() {
     while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
   }
-  if (reader_.joinable()) reader_.join();
+  if (!outputPath_.empty()) ::unlink(outputPath_.c_str());
 }
 
-void ChildProgram::readLines(int fd) {
-  std::string pending;
-  char buffer[4096];
+bool ChildProgram::waitForLineStartingWith(const std::string& prefix, std::chrono::milliseconds bound) const {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
   for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    pending.append(buffer, static_cast<std::size_t>(got));
-    std::vector<std::string> complete;
-    std::size_t end = 0;
-    while ((end = pending.find('\n')) != std::string::npos) {
-      complete.push_back(pending.substr(0, end));
-      pending.erase(0, end + 1);
+    std::ifstream file(outputPath_);
+    std::string line;
+    while (std::getline(file, line)) {
+      if (line.rfind(prefix, 0) == 0) return true;
     }
-    if (complete.empty()) continue;
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Only the first lines are ever waited for; a long-running child's
-    // event lines are read and dropped.
-    if (lines_.size() < 64) lines_.insert(lines_.end(), complete.begin(), complete.end());
-    changed_.notify_all();
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  ::close(fd);
-  std::lock_guard<std::mutex> lock(mutex_);
-  ended_ = true;
-  changed_.notify_all();
-}
-
-bool ChildProgram::waitForLineStartingWith(const std::string& prefix, std::chrono::milliseconds bound) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  bool found = false;
-  changed_.wait_for(lock, bound, [&] {
-    found = std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
-    return found || ended_;
-  });
-  return found;
 }
 
 }  // namespace Orvel::Bench

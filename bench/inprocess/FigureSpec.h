@@ -22,7 +22,7 @@ struct FigureSpec {
 // How the benchmarks are run.
 struct BenchOptions {
   bool brief = false;  // every benchmark once and very briefly: proves the suite runs, measures nothing
-  int repetitions = 3;  // the median of the repetitions makes each value
+  int repetitions = 5;  // the median of the repetitions makes each value
 };
 
 }  // namespace Orvel::Bench

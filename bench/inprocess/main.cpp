@@ -32,13 +32,19 @@ int main(int argc, char** argv) {
 
   BenchOptions options;
   std::vector<char*> arguments;
+  bool interleavingChosen = false;
   for (int i = 0; i < argc; ++i) {
     if (i > 0 && std::strcmp(argv[i], "--brief") == 0) {
       options.brief = true;
     } else {
+      interleavingChosen = interleavingChosen || std::strstr(argv[i], "--benchmark_enable_random_interleaving") == argv[i];
       arguments.push_back(argv[i]);
     }
   }
+  // The repetitions of all benchmarks run in random order, so that a program
+  // path and its limit meet the same changes of load on this shared machine.
+  std::string interleaving = "--benchmark_enable_random_interleaving=true";
+  if (!interleavingChosen && !options.brief) arguments.push_back(interleaving.data());
   int argumentCount = static_cast<int>(arguments.size());
   benchmark::Initialize(&argumentCount, arguments.data());
   if (benchmark::ReportUnrecognizedArguments(argumentCount, arguments.data())) return 1;

@@ -1,5 +1,7 @@
 #include "ipc/Client.h"
 
+#include <utility>
+
 #include "ipc/Ping.h"
 #include "ipc/ReadWritePipe.h"
 #include "ipc/RequestHandshake.h"
@@ -159,11 +161,16 @@ void Client::stopMessageHandler() {
 }
 
 void Client::onMessageReceived(IncomingMessage& message) {
+  bool wasEmpty = false;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
-    queue_.push_back(message);
+    wasEmpty = queue_.empty();
+    // The receiver is done with its message: taken, not copied.
+    queue_.push_back(std::move(message));
   }
-  queueCondition_.notify_one();
+  // The handler thread waits only for an empty queue to fill; while messages
+  // are queued it has been woken already and takes this one with them.
+  if (wasEmpty) queueCondition_.notify_one();
 }
 
 void Client::onReceiverStopped() { state_.exchange(Lost); }

@@ -35,6 +35,10 @@ class PipeConnection {
   bool readExact(void* data, std::size_t size, std::chrono::milliseconds bound);
   // Writes every byte, blocking while the client does not read.
   bool writeAll(const void* data, std::size_t size);
+  // Writes what the system takes at once and never waits for the client to
+  // read: size is set to the bytes written, 0 when the pipe is full. False
+  // when the connection has ended. Must not overlap another write.
+  bool writeAvailable(const void* data, std::size_t& size);
   bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
 
   // One frame as the protocol lays it out; false on a bad signature or

@@ -20,19 +20,34 @@ PipeConnection::~PipeConnection() {
   ::close(native_->fd);
 }
 
-PipeConnection::ReadStatus PipeConnection::readSome(void* data, std::size_t& size, std::chrono::milliseconds bound) {
-  pollfd readable{native_->fd, POLLIN, 0};
-  const long long ms = bound.count() < INT_MAX ? bound.count() : INT_MAX;
-  int ready = 0;
-  do {
-    ready = ::poll(&readable, 1, static_cast<int>(ms));
-  } while (ready < 0 && errno == EINTR);
-  if (ready == 0) return ReadStatus::TimedOut;
+namespace {
+
+// One recv that never waits: bytes read, 0 at the end of the stream, -1 when
+// nothing is there (errno EAGAIN) or on an error.
+ssize_t receiveAvailable(int fd, void* data, std::size_t size) {
   ssize_t got = 0;
   do {
-    got = ::recv(native_->fd, data, size, MSG_DONTWAIT);
+    got = ::recv(fd, data, size, MSG_DONTWAIT);
   } while (got < 0 && errno == EINTR);
-  if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadStatus::TimedOut;
+  return got;
+}
+
+}  // namespace
+
+PipeConnection::ReadStatus PipeConnection::readSome(void* data, std::size_t& size, std::chrono::milliseconds bound) {
+  // What is there already is taken without a wait; poll only for what is not.
+  ssize_t got = receiveAvailable(native_->fd, data, size);
+  if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    pollfd readable{native_->fd, POLLIN, 0};
+    const long long ms = bound.count() < INT_MAX ? bound.count() : INT_MAX;
+    int ready = 0;
+    do {
+      ready = ::poll(&readable, 1, static_cast<int>(ms));
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) return ReadStatus::TimedOut;
+    got = receiveAvailable(native_->fd, data, size);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadStatus::TimedOut;
+  }
   if (got <= 0) return ReadStatus::End;
   size = static_cast<std::size_t>(got);
   return ReadStatus::Data;
@@ -48,6 +63,22 @@ bool PipeConnection::writeAll(const void* data, std::size_t size) {
     size -= static_cast<std::size_t>(sent);
   }
   return true;
+}
+
+bool PipeConnection::writeAvailable(const void* data, std::size_t& size) {
+  for (;;) {
+    const ssize_t sent = ::send(native_->fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent >= 0) {
+      size = static_cast<std::size_t>(sent);
+      return true;
+    }
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      size = 0;
+      return true;
+    }
+    return false;
+  }
 }
 
 void PipeConnection::close() {

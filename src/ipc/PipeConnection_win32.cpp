@@ -53,6 +53,30 @@ bool PipeConnection::writeAll(const void* data, std::size_t size) {
   return true;
 }
 
+bool PipeConnection::writeAvailable(const void* data, std::size_t& size) {
+  const HANDLE pipe = native_->pipe.load();
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = native_->writeEvent;
+  ResetEvent(overlapped.hEvent);
+  DWORD written = 0;
+  if (!WriteFile(pipe, data, static_cast<DWORD>(size), nullptr, &overlapped)) {
+    if (GetLastError() != ERROR_IO_PENDING) return false;
+    if (!GetOverlappedResult(pipe, &overlapped, &written, FALSE)) {
+      if (GetLastError() != ERROR_IO_INCOMPLETE) return false;
+      // The pipe is full: cancel, and count what the cancelled write still
+      // put into the pipe. The system owns the data until the write has ended.
+      CancelIoEx(pipe, &overlapped);
+      if (!GetOverlappedResult(pipe, &overlapped, &written, TRUE) && GetLastError() != ERROR_OPERATION_ABORTED) {
+        return false;
+      }
+    }
+  } else if (!GetOverlappedResult(pipe, &overlapped, &written, TRUE)) {
+    return false;
+  }
+  size = written;
+  return true;
+}
+
 void PipeConnection::close() {
   const HANDLE pipe = native_->pipe.exchange(INVALID_HANDLE_VALUE);
   if (pipe == INVALID_HANDLE_VALUE) return;

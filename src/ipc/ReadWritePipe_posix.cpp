@@ -136,13 +136,22 @@ bool ReadWritePipe::read(void* data, std::uint32_t& size) {
   lastError_.store(0, std::memory_order_relaxed);
   if (size == 0) return true;
   for (;;) {
-    const ssize_t received = ::recv(native_->fd, data, size, 0);
+    const ssize_t received = ::recv(native_->fd, data, size, MSG_DONTWAIT);
     if (received > 0) {
       size = static_cast<std::uint32_t>(received);
       return true;
     }
     if (received == 0) return false;  // end of stream: the server closed, or close shut the socket down
-    if (errno == EINTR) continue;
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error == EAGAIN || error == EWOULDBLOCK) {
+      // Nothing there yet: wait in poll rather than in recv. A reader blocked
+      // in recv is woken each time the server takes bytes that this side
+      // wrote; poll wakes only for incoming data, the end of the stream, or
+      // close (which shuts the socket down).
+      pollfd readable{native_->fd, POLLIN, 0};
+      if (::poll(&readable, 1, -1) >= 0 || errno == EINTR) continue;
+    }
     recordError(static_cast<std::uint32_t>(errno));
     return false;
   }
