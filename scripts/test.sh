@@ -2,7 +2,8 @@
 # Installs what is missing, builds both builds (Linux with AddressSanitizer and
 # UndefinedBehaviorSanitizer, Windows with mingw-w64) and runs every test; the
 # Windows tests run under Wine. Then runs the threaded IPC, state and property
-# tests under ThreadSanitizer, and every fuzz target for a minute.
+# tests under ThreadSanitizer, every fuzz target for a minute, and the
+# benchmarks once, briefly.
 # Exits non-zero when anything fails.
 # Builds go to build/<preset>, or to $ORVEL_BUILD_ROOT/<preset> when set.
 set -euo pipefail
@@ -33,4 +34,7 @@ ctest --test-dir "$root/linux-tsan" -j2 --timeout 600 --output-on-failure -E '_N
 
 echo "=== fuzz targets"
 ORVEL_FUZZ_BUILD_DIR="$root/linux-fuzz" scripts/fuzz.sh 60 || status=1
+
+echo "=== benchmarks, once and briefly (no thresholds: only that they build and run)"
+ORVEL_BUILD_ROOT="$root" scripts/bench.sh --brief || status=1
 exit $status
