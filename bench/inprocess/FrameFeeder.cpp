@@ -15,6 +15,10 @@ namespace {
 
 // Every wait of the feeder: generous, it only keeps a broken run from hanging.
 constexpr std::chrono::seconds kBound(30);
+// What the system may hold in flight for the reader (the system caps it):
+// several large frames, so that the reader never waits for the feeder to be
+// scheduled after each one.
+constexpr std::uint32_t kFeederBufferBytes = 4u * 1024u * 1024u;
 // Frame header (16) + name "PropertyUpdateToClient" (22) + key and value
 // lengths (8) + key "Bench.Key" (9) + writer (4): the frame without its value.
 constexpr std::uint32_t kFrameWithoutValue = 16 + 22 + 8 + 9 + 4;
@@ -23,7 +27,7 @@ const std::string kKey = "Bench.Key";
 }  // namespace
 
 FrameFeeder::FrameFeeder(const std::string& pipeName, std::vector<std::uint8_t> block, bool answerHandshake)
-    : server_(pipeName), block_(std::move(block)), answerHandshake_(answerHandshake) {
+    : server_(pipeName, kFeederBufferBytes), block_(std::move(block)), answerHandshake_(answerHandshake) {
   if (server_.isListening()) writer_ = std::thread([this] { run(); });
 }
 
