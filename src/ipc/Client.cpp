@@ -19,6 +19,10 @@ constexpr std::int64_t kEndlessAttemptMs = 500;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr std::int64_t kPingTimeoutMs = 100;
 constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
+// Dispatched messages kept for the receiver to fill again, and the largest
+// payload buffer worth keeping (a rare huge frame's is given back).
+constexpr std::size_t kSpareMessages = 8;
+constexpr std::size_t kLargestSparePayload = 1024 * 1024;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
 
@@ -167,8 +171,15 @@ void Client::onMessageReceived(IncomingMessage& message) {
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     wasEmpty = queue_.empty();
-    // The receiver is done with its message: taken, not copied.
+    // The receiver is done with its message: taken, not copied. A message
+    // already dispatched goes back in its place, so that the next frame fills
+    // its buffers instead of allocating new ones (and, for large frames,
+    // instead of touching memory the system has to supply afresh).
     queue_.push_back(std::move(message));
+    if (!spare_.empty()) {
+      message = std::move(spare_.back());
+      spare_.pop_back();
+    }
     queued_.store(true, std::memory_order_release);
   }
   // The handler thread waits only for an empty queue to fill; while messages
@@ -204,6 +215,11 @@ void Client::runMessageHandler() {
       } else {
         LOG_WARNING("No handlers for message '%s'", message.name.c_str());
       }
+    }
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    for (IncomingMessage& message : batch) {
+      if (spare_.size() >= kSpareMessages) break;
+      if (message.payload.capacity() <= kLargestSparePayload) spare_.push_back(std::move(message));
     }
   }
 }

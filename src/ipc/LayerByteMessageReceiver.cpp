@@ -66,6 +66,9 @@ void LayerByteMessageReceiver::run() {
   std::uint32_t filled = 0;    // bytes held
   std::uint32_t consumed = 0;  // bytes to drop at the start of the next pass
   bool resyncing = false;      // searching for a signature; warned once already
+  // Filled anew for every frame. onMessageReceived may take it or swap in a
+  // used one: its buffers then take the next frame without new allocations.
+  IncomingMessage message;
 
   while (running_) {
     if (consumed > 0) {
@@ -130,7 +133,6 @@ void LayerByteMessageReceiver::run() {
       }
     }
 
-    IncomingMessage message;
     if (!checkBody(buffer, totalLength, message)) {
       LOG_WARNING("Corrupted message");
       consumed = 4;  // the next pass searches onwards without warning again

@@ -32,7 +32,8 @@ class LayerByteMessageReceiver {
  protected:
   // Called on the receiver thread for every complete, well-formed frame.
   // Must be cheap and thread-safe. The message is the receiver's to give
-  // away: it is discarded after the call, so it may be moved from.
+  // away: it may be moved from, or swapped with a used message whose buffers
+  // the receiver then fills with the next frame.
   virtual void onMessageReceived(IncomingMessage& message) = 0;
   // Called on the receiver thread exactly once when a run ends, whatever the reason.
   virtual void onReceiverStopped() = 0;
