@@ -22,7 +22,8 @@ class Event<void(Args...)> {
  public:
   using Listener = std::function<void(Args...)>;
 
-  Event() : entries_(std::make_shared<const List>()) {}
+  // Every event starts with the same empty list: most never get a listener.
+  Event() : entries_(emptyList()) {}
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
@@ -64,6 +65,11 @@ class Event<void(Args...)> {
     Listener listener;
   };
   using List = std::vector<Entry>;
+
+  static const std::shared_ptr<const List>& emptyList() {
+    static const std::shared_ptr<const List> empty = std::make_shared<const List>();
+    return empty;
+  }
 
   std::shared_ptr<const List> entries_;  // loaded and stored atomically
   std::mutex mutex_;                     // serialises connect

@@ -30,11 +30,12 @@ PropertyCatalogue& catalogue() {
 }
 
 // Inserts a definition unless its key is known; the first definition stays.
-void insertDefinition(std::string key, std::vector<ClientRole> writers, std::string_view type,
-                      std::string_view defaultValue, bool persistent, std::uint64_t version, bool loggable,
-                      Messages::ChangeFormatter changeFormatter) {
+// Returns the key as the catalogue holds it.
+const std::string& insertDefinition(std::string key, std::vector<ClientRole> writers, std::string_view type,
+                                    std::string_view defaultValue, bool persistent, std::uint64_t version,
+                                    bool loggable, Messages::ChangeFormatter changeFormatter) {
   const auto [entry, inserted] = catalogue().try_emplace(std::move(key));
-  if (!inserted) return;
+  if (!inserted) return entry->first;
   Messages::PropertyDefinition& definition = entry->second;
   definition.writers = std::move(writers);
   definition.key = entry->first;
@@ -44,6 +45,7 @@ void insertDefinition(std::string key, std::vector<ClientRole> writers, std::str
   definition.persistent = persistent;
   definition.loggable = loggable;
   definition.changeFormatter = std::move(changeFormatter);
+  return entry->first;
 }
 
 // A row's writers, held by value so that a row's registration needs no
@@ -73,12 +75,13 @@ struct Row {
   std::string (*formatter)(const std::string&, const std::string&) = nullptr;
 };
 
-std::string registerRow(const Row& row) {
-  std::string key(row.key);
-  insertDefinition(key, std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
-                   row.defaultValue, row.persistent, row.version, row.loggable,
-                   row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter) : Messages::ChangeFormatter());
-  return key;
+// Returns the key as the catalogue holds it: the table's key constants refer
+// to it, so they need neither a copy nor a destructor of their own each.
+const std::string& registerRow(const Row& row) {
+  return insertDefinition(
+      std::string(row.key), std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
+      row.defaultValue, row.persistent, row.version, row.loggable,
+      row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter) : Messages::ChangeFormatter());
 }
 
 }  // namespace
@@ -128,10 +131,10 @@ constexpr ClientRole SLAM_TRACKING = ClientRole::SLAM_TRACKING;
 
 #define W(...) writerList(__VA_ARGS__)
 #define ORVEL_PROPERTY(constant, key, type, defaultValue, writers, persistent, version, loggable) \
-  const std::string constant = registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable});
+  const std::string& constant = registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable});
 #define ORVEL_PROPERTY_WITH_FORMATTER(constant, key, type, defaultValue, writers, persistent, version, loggable, \
                                       formatter)                                                             \
-  const std::string constant =                                                                               \
+  const std::string& constant =                                                                              \
       registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable, formatter});
 #include "property/PropertyTable.inc"
 #undef ORVEL_PROPERTY

@@ -1,14 +1,15 @@
 // One constant per catalogue key, for code that names a property:
 // PropertyKeys::OrvelTracking_ActivePlugin holds "OrvelTracking.ActivePlugin"
-// (points of the key become underscores). Valid once static initialization
-// of the catalogue has run, that is from main() on.
+// (points of the key become underscores). Each refers to the key held by the
+// catalogue: valid once static initialization of the catalogue has run, that
+// is from main() on, until the catalogue is destroyed at exit.
 #pragma once
 #include <string>
 
 namespace Orvel::State::PropertyKeys {
 
-#define ORVEL_PROPERTY(constant, ...) extern const std::string constant;
-#define ORVEL_PROPERTY_WITH_FORMATTER(constant, ...) extern const std::string constant;
+#define ORVEL_PROPERTY(constant, ...) extern const std::string& constant;
+#define ORVEL_PROPERTY_WITH_FORMATTER(constant, ...) extern const std::string& constant;
 #include "property/PropertyTable.inc"
 #undef ORVEL_PROPERTY
 #undef ORVEL_PROPERTY_WITH_FORMATTER
