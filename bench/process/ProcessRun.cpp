@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <malloc.h>
-#include <poll.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,29 +40,28 @@ std::vector<char*> pointers(std::vector<std::string>& texts) {
   return result;
 }
 
-// Reads both pipes until both have ended.
-void drain(int outFd, int errFd, std::string& out, std::string& err) {
-  pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-  std::string* targets[2] = {&out, &err};
-  int open = 2;
+// A file in memory for one output stream: the program writes to it as it
+// would to a file, with no reader to wake on every line.
+int makeOutputFile(const char* name) {
+  const int fd = ::memfd_create(name, MFD_CLOEXEC);
+  if (fd < 0) throw std::runtime_error(std::string("memfd_create: ") + std::strerror(errno));
+  return fd;
+}
+
+std::string readOutputFile(int fd) {
+  std::string text;
   char buffer[65536];
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      throw std::runtime_error(std::string("poll: ") + std::strerror(errno));
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        targets[i]->append(buffer, static_cast<std::size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-      }
-    }
+  off_t offset = 0;
+  for (;;) {
+    const ssize_t got = ::pread(fd, buffer, sizeof buffer, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw std::runtime_error(std::string("pread: ") + std::strerror(errno));
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+    offset += got;
   }
+  ::close(fd);
+  return text;
 }
 
 }  // namespace
@@ -80,11 +79,8 @@ ProcessResult runProcess(const Command& command) {
   std::vector<char*> argv = pointers(arguments);
   std::vector<char*> envp = pointers(environment);
 
-  int outPipe[2];
-  int errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) {
-    throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-  }
+  const int outFile = makeOutputFile("stdout");
+  const int errFile = makeOutputFile("stderr");
   // The forked child starts with the driver's resident pages, and that is the
   // floor of every peak measured: hand freed heap memory back first.
   ::malloc_trim(0);
@@ -103,22 +99,19 @@ ProcessResult runProcess(const Command& command) {
       ::close(clearRefs);
     }
     const int devNull = ::open("/dev/null", O_RDONLY);
-    if (devNull < 0 || ::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(outPipe[1], STDOUT_FILENO) < 0 ||
-        ::dup2(errPipe[1], STDERR_FILENO) < 0) {
+    if (devNull < 0 || ::dup2(devNull, STDIN_FILENO) < 0 || ::dup2(outFile, STDOUT_FILENO) < 0 ||
+        ::dup2(errFile, STDERR_FILENO) < 0) {
       ::_exit(127);
     }
     ::execve(argv[0], argv.data(), envp.data());
     ::_exit(127);
   }
   const int spawnError = pid < 0 ? errno : 0;
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
   if (spawnError != 0) {
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
+    ::close(outFile);
+    ::close(errFile);
     throw std::runtime_error("cannot start " + describe(command) + ": " + std::strerror(spawnError));
   }
-  drain(outPipe[0], errPipe[0], result.out, result.err);
   int status = 0;
   rusage usage{};
   while (::wait4(pid, &status, 0, &usage) < 0) {
@@ -126,6 +119,8 @@ ProcessResult runProcess(const Command& command) {
   }
   const auto end = std::chrono::steady_clock::now();
   result.wallMs = std::chrono::duration<double, std::milli>(end - start).count();
+  result.out = readOutputFile(outFile);
+  result.err = readOutputFile(errFile);
   result.maxRssMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
   result.exited = WIFEXITED(status);
   result.exitStatus = result.exited ? WEXITSTATUS(status) : -1;

@@ -1,7 +1,8 @@
 // One whole run of a program, as the benchmarks measure it: wall time from
 // the spawn to the reaped exit, peak resident memory, exit status and
-// everything it wrote (both streams are read to the end, so a program is
-// never slowed by a full pipe).
+// everything it wrote. Both streams go to files in memory, read after the
+// exit: the program writes as it would to a file, never waits for a reader,
+// and no reader competes with it for the two cores.
 #pragma once
 #include <string>
 #include <vector>
