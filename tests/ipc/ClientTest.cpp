@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ipc/Client.h"
+#include "ipc/MessageCodec.h"
 #include "ipc/ResponseHandshake.h"
 #include "platform/SystemError.h"
 #include "support/LogCapture.h"
@@ -261,6 +262,48 @@ TEST(IPCClient, ShakesHandsSendsAndDispatches) {
   client.disconnect();
   EXPECT_EQ(client.getState(), Orvel::IPC::Client::Disconnected);
   echo.release();
+}
+
+TEST(IPCClient, BurstsOfLargeAndSmallMessagesArriveWholeAndInOrder) {
+  PipeServer server(Orvel::Test::uniquePipeName("client-burst"));
+  ServerSession session(server, "burst", ServerSession::Answer::Normal);
+  ObservedClient client(server.name(), "burst", true);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> heard;
+  auto onEcho = client.getParser<Echo>()->addHandler([&](const Echo& e) {
+    std::lock_guard<std::mutex> lock(mutex);
+    heard.push_back(e.text);
+    changed.notify_all();
+  });
+  auto onUpdate = client.getParser<Update>()->addHandler([&](const Update& u) {
+    std::lock_guard<std::mutex> lock(mutex);
+    heard.push_back(u.key + "=" + std::to_string(u.value));
+    changed.notify_all();
+  });
+  ASSERT_TRUE(client.connect(20000, 20000));
+
+  // Large and small payloads and two names take turns, so that a message
+  // filled into the buffers of an earlier one must not keep any of its bytes.
+  std::vector<std::string> sent;
+  for (int i = 0; i < 60; ++i) {
+    if (i % 4 == 3) {
+      const Update update{"key" + std::to_string(i), i};
+      ASSERT_TRUE(session.write("Update", Orvel::encodeMessage(update)));
+      sent.push_back(update.key + "=" + std::to_string(i));
+      continue;
+    }
+    const std::string text = i % 4 == 0 ? std::string(100000 + i, static_cast<char>('a' + i % 26)) : "s" + std::to_string(i);
+    ASSERT_TRUE(session.write("Echo", Orvel::encodeMessage(Echo{text})));
+    sent.push_back(text);
+  }
+  std::unique_lock<std::mutex> lock(mutex);
+  ASSERT_TRUE(changed.wait_for(lock, kBound, [&] { return heard.size() >= sent.size(); }));
+  EXPECT_TRUE(heard == sent) << "a message lost, repeated, reordered or mixed with another";
+  lock.unlock();
+  client.disconnect();
+  onEcho.release();
+  onUpdate.release();
 }
 
 TEST(IPCClient, HandshakeWithoutAnswerFailsAndClosesThePipe) {
