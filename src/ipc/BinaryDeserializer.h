@@ -2,6 +2,7 @@
 // read returns false and logs why at error level, under the function name
 // Orvel::BinaryDeserializer::deserialize_impl; it never throws on bad input.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -51,6 +52,9 @@ class BinaryDeserializer {
   // Copies size bytes to target and advances, or logs the shortage.
   bool deserialize_impl(void* target, std::size_t size, const char* typeName);
 
+  // The most map entries reserved before they are read.
+  static constexpr std::size_t kLargestMapReservation = 65536;
+
   const std::uint8_t* data_;
   std::uint32_t size_;
   std::uint32_t position_ = 0;
@@ -91,8 +95,14 @@ bool BinaryDeserializer::deserialize_impl(T& target) {
       LOG_ERROR("Failed to deserialize length of %s", typeid(T).name());
       return false;
     }
-    // No reservation from the count: a peer may announce far more than it sends.
+    // No reservation from the count alone: a peer may announce far more than
+    // it sends. Fixed-width elements can be counted against the bytes left,
+    // which bounds the reservation by the payload itself.
     T result;
+    using Element = typename T::value_type;
+    if constexpr (std::is_arithmetic_v<Element> || std::is_enum_v<Element>) {
+      result.reserve(std::min<std::size_t>(count, dataLeft() / sizeof(Element)));
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
       typename T::value_type element{};
       if (!deserialize_impl(element)) {
@@ -110,7 +120,11 @@ bool BinaryDeserializer::deserialize_impl(T& target) {
       LOG_ERROR("Failed to deserialize length of %s", typeid(T).name());
       return false;
     }
+    // Buckets for the announced entries, as far as the bytes left could hold
+    // them (every entry takes at least one) and never more than a bounded
+    // number: growing the table entry by entry rehashes it again and again.
     T result;
+    result.reserve(std::min<std::size_t>({count, dataLeft(), kLargestMapReservation}));
     for (std::uint32_t i = 0; i < count; ++i) {
       typename T::key_type key{};
       typename T::mapped_type value{};
