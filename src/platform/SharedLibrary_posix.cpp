@@ -92,12 +92,13 @@ std::wstring widenLibraryPath(const std::string& path) {
 }
 
 std::wstring libraryFolder(const std::wstring& path) {
-  std::string narrow;
-  std::wstring folder;
-  std::uint32_t code = 0;
-  if (!wideToUtf8(path, narrow, code)) return {};
-  if (!utf8ToWide(std::filesystem::path(narrow).parent_path().string(), folder, code)) return {};
-  return folder;
+  // Worked out on the text itself: a listing asks this for every load.
+  const std::size_t lastSeparator = path.rfind(L'/');
+  if (lastSeparator == std::wstring::npos) return {};
+  std::size_t end = lastSeparator;
+  while (end > 0 && path[end - 1] == L'/') --end;  // the separators before the last element go too
+  if (end == 0) return L"/";                       // except the root
+  return path.substr(0, end);
 }
 
 DllDirectoryCookie addDllDirectory(const std::wstring&) { return nullptr; }

@@ -10,8 +10,9 @@ bool isScalarValue(char32_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0
 }  // namespace
 
 bool utf8ToWide(std::string_view text, std::wstring& out, std::uint32_t& errorCode) {
-  out.clear();
-  out.reserve(text.size());
+  // Never more characters than bytes: written in place, then cut to length.
+  out.resize(text.size());
+  std::size_t written = 0;
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -41,9 +42,10 @@ bool utf8ToWide(std::string_view text, std::wstring& out, std::uint32_t& errorCo
     }
     // Overlong forms, surrogates and values above U+10FFFF are refused.
     if (!valid || value < minimum || !isScalarValue(value)) break;
-    out.push_back(static_cast<wchar_t>(value));
+    out[written++] = static_cast<wchar_t>(value);
     i += extra + 1;
   }
+  out.resize(written);
   if (i != text.size()) {
     out.clear();
     errorCode = EILSEQ;
@@ -53,8 +55,8 @@ bool utf8ToWide(std::string_view text, std::wstring& out, std::uint32_t& errorCo
 }
 
 bool wideToUtf8(std::wstring_view text, std::string& out, std::uint32_t& errorCode) {
-  out.clear();
-  out.reserve(text.size());
+  // The length first, then every byte written in place.
+  std::size_t length = 0;
   for (const wchar_t wc : text) {
     const auto c = static_cast<char32_t>(wc);
     if (!isScalarValue(c)) {
@@ -62,20 +64,26 @@ bool wideToUtf8(std::wstring_view text, std::string& out, std::uint32_t& errorCo
       errorCode = EILSEQ;
       return false;
     }
+    length += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  }
+  out.resize(length);
+  char* next = out.data();
+  for (const wchar_t wc : text) {
+    const auto c = static_cast<char32_t>(wc);
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      *next++ = static_cast<char>(c);
     } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *next++ = static_cast<char>(0xC0 | (c >> 6));
+      *next++ = static_cast<char>(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *next++ = static_cast<char>(0xE0 | (c >> 12));
+      *next++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *next++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *next++ = static_cast<char>(0xF0 | (c >> 18));
+      *next++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *next++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *next++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
   return true;

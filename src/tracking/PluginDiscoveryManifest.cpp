@@ -83,7 +83,15 @@ bool PluginDiscovery::readManifest(const std::filesystem::path& file, PluginMani
     // writing. A file that cannot be opened parses as empty input. Parsing
     // stops after the first complete value; comments are refused.
     std::ifstream stream(file);
-    stream >> document;
+    // The whole file in one string first: the parser then reads plain memory
+    // instead of calling into the stream for every character.
+    std::string text;
+    char chunk[4096];
+    while (stream.read(chunk, sizeof chunk) || stream.gcount() > 0) {
+      text.append(chunk, static_cast<std::size_t>(stream.gcount()));
+    }
+    nlohmann::detail::json_sax_dom_parser<nlohmann::json> builder(document, true);
+    nlohmann::json::sax_parse(text, &builder, nlohmann::json::input_format_t::json, /*strict=*/false);
   } catch (const std::exception& e) {
     reportError(formatString("Error reading / parsing plugin manifest: %s", e.what()));
     return false;

@@ -1,7 +1,6 @@
 // The listing mode: every installed plugin with its kind and validity.
 // Report lines go to standard output, the collected problems of a manifest to
 // standard error; the discovery's log lines reach standard output in between.
-#include <iomanip>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -26,6 +25,21 @@ void printPlugin(const char* heading, const PluginManifest& manifest) {
   std::cout << std::endl;
 }
 
+// What std::quoted writes (a double quote, each double quote and backslash
+// escaped with a backslash, a double quote), built in one string: std::quoted
+// formats every path through a string stream of its own.
+std::string quoted(const std::string& text) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  result += '"';
+  for (const char c : text) {
+    if (c == '"' || c == '\\') result += '\\';
+    result += c;
+  }
+  result += '"';
+  return result;
+}
+
 void printErrors(std::vector<std::string>& errors) {
   for (const std::string& error : errors) std::cerr << "ERROR: " << error << std::endl;
   errors.clear();
@@ -44,7 +58,7 @@ int listPlugins() {
     std::cout << std::endl;
     // As a path's stream operator writes it: quoted, with backslashes and
     // quotes escaped, in the narrow code page of the file functions.
-    std::cout << "Found manifest file: " << std::quoted(platform::narrowPath(file)) << std::endl;
+    std::cout << "Found manifest file: " << quoted(platform::narrowPath(file)) << std::endl;
 
     PluginManifest manifest;
     if (!discovery.readManifest(file, manifest)) {
