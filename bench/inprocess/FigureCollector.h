@@ -9,7 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "FigureSpec.h"
+#include "PairedFigure.h"
 
 namespace Orvel::Bench {
 

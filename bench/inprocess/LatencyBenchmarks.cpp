@@ -150,7 +150,7 @@ void bareRoundTrip(benchmark::State& state, std::chrono::microseconds pause) {
 
 }  // namespace
 
-void registerLatencyBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures) {
+void registerLatencyBenchmarks(const BenchOptions& options, std::vector<PairedFigure>& figures) {
   struct Pacing {
     const char* label;
     std::chrono::microseconds pause;
@@ -170,16 +170,8 @@ void registerLatencyBenchmarks(const BenchOptions& options, std::vector<FigureSp
         benchmark->Repetitions(options.repetitions)->MinTime(kLatencyMinTimeSeconds);
       }
     }
-    FigureSpec spec;
-    spec.figure.name = std::string("update latency, ") + pacing.label;
-    spec.figure.unit = "us";
-    spec.figure.limitName = "bare round trip";
-    spec.figure.higherIsBetter = false;
-    spec.figure.target = 3;
-    spec.measuredBenchmark = measured;
-    spec.limitBenchmark = limit;
-    spec.metric = Metric::MicrosecondsPerIteration;
-    figures.push_back(spec);
+    figures.emplace_back(std::string("update latency, ") + pacing.label, "us", "bare round trip", Better::Lower, 3,
+                         measured, limit, Metric::MicrosecondsPerIteration);
   }
 }
 

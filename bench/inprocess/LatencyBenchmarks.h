@@ -5,10 +5,10 @@
 #pragma once
 #include <vector>
 
-#include "FigureSpec.h"
+#include "PairedFigure.h"
 
 namespace Orvel::Bench {
 
-void registerLatencyBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures);
+void registerLatencyBenchmarks(const BenchOptions& options, std::vector<PairedFigure>& figures);
 
 }  // namespace Orvel::Bench

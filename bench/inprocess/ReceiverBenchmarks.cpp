@@ -99,7 +99,7 @@ void receiveBare(benchmark::State& state, FrameKind kind) {
 
 }  // namespace
 
-void registerReceiverBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures) {
+void registerReceiverBenchmarks(const BenchOptions& options, std::vector<PairedFigure>& figures) {
   const FrameKind kinds[] = {{"60-byte updates", 60, 10000}, {"64 KiB frames", 64 * 1024, 200}};
   for (const FrameKind& kind : kinds) {
     const std::string measured = std::string("receiver/") + kind.label + "/ipc client";
@@ -112,16 +112,8 @@ void registerReceiverBenchmarks(const BenchOptions& options, std::vector<FigureS
         benchmark->Repetitions(options.repetitions);
       }
     }
-    FigureSpec spec;
-    spec.figure.name = std::string("receiver, ") + kind.label;
-    spec.figure.unit = "frames/s";
-    spec.figure.limitName = "bare reads";
-    spec.figure.higherIsBetter = true;
-    spec.figure.target = 0.8;
-    spec.measuredBenchmark = measured;
-    spec.limitBenchmark = limit;
-    spec.metric = Metric::ItemsPerSecond;
-    figures.push_back(spec);
+    figures.emplace_back(std::string("receiver, ") + kind.label, "frames/s", "bare reads", Better::Higher, 0.8,
+                         measured, limit, Metric::ItemsPerSecond);
   }
 }
 

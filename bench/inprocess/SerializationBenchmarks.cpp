@@ -146,7 +146,7 @@ void decodeJson(benchmark::State& state) {
 
 }  // namespace
 
-void registerSerializationBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures) {
+void registerSerializationBenchmarks(const BenchOptions& options, std::vector<PairedFigure>& figures) {
   struct Pair {
     const char* direction;
     void (*binary)(benchmark::State&);
@@ -164,16 +164,8 @@ void registerSerializationBenchmarks(const BenchOptions& options, std::vector<Fi
         benchmark->Repetitions(options.repetitions);
       }
     }
-    FigureSpec spec;
-    spec.figure.name = std::string("serialization, ") + pair.direction + " PropertyDefinitions (439 rows)";
-    spec.figure.unit = "messages/s";
-    spec.figure.limitName = "nlohmann/json";
-    spec.figure.higherIsBetter = true;
-    spec.figure.target = 10;
-    spec.measuredBenchmark = measured;
-    spec.limitBenchmark = limit;
-    spec.metric = Metric::ItemsPerSecond;
-    figures.push_back(spec);
+    figures.emplace_back(std::string("serialization, ") + pair.direction + " PropertyDefinitions (439 rows)",
+                         "messages/s", "nlohmann/json", Better::Higher, 10, measured, limit, Metric::ItemsPerSecond);
   }
 }
 

@@ -4,10 +4,10 @@
 #pragma once
 #include <vector>
 
-#include "FigureSpec.h"
+#include "PairedFigure.h"
 
 namespace Orvel::Bench {
 
-void registerSerializationBenchmarks(const BenchOptions& options, std::vector<FigureSpec>& figures);
+void registerSerializationBenchmarks(const BenchOptions& options, std::vector<PairedFigure>& figures);
 
 }  // namespace Orvel::Bench

@@ -17,7 +17,7 @@
 
 #include "EchoPeer.h"
 #include "FigureCollector.h"
-#include "FigureSpec.h"
+#include "PairedFigure.h"
 #include "LatencyBenchmarks.h"
 #include "ReceiverBenchmarks.h"
 #include "SerializationBenchmarks.h"
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     if (level <= Orvel::LogLevels::Warning) std::fputs(line.c_str(), stderr);
   });
 
-  std::vector<FigureSpec> figures;
+  std::vector<PairedFigure> figures;
   registerReceiverBenchmarks(options, figures);
   registerSerializationBenchmarks(options, figures);
   registerLatencyBenchmarks(options, figures);
@@ -65,13 +65,13 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 
   std::fflush(stdout);
-  for (FigureSpec& spec : figures) {
-    const auto measured = collector.value(spec.measuredBenchmark, spec.metric);
-    const auto limit = collector.value(spec.limitBenchmark, spec.metric);
+  for (PairedFigure& paired : figures) {
+    const auto measured = collector.value(paired.measuredBenchmark, paired.metric);
+    const auto limit = collector.value(paired.limitBenchmark, paired.metric);
     if (!measured || !limit) continue;  // left out by a filter, or failed (reported below)
-    spec.figure.measured = *measured;
-    spec.figure.limit = *limit;
-    printFigure(spec.figure);
+    paired.figure.measured = *measured;
+    paired.figure.limit = *limit;
+    printFigure(paired.figure);
   }
   for (const std::string& failure : collector.failures()) std::fprintf(stderr, "benchmark failed: %s\n", failure.c_str());
   return collector.failures().empty() ? 0 : 1;
