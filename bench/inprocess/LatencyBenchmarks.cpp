@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "ChildProgram.h"
+#include "common/ChildProgram.h"
 #include "EchoPeer.h"
 #include "PipeNames.h"
 #include "ipc/LayerByteMessage.h"

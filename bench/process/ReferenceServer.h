@@ -1,37 +1,24 @@
 // The reference property server as a running process on the fixed pipe name,
 // held under the pipe lock for its whole life. It serves every client of the
-// set-mode figure in turn; its output is read (and dropped) all the time, so
-// that it never blocks on a full pipe.
+// set-mode figure in turn; its output goes to a file, so that no reader in
+// this process wakes for its lines while a figure is measured.
 #pragma once
-#include <sys/types.h>
-
 #include <string>
-#include <thread>
 
 #include "FixedPipeLock.h"
+#include "common/ChildProgram.h"
 
 namespace Orvel::Bench {
 
 class ReferenceServer {
  public:
   // Starts the server and returns once it listens. Throws std::runtime_error
-  // when it ends first or does not listen within a minute.
+  // when it does not listen within a minute.
   explicit ReferenceServer(const std::string& program);
-  // Stops the server and waits for its end.
-  ~ReferenceServer();
-  ReferenceServer(const ReferenceServer&) = delete;
-  ReferenceServer& operator=(const ReferenceServer&) = delete;
 
  private:
-  void drain();
-  // Ends the process, then the reading of its output.
-  void shutdown();
-
-  FixedPipeLock lock_;
-  pid_t pid_ = -1;
-  int outFd_ = -1;
-  int errFd_ = -1;
-  std::thread drainer_;
+  FixedPipeLock lock_;   // taken before the server starts, given back after it has ended
+  ChildProgram server_;  // killed and waited for when this object goes
 };
 
 }  // namespace Orvel::Bench

@@ -1,4 +1,4 @@
-#include "ChildProgram.h"
+#include "common/ChildProgram.h"
 
 #include <fcntl.h>
 #include <signal.h>
