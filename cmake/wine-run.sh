@@ -6,4 +6,8 @@
 export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-exec /usr/lib/wine/wine64 "$@"
+# Address space layout randomization off: Wine (built without its preloader)
+# needs the fixed address of the shared user data free, and a randomly placed
+# heap (brk) takes it now and then; the process then ends at once, exit status 1,
+# saying nothing (WINEDEBUG=-all hides "failed to map the shared user data").
+exec setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"

@@ -33,12 +33,13 @@ orvel_ensure_packages() {
 # A Wine prefix of our own and one persistent wineserver for the whole run:
 # without it every Windows process waits about 2 s for its wineserver to quit.
 orvel_start_wine() {
+  ORVEL_WINE_RUN="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/wine-run.sh"
   export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel-wine}"
   export WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once)"
-    WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+    "$ORVEL_WINE_RUN" wineboot --init >/dev/null 2>&1 || true
     wineserver -w  # let the server of the first start end before starting ours
   fi
   # Fails harmlessly when a persistent server of this prefix already runs.
@@ -46,7 +47,7 @@ orvel_start_wine() {
   # Start Wine's own services now, with their output on /dev/null: started by
   # the first test instead, they would inherit its output pipe and keep it open
   # for as long as the persistent server lives, and the test would never end.
-  /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null || true
+  "$ORVEL_WINE_RUN" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 orvel_stop_wine() {

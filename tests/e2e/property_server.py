@@ -108,6 +108,11 @@ class ServerProcess:
         with self._condition:
             return list(self._lines)
 
+    @property
+    def returncode(self):
+        """The exit status once the server has ended, else None."""
+        return self._process.poll()
+
     def wait_until(self, predicate, timeout: float = TIMEOUT_SECONDS) -> bool:
         """Waits until predicate(lines so far) holds; False when the server
         ended or the time ran out first."""
@@ -143,7 +148,8 @@ def property_server(*options):
             started = server.wait_until(lambda lines: any(line.startswith("listening on ") for line in lines))
             if not started:
                 server.stop()
-            assert started, "the server did not start: %r %r" % (server.lines, server.stderr)
+            assert started, "the server did not start: %r %r (exit status %r)" % (
+                server.lines, server.stderr, server.returncode)
             yield server
         finally:
             server.stop()
