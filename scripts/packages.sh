@@ -33,13 +33,14 @@ orvel_ensure_packages() {
 # A Wine prefix of our own and one persistent wineserver for the whole run:
 # without it every Windows process waits about 2 s for its wineserver to quit.
 orvel_start_wine() {
-  ORVEL_WINE_RUN="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/wine-run.sh"
+  local wine_run
+  wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/wine-run.sh"
   export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel-wine}"
   export WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once)"
-    "$ORVEL_WINE_RUN" wineboot --init >/dev/null 2>&1 || true
+    "$wine_run" wineboot --init >/dev/null 2>&1 || true
     wineserver -w  # let the server of the first start end before starting ours
   fi
   # Fails harmlessly when a persistent server of this prefix already runs.
@@ -47,7 +48,7 @@ orvel_start_wine() {
   # Start Wine's own services now, with their output on /dev/null: started by
   # the first test instead, they would inherit its output pipe and keep it open
   # for as long as the persistent server lives, and the test would never end.
-  "$ORVEL_WINE_RUN" wineboot >/dev/null 2>&1 </dev/null || true
+  "$wine_run" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 orvel_stop_wine() {

@@ -20,6 +20,16 @@ PipeConnection::~PipeConnection() {
   ::close(native_->fd);
 }
 
+int waitReadable(int fd, std::chrono::milliseconds bound) {
+  pollfd readable{fd, POLLIN, 0};
+  const long long ms = bound.count() < INT_MAX ? bound.count() : INT_MAX;
+  int ready = 0;
+  do {
+    ready = ::poll(&readable, 1, static_cast<int>(ms));
+  } while (ready < 0 && errno == EINTR);
+  return ready;
+}
+
 namespace {
 
 // One recv that never waits: bytes read, 0 at the end of the stream, -1 when
@@ -38,13 +48,7 @@ PipeConnection::ReadStatus PipeConnection::readSome(void* data, std::size_t& siz
   // What is there already is taken without a wait; poll only for what is not.
   ssize_t got = receiveAvailable(native_->fd, data, size);
   if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-    pollfd readable{native_->fd, POLLIN, 0};
-    const long long ms = bound.count() < INT_MAX ? bound.count() : INT_MAX;
-    int ready = 0;
-    do {
-      ready = ::poll(&readable, 1, static_cast<int>(ms));
-    } while (ready < 0 && errno == EINTR);
-    if (ready == 0) return ReadStatus::TimedOut;
+    if (waitReadable(native_->fd, bound) == 0) return ReadStatus::TimedOut;
     got = receiveAvailable(native_->fd, data, size);
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return ReadStatus::TimedOut;
   }

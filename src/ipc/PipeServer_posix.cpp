@@ -1,13 +1,11 @@
 // Implementation here must contain only POSIX specific code.
 #include "ipc/PipeServer.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -51,13 +49,7 @@ bool PipeServer::isListening() const { return native_->listener >= 0; }
 
 std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bound) {
   if (native_->listener < 0) return nullptr;
-  pollfd readable{native_->listener, POLLIN, 0};
-  const long long ms = bound.count() < INT_MAX ? bound.count() : INT_MAX;
-  int ready = 0;
-  do {
-    ready = ::poll(&readable, 1, static_cast<int>(ms));
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) return nullptr;
+  if (waitReadable(native_->listener, bound) <= 0) return nullptr;
   const int fd = ::accept4(native_->listener, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return nullptr;
   // The client's send buffer decides when its writes wait; keep ours like a pipe's.
