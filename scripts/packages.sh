@@ -30,21 +30,26 @@ orvel_ensure_packages() {
   apt-get install -y -qq --no-install-recommends $missing
 }
 
+# Wine's programs are run through scripts/wine-run.sh, which knows where they are.
+orvel_wine_run() {
+  echo "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-run.sh"
+}
+
 # A Wine prefix of our own and one persistent wineserver for the whole run:
 # without it every Windows process waits about 2 s for its wineserver to quit.
 orvel_start_wine() {
   local wine_run
-  wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/cmake/wine-run.sh"
+  wine_run="$(orvel_wine_run)"
   export WINEPREFIX="${WINEPREFIX:-${XDG_CACHE_HOME:-$HOME/.cache}/orvel-wine}"
   export WINEDEBUG=-all
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX (once)"
     "$wine_run" wineboot --init >/dev/null 2>&1 || true
-    wineserver -w  # let the server of the first start end before starting ours
+    "$wine_run" --server -w  # let the server of the first start end before starting ours
   fi
   # Fails harmlessly when a persistent server of this prefix already runs.
-  wineserver -p 2>/dev/null || true
+  "$wine_run" --server -p 2>/dev/null || true
   # Start Wine's own services now, with their output on /dev/null: started by
   # the first test instead, they would inherit its output pipe and keep it open
   # for as long as the persistent server lives, and the test would never end.
@@ -52,5 +57,5 @@ orvel_start_wine() {
 }
 
 orvel_stop_wine() {
-  wineserver -k 2>/dev/null || true
+  "$(orvel_wine_run)" --server -k 2>/dev/null || true
 }
