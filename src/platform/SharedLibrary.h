@@ -2,8 +2,12 @@
 // Windows: LoadLibraryW / GetProcAddress / FreeLibrary, AddDllDirectory.
 // Linux: dlopen(RTLD_NOW | RTLD_LOCAL) / dlsym / dlclose; there is no DLL
 // search path to change (plugins find their neighbours through $ORIGIN).
+// Library paths are in native form (NarrowPath.h): UTF-16 on Windows, the
+// file name's own bytes on Linux, which need not be UTF-8.
 #pragma once
 #include <string>
+
+#include "platform/NarrowPath.h"
 
 namespace Orvel::platform {
 
@@ -11,7 +15,7 @@ using LibraryHandle = void*;
 using DllDirectoryCookie = void*;
 
 // Null on failure; lastLibraryErrorText() then says why.
-LibraryHandle loadLibrary(const std::wstring& path);
+LibraryHandle loadLibrary(const NativePath& path);
 // Null when the symbol is missing; lastLibraryErrorText() then says why.
 void* findSymbol(LibraryHandle library, const char* name);
 void freeLibrary(LibraryHandle library);
@@ -21,21 +25,22 @@ std::string lastLibraryErrorText();
 
 // Replaces every %NAME% whose variable is defined by its value; a reference to
 // an undefined variable stays as typed. The result has no terminating NUL.
-std::wstring expandEnvironmentStrings(const std::wstring& text);
+NativePath expandEnvironmentStrings(const NativePath& text);
 
-// A plugin path typed by the user, as a wide path by the rules of a file-system
-// path: Windows reads it in the active code page of the file functions, Linux
-// as UTF-8. Throws std::filesystem::filesystem_error when it cannot be read.
-std::wstring widenLibraryPath(const std::string& path);
+// A plugin path typed by the user, as the loader takes it: nativePath (Windows
+// reads it in the code page of the file functions and throws
+// std::filesystem::filesystem_error for a byte sequence that code page does
+// not define; Linux takes the bytes as given).
+inline NativePath widenLibraryPath(const std::string& path) { return nativePath(path); }
 
 // The folder part of a library path by the rules of a file-system path: the
 // root name stays, the last element and the separators before it go, except a
 // root separator ("C:\p\x.dll" gives "C:\p", "C:\x.dll" gives "C:\", a
 // bare "x.dll" gives ""). Windows accepts "\" and "/", Linux "/".
-std::wstring libraryFolder(const std::wstring& path);
+NativePath libraryFolder(const NativePath& path);
 
 // AddDllDirectory; null on failure and always null on Linux.
-DllDirectoryCookie addDllDirectory(const std::wstring& directory);
+DllDirectoryCookie addDllDirectory(const NativePath& directory);
 void removeDllDirectory(DllDirectoryCookie cookie);
 // SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS); nothing on Linux.
 void useDefaultDllDirectories();

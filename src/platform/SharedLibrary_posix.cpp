@@ -1,12 +1,8 @@
 #include "platform/SharedLibrary.h"
 
-#include "platform/TextEncoding.h"
-
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace Orvel::platform {
 
@@ -21,20 +17,14 @@ std::string takeDlError() {
 }
 }  // namespace
 
-LibraryHandle loadLibrary(const std::wstring& path) {
-  std::string narrow;
-  std::uint32_t code = 0;
-  if (!wideToUtf8(path, narrow, code)) {
-    lastError = "invalid characters in library path";
-    return nullptr;
-  }
-  if (narrow.empty()) {
+LibraryHandle loadLibrary(const NativePath& path) {
+  if (path.empty()) {
     // dlopen("") would hand back the main program; an empty path names no library.
     lastError = "empty library path";
     return nullptr;
   }
   dlerror();
-  void* handle = dlopen(narrow.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   lastError = handle != nullptr ? std::string() : takeDlError();
   return handle;
 }
@@ -50,23 +40,20 @@ void freeLibrary(LibraryHandle library) { dlclose(library); }
 
 std::string lastLibraryErrorText() { return lastError; }
 
-std::wstring expandEnvironmentStrings(const std::wstring& text) {
-  std::wstring result;
+// Names and values are bytes, like the paths: nothing is converted.
+NativePath expandEnvironmentStrings(const NativePath& text) {
+  NativePath result;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const std::size_t open = text.find(L'%', pos);
-    if (open == std::wstring::npos) break;
-    const std::size_t close = text.find(L'%', open + 1);
-    if (close == std::wstring::npos) break;
+    const std::size_t open = text.find('%', pos);
+    if (open == NativePath::npos) break;
+    const std::size_t close = text.find('%', open + 1);
+    if (close == NativePath::npos) break;
     result.append(text, pos, open - pos);
-    const std::wstring name = text.substr(open + 1, close - open - 1);
-    std::string narrowName;
-    std::wstring wideValue;
-    std::uint32_t code = 0;
-    const char* value = nullptr;
-    if (!name.empty() && wideToUtf8(name, narrowName, code)) value = std::getenv(narrowName.c_str());
-    if (value != nullptr && utf8ToWide(value, wideValue, code)) {
-      result += wideValue;
+    const NativePath name = text.substr(open + 1, close - open - 1);
+    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+    if (value != nullptr) {
+      result += value;
       pos = close + 1;
     } else {
       // Not a defined variable: keep the first '%' and go on from the second,
@@ -75,33 +62,21 @@ std::wstring expandEnvironmentStrings(const std::wstring& text) {
       pos = close;
     }
   }
-  result.append(text, pos, std::wstring::npos);
+  result.append(text, pos, NativePath::npos);
   return result;
 }
 
-// libstdc++ converts wide paths with the C locale, which refuses every
-// character beyond ASCII; paths are UTF-8 here, so convert explicitly.
-std::wstring widenLibraryPath(const std::string& path) {
-  std::wstring wide;
-  std::uint32_t code = 0;
-  if (!utf8ToWide(path, wide, code)) {
-    throw std::filesystem::filesystem_error("Cannot convert character sequence",
-                                            std::error_code(static_cast<int>(code), std::generic_category()));
-  }
-  return wide;
-}
-
-std::wstring libraryFolder(const std::wstring& path) {
+NativePath libraryFolder(const NativePath& path) {
   // Worked out on the text itself: a listing asks this for every load.
-  const std::size_t lastSeparator = path.rfind(L'/');
-  if (lastSeparator == std::wstring::npos) return {};
+  const std::size_t lastSeparator = path.rfind('/');
+  if (lastSeparator == NativePath::npos) return {};
   std::size_t end = lastSeparator;
-  while (end > 0 && path[end - 1] == L'/') --end;  // the separators before the last element go too
-  if (end == 0) return L"/";                       // except the root
+  while (end > 0 && path[end - 1] == '/') --end;  // the separators before the last element go too
+  if (end == 0) return "/";                       // except the root
   return path.substr(0, end);
 }
 
-DllDirectoryCookie addDllDirectory(const std::wstring&) { return nullptr; }
+DllDirectoryCookie addDllDirectory(const NativePath&) { return nullptr; }
 
 void removeDllDirectory(DllDirectoryCookie) {}
 

@@ -8,7 +8,7 @@
 
 namespace Orvel::platform {
 
-LibraryHandle loadLibrary(const std::wstring& path) { return LoadLibraryW(path.c_str()); }
+LibraryHandle loadLibrary(const NativePath& path) { return LoadLibraryW(path.c_str()); }
 
 void* findSymbol(LibraryHandle library, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
@@ -18,7 +18,7 @@ void freeLibrary(LibraryHandle library) { FreeLibrary(static_cast<HMODULE>(libra
 
 std::string lastLibraryErrorText() { return lastSystemErrorText(); }
 
-std::wstring expandEnvironmentStrings(const std::wstring& text) {
+NativePath expandEnvironmentStrings(const NativePath& text) {
   const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
   if (size == 0) return {};
   std::wstring result(size, L'\0');
@@ -28,11 +28,9 @@ std::wstring expandEnvironmentStrings(const std::wstring& text) {
   return result;
 }
 
-std::wstring widenLibraryPath(const std::string& path) { return std::filesystem::path(path).wstring(); }
+NativePath libraryFolder(const NativePath& path) { return std::filesystem::path(path).parent_path().native(); }
 
-std::wstring libraryFolder(const std::wstring& path) { return std::filesystem::path(path).parent_path().wstring(); }
-
-DllDirectoryCookie addDllDirectory(const std::wstring& directory) { return AddDllDirectory(directory.c_str()); }
+DllDirectoryCookie addDllDirectory(const NativePath& directory) { return AddDllDirectory(directory.c_str()); }
 
 void removeDllDirectory(DllDirectoryCookie cookie) {
   if (cookie != nullptr) RemoveDllDirectory(cookie);

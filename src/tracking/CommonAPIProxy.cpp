@@ -2,7 +2,7 @@
 
 namespace Orvel::Tracking {
 
-CommonAPIProxy::CommonAPIProxy(const std::wstring& pluginPath) : runtimeDLL(RuntimeDLL::create(pluginPath)) {
+CommonAPIProxy::CommonAPIProxy(const platform::NativePath& pluginPath) : runtimeDLL(RuntimeDLL::create(pluginPath)) {
   resolve(GetPluginType, "orvel_GetPluginType");
   resolve(GetPluginAPIVersion, "orvel_GetPluginAPIVersion");
   resolve(GetPluginName, "orvel_GetPluginName");

@@ -14,7 +14,7 @@ namespace Orvel::Tracking {
 struct CommonAPIProxy {
   // Loads the plugin anew and resolves the six common exports. Never throws
   // for a missing library or export (those are logged); isValid tells.
-  explicit CommonAPIProxy(const std::wstring& pluginPath);
+  explicit CommonAPIProxy(const platform::NativePath& pluginPath);
   virtual ~CommonAPIProxy();
 
   CommonAPIProxy(const CommonAPIProxy&) = default;

@@ -8,9 +8,9 @@ namespace Orvel {
 
 class DynamicLibrary {
  public:
-  // Loads the library. A failure is logged and leaves the object not loaded;
-  // it never throws for a load failure.
-  explicit DynamicLibrary(const std::wstring& path);
+  // Loads the library. A failure is logged (with the path as narrowPath gives
+  // it) and leaves the object not loaded; it never throws for a load failure.
+  explicit DynamicLibrary(const platform::NativePath& path);
   ~DynamicLibrary();
 
   DynamicLibrary(const DynamicLibrary&) = delete;

@@ -2,7 +2,7 @@
 
 namespace Orvel::Tracking {
 
-MotionPlatformAPIProxy::MotionPlatformAPIProxy(const std::wstring& pluginPath) : CommonAPIProxy(pluginPath) {
+MotionPlatformAPIProxy::MotionPlatformAPIProxy(const platform::NativePath& pluginPath) : CommonAPIProxy(pluginPath) {
   resolve(UpdatePose, "orvel_UpdatePose");
 }
 

@@ -6,7 +6,7 @@ namespace Orvel::Tracking {
 
 struct MotionPlatformAPIProxy : CommonAPIProxy {
   // The common exports, then orvel_UpdatePose.
-  explicit MotionPlatformAPIProxy(const std::wstring& pluginPath);
+  explicit MotionPlatformAPIProxy(const platform::NativePath& pluginPath);
 
   // The common exports and orvel_UpdatePose present.
   bool isValid() const override;

@@ -2,7 +2,7 @@
 
 namespace Orvel::Tracking {
 
-PluginAPIProxy::PluginAPIProxy(const std::wstring& pluginPath) : CommonAPIProxy(pluginPath) {
+PluginAPIProxy::PluginAPIProxy(const platform::NativePath& pluginPath) : CommonAPIProxy(pluginPath) {
   resolve(TrackerStart, "orvel_TrackerStart");
   resolve(TrackerStop, "orvel_TrackerStop");
   resolve(GetHMDPose, "orvel_GetHMDPose");

@@ -6,7 +6,7 @@ namespace Orvel::Tracking {
 
 struct PluginAPIProxy : CommonAPIProxy {
   // The common exports, then orvel_TrackerStart, orvel_TrackerStop, orvel_GetHMDPose.
-  explicit PluginAPIProxy(const std::wstring& pluginPath);
+  explicit PluginAPIProxy(const platform::NativePath& pluginPath);
 
   // The common exports and the three tracking exports present.
   bool isValid() const override;

@@ -12,13 +12,11 @@ namespace {
 
 const fs::path kManifestExtension(".manifest");
 
-// The native form of a path is UTF-16 on Windows and bytes elsewhere; both
-// conversions are strict, so a name that is not valid Unicode throws.
+// The native form of a path is UTF-16 on Windows, converted strictly, so that
+// a name that is not valid Unicode throws. Elsewhere it is bytes, which are
+// written as they are: a file name need not be UTF-8 there.
 [[maybe_unused]] std::string nativeToUtf8(const std::wstring& native) { return strutil::wideToUtf8(native); }
-[[maybe_unused]] std::string nativeToUtf8(const std::string& native) {
-  strutil::utf8ToWide(native);
-  return native;
-}
+[[maybe_unused]] std::string nativeToUtf8(const std::string& native) { return native; }
 
 std::string pathToUtf8(const fs::path& path) { return nativeToUtf8(path.native()); }
 

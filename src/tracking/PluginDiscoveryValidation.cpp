@@ -3,7 +3,9 @@
 // its own and unloads it on return; load failures are logged by the proxy.
 #include "tracking/PluginDiscovery.h"
 
+#include "logging/StringConversionError.h"
 #include "logging/StringUtil.h"
+#include "platform/NarrowPath.h"
 #include "tracking/CommonAPIProxy.h"
 #include "tracking/MotionPlatformAPIProxy.h"
 #include "tracking/PluginAPIProxy.h"
@@ -20,8 +22,17 @@ std::string incompatibleVersionText() {
                       ORVEL_PLUGIN_API_VERSION_THIRD(version), ORVEL_PLUGIN_API_VERSION_FOURTH(version));
 }
 
+// The manifest's UTF-8 path as the loader takes it: UTF-16 on Windows (text
+// that is not UTF-8 throws strutil::StringConversionError), the bytes elsewhere.
+platform::NativePath libraryPath(const PluginManifest& manifest) {
+  platform::NativePath path;
+  std::uint32_t code = 0;
+  if (!platform::utf8ToNativePath(manifest.path, path, code)) throw strutil::StringConversionError(code);
+  return path;
+}
+
 bool referencesPluginOfType(const PluginManifest& manifest, std::int64_t type) {
-  const CommonAPIProxy proxy(strutil::utf8ToWide(manifest.path));
+  const CommonAPIProxy proxy(libraryPath(manifest));
   return proxy.isValid() && proxy.GetPluginType() == type;
 }
 
@@ -37,7 +48,7 @@ bool PluginDiscovery::referencesMotionPlatformPlugin(const PluginManifest& manif
 
 // Every check runs, so one listing shows all that is wrong with the library.
 bool PluginDiscovery::validateTrackingPlugin(const PluginManifest& manifest) const {
-  const PluginAPIProxy proxy(strutil::utf8ToWide(manifest.path));
+  const PluginAPIProxy proxy(libraryPath(manifest));
   bool valid = true;
   if (!proxy.isTrackingPlugin()) {
     reportError("DLL is not a tracker plugin");
@@ -55,7 +66,7 @@ bool PluginDiscovery::validateTrackingPlugin(const PluginManifest& manifest) con
 }
 
 bool PluginDiscovery::validateMotionPlatformPlugin(const PluginManifest& manifest) const {
-  const MotionPlatformAPIProxy proxy(strutil::utf8ToWide(manifest.path));
+  const MotionPlatformAPIProxy proxy(libraryPath(manifest));
   bool valid = true;
   if (!proxy.isMotionPlatformPlugin()) {
     reportError("DLL is not a motion platform plugin");

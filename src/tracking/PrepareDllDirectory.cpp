@@ -2,8 +2,8 @@
 
 namespace Orvel {
 
-std::wstring prepareDllDirectory(const std::wstring& pluginPath, platform::DllDirectoryCookie& cookie) {
-  const std::wstring expanded = platform::expandEnvironmentStrings(pluginPath);
+platform::NativePath prepareDllDirectory(const platform::NativePath& pluginPath, platform::DllDirectoryCookie& cookie) {
+  const platform::NativePath expanded = platform::expandEnvironmentStrings(pluginPath);
   // A failure to add the folder is not reported: the load is attempted all the same.
   cookie = platform::addDllDirectory(platform::libraryFolder(expanded));
   platform::useDefaultDllDirectories();

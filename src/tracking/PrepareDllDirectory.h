@@ -13,6 +13,6 @@ namespace Orvel {
 // application folder, the system folder and the added folders, for the rest of
 // the process. Returns the expanded path, which is the one to load.
 // The caller removes the cookie again (platform::removeDllDirectory).
-std::wstring prepareDllDirectory(const std::wstring& pluginPath, platform::DllDirectoryCookie& cookie);
+platform::NativePath prepareDllDirectory(const platform::NativePath& pluginPath, platform::DllDirectoryCookie& cookie);
 
 }  // namespace Orvel

@@ -4,14 +4,14 @@
 
 namespace Orvel {
 
-RuntimeDLL::RuntimeDLL(const std::wstring& pluginPath)
+RuntimeDLL::RuntimeDLL(const platform::NativePath& pluginPath)
     : library_(prepareDllDirectory(pluginPath, dllDirectoryCookie_)) {}
 
 RuntimeDLL::~RuntimeDLL() {
   if (dllDirectoryCookie_ != nullptr) platform::removeDllDirectory(dllDirectoryCookie_);
 }
 
-std::shared_ptr<RuntimeDLL> RuntimeDLL::create(const std::wstring& pluginPath) {
+std::shared_ptr<RuntimeDLL> RuntimeDLL::create(const platform::NativePath& pluginPath) {
   return std::make_shared<RuntimeDLL>(pluginPath);
 }
 

@@ -11,7 +11,7 @@ namespace Orvel {
 class RuntimeDLL {
  public:
   // Loads the plugin with its folder on the DLL search path (prepareDllDirectory).
-  explicit RuntimeDLL(const std::wstring& pluginPath);
+  explicit RuntimeDLL(const platform::NativePath& pluginPath);
   // Removes the search path entry first, then unloads the library.
   ~RuntimeDLL();
 
@@ -19,7 +19,7 @@ class RuntimeDLL {
   RuntimeDLL& operator=(const RuntimeDLL&) = delete;
 
   // Always held in shared ownership: the library stays loaded while any owner lives.
-  static std::shared_ptr<RuntimeDLL> create(const std::wstring& pluginPath);
+  static std::shared_ptr<RuntimeDLL> create(const platform::NativePath& pluginPath);
 
   const DynamicLibrary& library() const { return library_; }
 

@@ -1,5 +1,7 @@
+#include <algorithm>
+#include <set>
+
 #include "DiscoveryFixture.h"
-#include "logging/StringUtil.h"
 
 namespace fs = std::filesystem;
 
@@ -18,8 +20,23 @@ TEST_F(ManifestSearchTest, MissingPluginsFolderIsReportedAndFindsNothing) {
 
 TEST_F(ManifestSearchTest, AFailureWhileEnumeratingDropsEverythingFound) {
   write("Orvel/OrvelTracking/Plugins/Good/good.manifest", "{}");
-  // A folder name that is not valid Unicode: a lone surrogate on Windows, a
-  // stray 0xFF byte elsewhere. Logging its path cannot convert it to UTF-8.
+  // A vendor entry that links to itself: asking whether it is a folder fails.
+  std::error_code error;
+  fs::create_directory_symlink(plugins() / "Loop", plugins() / "Loop", error);
+  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  (void)fs::status(plugins() / "Loop", error);
+  if (!error) GTEST_SKIP() << "this file system does not report the link loop";
+
+  EXPECT_TRUE(discovery.findManifestFiles(folder).empty()) << "no partial result";
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].rfind("Error when searching manifest files: ", 0), 0u) << errors[0];
+}
+
+// Windows converts names from UTF-16 to UTF-8 for the log lines, and a name
+// that is not valid Unicode (a lone surrogate) fails the whole search. Linux
+// names are bytes, written as they are: a name that is not UTF-8 is found.
+TEST_F(ManifestSearchTest, VendorFolderNameThatIsNotUnicode) {
+  const fs::path good = write("Orvel/OrvelTracking/Plugins/Good/good.manifest", "{}");
   fs::path invalid;
   if constexpr (std::is_same_v<fs::path::value_type, wchar_t>) {
     invalid = std::wstring{L'v', static_cast<wchar_t>(0xD800)};
@@ -29,10 +46,19 @@ TEST_F(ManifestSearchTest, AFailureWhileEnumeratingDropsEverythingFound) {
   std::error_code created;
   fs::create_directories(plugins() / invalid, created);
   if (created) GTEST_SKIP() << "this file system cannot hold a name that is not valid Unicode";
+  const fs::path odd = write(plugins() / invalid / "odd.manifest", "{}");
 
-  EXPECT_TRUE(discovery.findManifestFiles(folder).empty()) << "no partial result";
-  ASSERT_EQ(errors.size(), 1u);
-  EXPECT_EQ(errors[0].rfind("Error when searching manifest files: String conversion error: ", 0), 0u) << errors[0];
+  const std::vector<fs::path> found = discovery.findManifestFiles(folder);
+  if constexpr (std::is_same_v<fs::path::value_type, wchar_t>) {
+    EXPECT_TRUE(found.empty()) << "no partial result";
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Error when searching manifest files: String conversion error: ", 0), 0u) << errors[0];
+  } else {
+    EXPECT_EQ(std::set<fs::path>(found.begin(), found.end()), (std::set<fs::path>{good, odd}));
+    EXPECT_TRUE(errors.empty());
+    const std::string line = " --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] Found plugin manifest file: ";
+    EXPECT_NE(std::find(logLines.begin(), logLines.end(), line + odd.string()), logLines.end());
+  }
 }
 
 TEST_F(ManifestSearchTest, OnlyNotFoundAnswersTheExistenceTest) {

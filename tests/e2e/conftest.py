@@ -25,10 +25,43 @@ LIBRARY_SUFFIX = ".dll" if IS_WINDOWS else ".so"
 WINE_RUN = os.environ.get("ORVEL_WINE_RUN", "")
 TIMEOUT_SECONDS = 120
 
+# The Windows executable runs under a known code page. Wine takes the ANSI and
+# OEM code pages from the locale that LC_ALL (else LC_CTYPE, else LANG) names,
+# not from the prefix's registry (it writes the Nls\CodePage values there from
+# the locale; changing them changes nothing), and it reads the bytes of the
+# command line in that locale's character set, so the locale must be installed:
+# C.UTF-8 is built into Debian's C library, and Wine takes it as en-US, with the
+# ANSI code page 1252 and the OEM code page 437.
+WINE_LOCALE = {"LC_ALL": "C.UTF-8"}
+CODE_PAGE = "cp1252"
+
 
 def wine_prefix() -> pathlib.Path:
     default = pathlib.Path(os.environ.get("XDG_CACHE_HOME", pathlib.Path.home() / ".cache")) / "orvel-wine"
     return pathlib.Path(os.environ.get("WINEPREFIX", default))
+
+
+def narrow(text: str) -> bytes:
+    """A text as the executable reads it from its command line and writes it
+    back: in the known code page on Windows; on Linux the bytes themselves (a
+    text made by from_narrow keeps bytes that are not UTF-8)."""
+    return text.encode(CODE_PAGE) if IS_WINDOWS else text.encode("utf-8", "surrogateescape")
+
+
+def from_narrow(data: bytes) -> str:
+    """The text whose narrow form is `data`."""
+    return data.decode(CODE_PAGE) if IS_WINDOWS else data.decode("utf-8", "surrogateescape")
+
+
+# Folder names beyond ASCII that plugins and manifests must work from.
+FOLDER_NAMES = {
+    # En dash, trade mark sign and euro sign lie in code page 1252 (0x96, 0x99,
+    # 0x80) but not in Latin-1: a byte-for-character reading gets them wrong.
+    "dash trade mark euro": "Pl\u00fcgin \u2013 Vendor\u2122 \u20ac",
+    # On Linux a byte that is not UTF-8 at all; on Windows the same byte of the
+    # code page (y with diaeresis).
+    "byte 0xFF": from_narrow(b"orvel-\xff"),
+}
 
 
 def native_path(path) -> str:
@@ -55,18 +88,34 @@ class Result:
     def lines(self):
         return self.stdout.split("\n")
 
+    @property
+    def stdout_bytes(self) -> bytes:
+        """Standard output as written, CR LF folded to LF."""
+        return self.raw_stdout.replace(b"\r\n", b"\n")
+
+
+def program_environment(env=None) -> dict:
+    """The environment of an executable under test: this process's, with log
+    lines on, the known code page under Wine, then `env`."""
+    full_env = dict(os.environ)
+    full_env.pop("ORVEL_LOGGER_STDOUT_DISABLED", None)
+    if IS_WINDOWS:
+        full_env.update(WINE_LOCALE)
+    full_env.update(env or {})
+    return full_env
+
 
 def run_program(program, args, env=None, cwd=None, timeout=TIMEOUT_SECONDS) -> Result:
     """Runs a built executable of this build (under Wine for Windows)."""
     command = [str(program), *[str(a) for a in args]]
     if IS_WINDOWS:
         command = [WINE_RUN, *command]
-    full_env = dict(os.environ)
-    full_env.pop("ORVEL_LOGGER_STDOUT_DISABLED", None)
-    if env:
-        full_env.update(env)
-    completed = subprocess.run(command, capture_output=True, env=full_env, cwd=cwd, timeout=timeout)
-    fold = lambda data: data.replace(b"\r\n", b"\n").decode("utf-8", errors="replace")
+    completed = subprocess.run(command, capture_output=True, env=program_environment(env), cwd=cwd, timeout=timeout)
+    # Read as UTF-8. Linux output keeps the bytes that are not UTF-8, as the
+    # texts of from_narrow do; Windows output mixes the code page (report
+    # lines) with UTF-8 (log lines) and reads the code page's bytes as U+FFFD.
+    errors = "replace" if IS_WINDOWS else "surrogateescape"
+    fold = lambda data: data.replace(b"\r\n", b"\n").decode("utf-8", errors=errors)
     return Result(fold(completed.stdout), fold(completed.stderr), completed.stdout, completed.returncode)
 
 

@@ -14,7 +14,7 @@ import subprocess
 import tempfile
 import threading
 
-from conftest import IS_WINDOWS, TIMEOUT_SECONDS, TOOLS_DIR, WINE_RUN
+from conftest import IS_WINDOWS, TIMEOUT_SECONDS, TOOLS_DIR, WINE_LOCALE, WINE_RUN, program_environment
 
 PROGRAM = TOOLS_DIR / ("OrvelPropertyServer.exe" if IS_WINDOWS else "OrvelPropertyServer")
 PIPE_NAME = "\\\\.\\pipe\\Orvel\\PropertiesService"
@@ -67,10 +67,7 @@ def start_program(program, args, env=None) -> subprocess.Popen:
     command = [str(program), *[str(a) for a in args]]
     if IS_WINDOWS:
         command = [WINE_RUN, *command]
-    full_env = dict(os.environ)
-    full_env.pop("ORVEL_LOGGER_STDOUT_DISABLED", None)
-    full_env.update(env or {})
-    return subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=full_env)
+    return subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=program_environment(env))
 
 
 class ServerProcess:
@@ -81,7 +78,7 @@ class ServerProcess:
         if IS_WINDOWS:
             command = [WINE_RUN, *command]
         self._process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                         stderr=subprocess.PIPE)
+                                         stderr=subprocess.PIPE, env={**os.environ, **WINE_LOCALE} if IS_WINDOWS else None)
         self._lines = []
         self._condition = threading.Condition()
         self._finished = False

@@ -8,10 +8,11 @@ import ntpath
 import os
 import posixpath
 import re
+import shutil
 
 import pytest
 
-from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
+from conftest import CODE_PAGE, FOLDER_NAMES, IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
 
 TIMESTAMP = r"\d{8} \d{1,2}:\d{2}:\d{2}\.\d{3}"
 DISCOVERY = " --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] "
@@ -58,11 +59,12 @@ def quoted(path):
 
 def found_line(path):
     """The Found line as read back from standard output. Windows writes the path
-    in the ANSI code page (1252 here), a character it lacks as "?"; the output
-    is read as UTF-8, so such bytes read as replacement characters."""
+    in the ANSI code page (the known one of the harness), a character it lacks
+    as "?"; the output is read as UTF-8, so such bytes read as replacement
+    characters."""
     line = "Found manifest file: " + quoted(path)
     if IS_WINDOWS:
-        return line.encode("cp1252", errors="replace").decode("utf-8", errors="replace")
+        return line.encode(CODE_PAGE, errors="replace").decode("utf-8", errors="replace")
     return line
 
 
@@ -236,7 +238,7 @@ def test_plugin_path_is_printed_as_written_and_loaded_expanded(verifier, program
 
 
 def test_found_line_is_in_the_code_page_of_the_file_functions(verifier, program_data, installed):
-    vendor = "Z\u00fcrich \u65e5\u672c"  # u-umlaut is in code page 1252, the two Kanji are not
+    vendor = "Z\u00fcrich \u65e5\u672c"  # u-umlaut is in the known code page, the two Kanji are not
     installed.add(vendor, "tracker.manifest", manifest(plugin("tracking_ok")),
                   plugin_block(TRACKING, plugin("tracking_ok")))
     result = list_plugins(verifier, program_data)
@@ -246,11 +248,24 @@ def test_found_line_is_in_the_code_page_of_the_file_functions(verifier, program_
     # Log lines always carry UTF-8.
     assert b"Found plugin manifest file: " + file.encode("utf-8") + end in result.raw_stdout
     if IS_WINDOWS:
-        narrow = file.replace("\\", "\\\\").encode("cp1252", errors="replace")
+        narrow = file.replace("\\", "\\\\").encode(CODE_PAGE, errors="replace")
         assert b"\\Z\xfcrich ??\\" in narrow
     else:
         narrow = file.encode("utf-8")
     assert b'Found manifest file: "' + narrow + b'"' + end in result.raw_stdout
+
+
+@pytest.mark.parametrize("folder_name", FOLDER_NAMES.values(), ids=FOLDER_NAMES.keys())
+def test_vendor_and_plugin_folders_beyond_ascii(verifier, program_data, installed, tmp_path, folder_name):
+    # A manifest is UTF-8: its path names a plugin folder of that name when the
+    # name is valid Unicode; a vendor folder can have any name.
+    path = plugin("tracking_ok")
+    if not any(0xDC80 <= ord(c) <= 0xDCFF for c in folder_name):  # no byte kept from a name that is not UTF-8
+        (tmp_path / folder_name).mkdir()
+        shutil.copy(PLUGIN_DIR / ("tracking_ok" + LIBRARY_SUFFIX), tmp_path / folder_name)
+        path = native_path(tmp_path / folder_name / ("tracking_ok" + LIBRARY_SUFFIX))
+    installed.add(folder_name, "tracker.manifest", manifest(path), plugin_block(TRACKING, path))
+    installed.check(list_plugins(verifier, program_data))
 
 
 @pytest.mark.skipif(IS_WINDOWS, reason="Windows file names cannot hold a double quote")
@@ -279,9 +294,11 @@ def test_failing_existence_test_of_the_plugins_folder_ends_with_minus_one(verifi
 
 
 def test_load_failure_line_carries_a_non_ascii_path(verifier, program_data, installed):
-    absent = native_path(PLUGIN_DIR / ("m\u00fcller-absent" + LIBRARY_SUFFIX))
-    # The wide path is written in the narrow character set: UTF-8 on Linux, the
-    # ANSI code page (1252 here) on Windows, read back here as UTF-8.
-    logged_path = absent.encode("cp1252").decode("utf-8", errors="replace") if IS_WINDOWS else absent
+    # u-umlaut, en dash and euro sign are in the known code page, the Kanji is not.
+    absent = native_path(PLUGIN_DIR / ("m\u00fcller \u2013 \u20ac \u65e5-absent" + LIBRARY_SUFFIX))
+    # The whole path is written, in the narrow character set: its own bytes on
+    # Linux; on Windows the ANSI code page, a character it lacks as "?", read
+    # back here as UTF-8.
+    logged_path = absent.encode(CODE_PAGE, errors="replace").decode("utf-8", errors="replace") if IS_WINDOWS else absent
     installed.add("Acme", "absent.manifest", manifest(absent), [load_failure(logged_path), load_failure(logged_path)])
     installed.check(list_plugins(verifier, program_data))

@@ -105,3 +105,20 @@ def full_tracking_run(path: str, name: str = "Orvel Test Plugin", init_lines: st
         + tracking_workflow(init_lines=init_lines)
         + summary(19, 19)
     )
+
+
+def motion_run(path, name, updates, passed=True, summary_text=summary(15, 15), status_texts=None):
+    """Init, five updates each followed by its input and output pose, shutdown."""
+    text = start(path) + export_checks(MOTION_PLATFORM_EXPORTS)
+    text += stateless(2, "4.16.0.0", name) if status_texts is None else stateless(2, "4.16.0.0", name, status_texts)
+    text += WORKFLOW + call("orvel_PluginInit")
+    for input_pose, output_pose in updates:
+        text += call("orvel_UpdatePose", passed)
+        text += "Input pose: " + input_pose + "\n" + "Output pose: " + output_pose + "\n"
+    return text + call("orvel_PluginShutdown") + summary_text
+
+
+def corrected(frame):
+    """The pose the motion test plugin returns for the n-th all-zero input."""
+    return pose(time_stamp=-1, frame_no=frame, position=(0, 0, -0.05 * frame), rotation=(1, 0, 0, 0),
+                pose_flags=0xFFFFFFFFFFFFFFFF, confidence=1.0)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "AsciiPath.h"
 #include "TestEnvironment.h"
 #include "platform/Console.h"
 #include "platform/SharedLibrary.h"
@@ -31,26 +32,24 @@ TEST(SharedLibrary, ExpandsDefinedReferencesAndKeepsOthers) {
   setTestEnvironmentVariable("ORVEL_TEST_DIR", "C:\\Vendor");
   setTestEnvironmentVariable("ORVEL_TEST_X", "x");
   unsetTestEnvironmentVariable("ORVEL_TEST_UNDEFINED");
-  struct Case {
-    const wchar_t* input;
-    const wchar_t* expected;
+  const std::pair<const char*, const char*> cases[] = {
+      {"%ORVEL_TEST_DIR%\\p\\x.dll", "C:\\Vendor\\p\\x.dll"},
+      {"%ORVEL_TEST_UNDEFINED%\\p.dll", "%ORVEL_TEST_UNDEFINED%\\p.dll"},
+      {"a%ORVEL_TEST_X%b%ORVEL_TEST_X%c", "axbxc"},
+      {"%ORVEL_TEST_X%%ORVEL_TEST_X%", "xx"},
+      {"50% done", "50% done"},
+      {"plain.dll", "plain.dll"},
+      {"", ""},
   };
-  const Case cases[] = {
-      {L"%ORVEL_TEST_DIR%\\p\\x.dll", L"C:\\Vendor\\p\\x.dll"},
-      {L"%ORVEL_TEST_UNDEFINED%\\p.dll", L"%ORVEL_TEST_UNDEFINED%\\p.dll"},
-      {L"a%ORVEL_TEST_X%b%ORVEL_TEST_X%c", L"axbxc"},
-      {L"%ORVEL_TEST_X%%ORVEL_TEST_X%", L"xx"},
-      {L"50% done", L"50% done"},
-      {L"plain.dll", L"plain.dll"},
-      {L"", L""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(Orvel::platform::expandEnvironmentStrings(c.input), c.expected);
+  for (const auto& [input, expected] : cases) {
+    EXPECT_EQ(Orvel::platform::expandEnvironmentStrings(asciiPath(input)), asciiPath(expected)) << input;
+  }
 }
 
 TEST(SharedLibrary, MissingLibraryFailsWithAnErrorText) {
-  EXPECT_EQ(Orvel::platform::loadLibrary(L"no-such-plugin-library-here.dll"), nullptr);
+  EXPECT_EQ(Orvel::platform::loadLibrary(asciiPath("no-such-plugin-library-here.dll")), nullptr);
   EXPECT_NE(Orvel::platform::lastLibraryErrorText(), "");
-  EXPECT_EQ(Orvel::platform::loadLibrary(L""), nullptr) << "an empty path names no library";
+  EXPECT_EQ(Orvel::platform::loadLibrary({}), nullptr) << "an empty path names no library";
 }
 
 TEST(Console, RedirectedStandardOutputIsNoConsole) {

@@ -38,7 +38,7 @@ TEST(APIProxy, KindAndValidityOfEachVariant) {
   LogLines log;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.variant);
-    const std::wstring path = testPluginWidePath(c.variant);
+    const Orvel::platform::NativePath path = testPluginNativePath(c.variant);
     const CommonAPIProxy common(path);
     const PluginAPIProxy tracking(path);
     const MotionPlatformAPIProxy motion(path);
@@ -53,7 +53,7 @@ TEST(APIProxy, KindAndValidityOfEachVariant) {
 
 TEST(APIProxy, MissingLibraryLeavesEveryPointerNull) {
   LogLines log;
-  const PluginAPIProxy proxy(testPluginWidePath("no_such_plugin"));
+  const PluginAPIProxy proxy(testPluginNativePath("no_such_plugin"));
   EXPECT_EQ(proxy.GetPluginType, nullptr);
   EXPECT_EQ(proxy.GetPluginAPIVersion, nullptr);
   EXPECT_EQ(proxy.GetPluginName, nullptr);
@@ -70,9 +70,9 @@ TEST(APIProxy, MissingLibraryLeavesEveryPointerNull) {
 
 TEST(APIProxy, MissingTrackingExportIsLoggedOnlyByTheTrackingProxy) {
   LogLines log;
-  const CommonAPIProxy common(testPluginWidePath("tracking_no_hmd_pose"));
+  const CommonAPIProxy common(testPluginNativePath("tracking_no_hmd_pose"));
   EXPECT_TRUE(log.take().empty()) << "the common proxy does not look for tracking exports";
-  const PluginAPIProxy tracking(testPluginWidePath("tracking_no_hmd_pose"));
+  const PluginAPIProxy tracking(testPluginNativePath("tracking_no_hmd_pose"));
   const std::vector<std::string> lines = log.take();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_NE(lines[0].find("Unable to load function orvel_GetHMDPose because of error: '"), std::string::npos)
@@ -113,7 +113,7 @@ TEST_F(ConfigurablePlugin, VersionAcceptanceReadsLowBytesOfMajorAndMinor) {
   };
   for (const Case& c : cases) {
     setTestEnvironmentVariable("ORVEL_TEST_PLUGIN_API_VERSION", c.version);
-    const CommonAPIProxy proxy(testPluginWidePath("configurable"));
+    const CommonAPIProxy proxy(testPluginNativePath("configurable"));
     ASSERT_NE(proxy.GetPluginAPIVersion, nullptr);
     EXPECT_EQ(proxy.isAPIVersionSupported(), c.supported) << c.version;
   }
@@ -129,14 +129,14 @@ TEST_F(ConfigurablePlugin, KindFollowsThePluginType) {
                         {"0", false, false}, {"-1", false, false}, {"0x100000001", false, false}};
   for (const Case& c : cases) {
     setTestEnvironmentVariable("ORVEL_TEST_PLUGIN_TYPE", c.type);
-    EXPECT_EQ(PluginAPIProxy(testPluginWidePath("configurable")).isTrackingPlugin(), c.tracking) << c.type;
-    EXPECT_EQ(MotionPlatformAPIProxy(testPluginWidePath("configurable")).isMotionPlatformPlugin(), c.motion)
+    EXPECT_EQ(PluginAPIProxy(testPluginNativePath("configurable")).isTrackingPlugin(), c.tracking) << c.type;
+    EXPECT_EQ(MotionPlatformAPIProxy(testPluginNativePath("configurable")).isMotionPlatformPlugin(), c.motion)
         << c.type;
   }
 }
 
 TEST(APIProxy, CopiesKeepTheLibraryLoaded) {
-  auto original = std::make_unique<PluginAPIProxy>(testPluginWidePath("tracking_ok"));
+  auto original = std::make_unique<PluginAPIProxy>(testPluginNativePath("tracking_ok"));
   const PluginAPIProxy copy = *original;
   original.reset();
   ASSERT_NE(copy.GetPluginName, nullptr);

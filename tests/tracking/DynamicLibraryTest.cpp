@@ -16,7 +16,7 @@ void expectErrorLine(const std::string& line, const std::string& prefix) {
 TEST(DynamicLibrary, MissingLibraryLogsOnceAndResolvesNothing) {
   LogLines log;
   const std::string path = testPluginFolder() + ORVEL_TEST_PATH_SEPARATOR + "no_such_plugin" ORVEL_TEST_PLUGIN_SUFFIX;
-  const Orvel::DynamicLibrary library(std::wstring(path.begin(), path.end()));
+  const Orvel::DynamicLibrary library(asciiPath(path));
   EXPECT_FALSE(library.isLoaded());
   EXPECT_EQ(library.loadFunctionAddress("orvel_GetPluginType"), nullptr);
   const std::vector<std::string> lines = log.take();
@@ -27,7 +27,7 @@ TEST(DynamicLibrary, MissingLibraryLogsOnceAndResolvesNothing) {
 
 TEST(DynamicLibrary, MissingExportIsLoggedByName) {
   LogLines log;
-  const Orvel::DynamicLibrary library(testPluginWidePath("tracking_no_hmd_pose"));
+  const Orvel::DynamicLibrary library(testPluginNativePath("tracking_no_hmd_pose"));
   ASSERT_TRUE(library.isLoaded());
   EXPECT_EQ(library.loadFunctionAddress("orvel_GetHMDPose"), nullptr);
   EXPECT_NE(library.loadFunctionAddress("orvel_TrackerStop"), nullptr);
@@ -42,8 +42,7 @@ TEST(DynamicLibrary, MissingExportIsLoggedByName) {
 // still gives a line, cut at that length, rather than an empty message.
 TEST(DynamicLibrary, OverlongPathGivesCutMessage) {
   LogLines log;
-  const std::wstring path = L"x" + std::wstring(5000, L'a') + L".dll";
-  const Orvel::DynamicLibrary library(path);
+  const Orvel::DynamicLibrary library(asciiPath("x" + std::string(5000, 'a') + ".dll"));
   EXPECT_FALSE(library.isLoaded());
   const std::vector<std::string> lines = log.take();
   ASSERT_EQ(lines.size(), 1u);

@@ -11,7 +11,7 @@ namespace {
 TEST(RuntimeDLL, FindsALibraryBesideThePlugin) {
   // The plugin imports its name from neighbour, which lies in the same folder
   // and nowhere else on the search path.
-  const Orvel::RuntimeDLL plugin(testPluginWidePath("tracking_uses_neighbour"));
+  const Orvel::RuntimeDLL plugin(testPluginNativePath("tracking_uses_neighbour"));
   ASSERT_TRUE(plugin.library().isLoaded());
   const auto name = reinterpret_cast<PFN_orvel_GetPluginName>(plugin.library().loadFunctionAddress("orvel_GetPluginName"));
   ASSERT_NE(name, nullptr);
@@ -23,11 +23,11 @@ TEST(RuntimeDLL, ExpandsEnvironmentReferencesBeforeLoading) {
   const std::string typed = std::string("%ORVEL_TEST_PLUGIN_HOME%") + ORVEL_TEST_PATH_SEPARATOR + "tracking_ok" +
                             ORVEL_TEST_PLUGIN_SUFFIX;
   Orvel::platform::DllDirectoryCookie cookie = nullptr;
-  const std::wstring expanded = Orvel::prepareDllDirectory(std::wstring(typed.begin(), typed.end()), cookie);
+  const Orvel::platform::NativePath expanded = Orvel::prepareDllDirectory(asciiPath(typed), cookie);
   Orvel::platform::removeDllDirectory(cookie);
-  EXPECT_EQ(expanded, testPluginWidePath("tracking_ok"));
+  EXPECT_EQ(expanded, testPluginNativePath("tracking_ok"));
 
-  const Orvel::RuntimeDLL plugin(std::wstring(typed.begin(), typed.end()));
+  const Orvel::RuntimeDLL plugin(asciiPath(typed));
   EXPECT_TRUE(plugin.library().isLoaded());
   unsetTestEnvironmentVariable("ORVEL_TEST_PLUGIN_HOME");
 }
@@ -35,8 +35,7 @@ TEST(RuntimeDLL, ExpandsEnvironmentReferencesBeforeLoading) {
 TEST(RuntimeDLL, BareNameIsNotFoundInThePluginFolder) {
   LogLines log;
   Orvel::platform::DllDirectoryCookie cookie = nullptr;
-  const std::string bareNarrow = std::string("tracking_ok") + ORVEL_TEST_PLUGIN_SUFFIX;
-  const std::wstring bare(bareNarrow.begin(), bareNarrow.end());
+  const Orvel::platform::NativePath bare = asciiPath(std::string("tracking_ok") + ORVEL_TEST_PLUGIN_SUFFIX);
   EXPECT_EQ(Orvel::prepareDllDirectory(bare, cookie), bare);
   EXPECT_EQ(cookie, nullptr) << "an empty folder is not added to the search path";
   const Orvel::RuntimeDLL plugin(bare);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "AsciiPath.h"
 #include "logging/Logger.h"
 
 // The folder of the test plugins, as this build's executable names it.
@@ -14,10 +15,9 @@ inline std::string testPluginPath(const std::string& variant) {
   return testPluginFolder() + ORVEL_TEST_PATH_SEPARATOR + variant + ORVEL_TEST_PLUGIN_SUFFIX;
 }
 
-// The same as a wide path; the folder is plain ASCII.
-inline std::wstring testPluginWidePath(const std::string& variant) {
-  const std::string narrow = testPluginPath(variant);
-  return std::wstring(narrow.begin(), narrow.end());
+// The same in native form; the folder is plain ASCII.
+inline Orvel::platform::NativePath testPluginNativePath(const std::string& variant) {
+  return asciiPath(testPluginPath(variant));
 }
 
 // Collects the messages of the log lines written while it lives: each line
