@@ -17,9 +17,13 @@ struct PluginCall {
   std::uint64_t serial = 0;  // counts the calls of a run from 1
 };
 
+class VerificationRun;
+
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
+  // The run that tells this observer from now on.
+  virtual void attached(VerificationRun& run) { (void)run; }
   virtual void callEntered(const PluginCall& call) = 0;
   virtual void callLeft(const PluginCall& call) = 0;
   virtual void checkMade(const Check& check) = 0;

@@ -19,7 +19,10 @@ VerificationRun::VerificationRun(Tracking::PluginKind kind, std::string pluginPa
       pluginPath_(std::move(pluginPath)),
       plannedTotal_(1 + static_cast<std::int32_t>(Tracking::neededExportCount(kind)) + workflowCalls) {}
 
-void VerificationRun::setObserver(RunObserver* observer) { observer_ = observer; }
+void VerificationRun::setObserver(RunObserver* observer) {
+  observer_ = observer;
+  if (observer_ != nullptr) observer_->attached(*this);
+}
 
 std::wstring VerificationRun::pluginWidePath() const { return platform::widenLibraryPath(pluginPath_); }
 
