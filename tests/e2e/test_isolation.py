@@ -28,9 +28,9 @@ STACK_OVERFLOW = ("the plugin crashed: exception 0xC00000FD (stack overflow)" if
 ABORT = "the plugin ended the process (exit status 3)" if IS_WINDOWS else "the plugin crashed: signal 6 (SIGABRT)"
 EXIT = "the plugin ended the process (exit status 0)"
 LATE = "no return within %d ms" % DEADLINE_MS
-# How the process ends when nothing isolates it: the signal, or the low byte of the exception code.
-SEGV_STATUS = 5 if IS_WINDOWS else -11
-ABORT_STATUS = 3 if IS_WINDOWS else -6
+# How a Linux process ends when nothing isolates it: the signal.
+SEGV_STATUS = -11
+ABORT_STATUS = -6
 
 
 def full_motion_run(path: str, name: str = "Orvel Test Plugin") -> str:
@@ -120,13 +120,15 @@ def test_run_without_isolation_keeps_only_the_deadline(verifier, variant, mode, 
         assert result.stdout == before
         assert result.status == 0
     else:
-        # The crash takes the verifier with it; what was written before stays
-        # (Wine's debugger may add its own lines after it).
-        assert result.stdout == before or (IS_WINDOWS and result.stdout.startswith(before))
-        expected = ABORT_STATUS if "abort" in variant else SEGV_STATUS
-        if IS_WINDOWS and "overflow" in variant:
-            expected = 0xFD
-        assert result.status == expected
+        # The crash takes the verifier with it; what was written before stays.
+        # Under Wine the debugger starts, adds its own lines and decides the
+        # status: only a failure is certain there.
+        if IS_WINDOWS:
+            assert result.stdout.startswith(before)
+            assert result.status != 0
+        else:
+            assert result.stdout == before
+            assert result.status == (ABORT_STATUS if "abort" in variant else SEGV_STATUS)
 
 
 def test_crash_while_the_library_loads_is_written_on_the_load_check(verifier):
