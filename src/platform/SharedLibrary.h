@@ -27,12 +27,6 @@ std::string lastLibraryErrorText();
 // an undefined variable stays as typed. The result has no terminating NUL.
 NativePath expandEnvironmentStrings(const NativePath& text);
 
-// A plugin path typed by the user, as the loader takes it: nativePath (Windows
-// reads it in the code page of the file functions and throws
-// std::filesystem::filesystem_error for a byte sequence that code page does
-// not define; Linux takes the bytes as given).
-inline NativePath widenLibraryPath(const std::string& path) { return nativePath(path); }
-
 // The folder part of a library path by the rules of a file-system path: the
 // root name stays, the last element and the separators before it go, except a
 // root separator ("C:\p\x.dll" gives "C:\p", "C:\x.dll" gives "C:\", a

@@ -2,20 +2,29 @@
 
 namespace Orvel::Tracking {
 
+namespace {
+bool isCommonExport(const PluginExportEntry& entry) { return entry.isCommon(); }
+}  // namespace
+
 CommonAPIProxy::CommonAPIProxy(const platform::NativePath& pluginPath) : runtimeDLL(RuntimeDLL::create(pluginPath)) {
-  resolve(GetPluginType, "orvel_GetPluginType");
-  resolve(GetPluginAPIVersion, "orvel_GetPluginAPIVersion");
-  resolve(GetPluginName, "orvel_GetPluginName");
-  resolve(GetPluginStatusDescription, "orvel_GetPluginStatusDescription");
-  resolve(PluginInit, "orvel_PluginInit");
-  resolve(PluginShutdown, "orvel_PluginShutdown");
+  bindExports(isCommonExport);
 }
 
 CommonAPIProxy::~CommonAPIProxy() = default;
 
-bool CommonAPIProxy::isValid() const {
-  return GetPluginType != nullptr && GetPluginAPIVersion != nullptr && GetPluginName != nullptr &&
-         GetPluginStatusDescription != nullptr && PluginInit != nullptr && PluginShutdown != nullptr;
+bool CommonAPIProxy::isValid() const { return bindsAll(isCommonExport); }
+
+void CommonAPIProxy::bindExports(ExportFilter picks) {
+  for (const PluginExportEntry& entry : pluginExports()) {
+    if (picks(entry)) entry.bind(*this, runtimeDLL->library().loadFunctionAddress(entry.name));
+  }
+}
+
+bool CommonAPIProxy::bindsAll(ExportFilter picks) const {
+  for (const PluginExportEntry& entry : pluginExports()) {
+    if (picks(entry) && !entry.isBound(*this)) return false;
+  }
+  return true;
 }
 
 bool CommonAPIProxy::isAPIVersionSupported() const {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "OrvelPluginAPI.h"
+#include "tracking/PluginExports.h"
 #include "tracking/RuntimeDLL.h"
 
 namespace Orvel::Tracking {
@@ -12,7 +13,8 @@ namespace Orvel::Tracking {
 // missing. Copies share the library, which is unloaded (and its folder taken
 // off the DLL search path) when the last copy goes.
 struct CommonAPIProxy {
-  // Loads the plugin anew and resolves the six common exports. Never throws
+  // Loads the plugin anew and resolves the six common exports (the rows of
+  // the export table that every kind needs). Never throws
   // for a missing library or export (those are logged); isValid tells.
   explicit CommonAPIProxy(const platform::NativePath& pluginPath);
   virtual ~CommonAPIProxy();
@@ -35,10 +37,13 @@ struct CommonAPIProxy {
   std::shared_ptr<RuntimeDLL> runtimeDLL;
 
  protected:
-  template <typename Function>
-  void resolve(Function& slot, const char* exportName) {
-    slot = reinterpret_cast<Function>(runtimeDLL->library().loadFunctionAddress(exportName));
-  }
+  // Picks rows of the export table.
+  using ExportFilter = bool (*)(const PluginExportEntry& entry);
+
+  // Resolves the exports that the filter picks, in table order.
+  void bindExports(ExportFilter picks);
+  // Every export that the filter picks is present.
+  bool bindsAll(ExportFilter picks) const;
 };
 
 }  // namespace Orvel::Tracking

@@ -2,11 +2,18 @@
 
 namespace Orvel::Tracking {
 
+namespace {
+bool isMotionPlatformExport(const PluginExportEntry& entry) { return entry.isNeededBy(PluginKind::MotionPlatform); }
+bool isMotionPlatformOnlyExport(const PluginExportEntry& entry) {
+  return isMotionPlatformExport(entry) && !entry.isCommon();
+}
+}  // namespace
+
 MotionPlatformAPIProxy::MotionPlatformAPIProxy(const platform::NativePath& pluginPath) : CommonAPIProxy(pluginPath) {
-  resolve(UpdatePose, "orvel_UpdatePose");
+  bindExports(isMotionPlatformOnlyExport);
 }
 
-bool MotionPlatformAPIProxy::isValid() const { return CommonAPIProxy::isValid() && UpdatePose != nullptr; }
+bool MotionPlatformAPIProxy::isValid() const { return bindsAll(isMotionPlatformExport); }
 
 bool MotionPlatformAPIProxy::isMotionPlatformPlugin() const {
   return GetPluginType != nullptr && GetPluginType() == ORVEL_PLUGIN_TYPE_MOTION_PLATFORM;

@@ -2,15 +2,16 @@
 
 namespace Orvel::Tracking {
 
+namespace {
+bool isTrackingExport(const PluginExportEntry& entry) { return entry.isNeededBy(PluginKind::Tracking); }
+bool isTrackingOnlyExport(const PluginExportEntry& entry) { return isTrackingExport(entry) && !entry.isCommon(); }
+}  // namespace
+
 PluginAPIProxy::PluginAPIProxy(const platform::NativePath& pluginPath) : CommonAPIProxy(pluginPath) {
-  resolve(TrackerStart, "orvel_TrackerStart");
-  resolve(TrackerStop, "orvel_TrackerStop");
-  resolve(GetHMDPose, "orvel_GetHMDPose");
+  bindExports(isTrackingOnlyExport);
 }
 
-bool PluginAPIProxy::isValid() const {
-  return CommonAPIProxy::isValid() && TrackerStart != nullptr && TrackerStop != nullptr && GetHMDPose != nullptr;
-}
+bool PluginAPIProxy::isValid() const { return bindsAll(isTrackingExport); }
 
 bool PluginAPIProxy::isTrackingPlugin() const {
   return GetPluginType != nullptr && GetPluginType() == ORVEL_PLUGIN_TYPE_TRACKING;

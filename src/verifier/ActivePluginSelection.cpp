@@ -43,7 +43,7 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 
 }  // namespace
 
-int selectActivePlugin(const std::string& plugin) {
+int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
   const std::unique_ptr<State::PropertyClient> client =
       State::PropertyClient::create(kClientName, kClientRole, kPipeName, false);
   if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
@@ -52,7 +52,7 @@ int selectActivePlugin(const std::string& plugin) {
   }
   std::string value = plugin;
   if (!plugin.empty() && plugin != kOpenVR) {
-    const int failedChecks = verifyTrackingPlugin(plugin);
+    const int failedChecks = verify();
     if (failedChecks != 0) return failedChecks;
     value = kPluginPrefix + plugin;
   }

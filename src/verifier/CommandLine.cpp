@@ -1,5 +1,6 @@
 #include "verifier/CommandLine.h"
 
+#include <cctype>
 #include <sstream>
 
 namespace Orvel::Verifier {
@@ -9,6 +10,9 @@ namespace {
 // The plugin API version this tool implements; 4.16 is also the newest
 // major.minor it accepts from a plugin.
 constexpr int kApiVersion[4] = {4, 16, 0, 0};
+
+constexpr std::uint32_t kLongestTimeoutMs = 3600000;
+constexpr std::uint32_t kIsolatedDefaultTimeoutMs = 30000;
 
 bool isKnownMode(const std::string& mode) {
   return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set";
@@ -21,7 +25,27 @@ CommandLine fail(int exitStatus) {
   return result;
 }
 
+// A decimal number of digits only, within [lowest, highest].
+bool parseNumber(const std::string& text, std::uint32_t lowest, std::uint32_t highest, std::uint32_t& value) {
+  if (text.empty() || text.size() > 10) return false;
+  std::uint64_t number = 0;
+  for (const char c : text) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    number = number * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  if (number < lowest || number > highest) return false;
+  value = static_cast<std::uint32_t>(number);
+  return true;
+}
+
 }  // namespace
+
+const char* const kChildChannelKey = "--orvel-isolated-child";
+
+std::uint32_t CommandLine::deadlineMs() const {
+  if (timeoutMs != 0) return timeoutMs;
+  return isolate ? kIsolatedDefaultTimeoutMs : 0;
+}
 
 void writeUsage(std::ostream& out) {
   std::ostringstream usage;
@@ -47,8 +71,8 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& o
     return fail(-1);
   }
   CommandLine result;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i] != nullptr ? argv[i] : "";
+  for (int i = 1; i < argc; ++i) result.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  for (const std::string& argument : result.arguments) {
     if (argument == "--list") {
       result.action = CommandLine::Action::ListPlugins;
       return result;
@@ -69,6 +93,23 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& o
       }
     } else if (key == "--plugin") {
       result.pluginPath = argument.substr(equals + 1);
+    } else if (key == "--isolate" || key == "--timeout") {
+      const std::string value = argument.substr(equals + 1);
+      std::uint32_t number = 0;
+      const bool valid = key == "--isolate" ? (value == "0" || value == "1") && parseNumber(value, 0, 1, number)
+                                            : parseNumber(value, 1, kLongestTimeoutMs, number);
+      if (!valid) {
+        out << "Invalid value for " << key << ": " << value << "\n";
+        writeUsage(out);
+        return fail(1);
+      }
+      if (key == "--isolate") {
+        result.isolate = number == 1;
+      } else {
+        result.timeoutMs = number;
+      }
+    } else if (key == kChildChannelKey) {
+      result.childChannel = argument.substr(equals + 1);
     }
   }
   return result;

@@ -1,7 +1,9 @@
 // The command line of the program: which mode to run and with which plugin.
 #pragma once
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace Orvel::Verifier {
 
@@ -15,7 +17,21 @@ struct CommandLine {
   std::string mode;
   std::string pluginPath;
   int exitStatus = 0;
+  // --isolate=1: every plugin load and call happens in a child process.
+  bool isolate = false;
+  // --timeout=MS: the deadline of each plugin call; 0 when not given.
+  std::uint32_t timeoutMs = 0;
+  // Set in the isolated child only, by its parent: the channel to the parent.
+  std::string childChannel;
+  // The arguments as given (without the program name), for starting the child.
+  std::vector<std::string> arguments;
+
+  // The deadline in force: the one given, else 30 s with isolation, else none (0).
+  std::uint32_t deadlineMs() const;
 };
+
+// The argument key by which a parent hands its isolated child the channel.
+extern const char* const kChildChannelKey;
 
 // Reads the arguments left to right. Errors are written to `out`, each
 // followed by the usage text.

@@ -1,10 +1,18 @@
 #include "verifier/EntryPoint.h"
 
+#include "platform/ChildProcess.h"
+#include "verifier/ChildProtocol.h"
+#include "verifier/ChildReporter.h"
 #include "verifier/CommandLine.h"
+#include "verifier/Isolation.h"
+#include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
+#include "verifier/Watchdog.h"
 
+#include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
 
 namespace Orvel::Verifier {
 
@@ -24,26 +32,59 @@ int runGuarded(Mode&& mode) {
   return -1;
 }
 
-int runMode(const std::string& mode, const std::string& pluginPath) {
-  if (mode.empty() || mode == "verify") return verifyTrackingPlugin(pluginPath);
-  if (mode == "verify-motion-platform-plugin") return verifyMotionPlatformPlugin(pluginPath);
-  if (mode == "set") return selectActivePlugin(pluginPath);
+int verifyKind(Tracking::PluginKind kind, const std::string& pluginPath, RunObserver* observer) {
+  return kind == Tracking::PluginKind::MotionPlatform ? verifyMotionPlatformPlugin(pluginPath, observer)
+                                                      : verifyTrackingPlugin(pluginPath, observer);
+}
+
+// A verification run as the command line asks: in a child process, or here
+// with a watchdog when a deadline is in force.
+int verify(const CommandLine& commandLine, Tracking::PluginKind kind) {
+  if (commandLine.isolate) return verifyIsolated(commandLine, kind);
+  std::optional<Watchdog> watchdog;
+  if (commandLine.deadlineMs() != 0) watchdog.emplace(commandLine.deadlineMs());
+  return verifyKind(kind, commandLine.pluginPath, watchdog ? &*watchdog : nullptr);
+}
+
+int runMode(const CommandLine& commandLine) {
+  const std::string& mode = commandLine.mode;
+  if (mode.empty() || mode == "verify") return verify(commandLine, Tracking::PluginKind::Tracking);
+  if (mode == "verify-motion-platform-plugin") return verify(commandLine, Tracking::PluginKind::MotionPlatform);
+  if (mode == "set") {
+    return selectActivePlugin(commandLine.pluginPath,
+                              [&] { return verify(commandLine, Tracking::PluginKind::Tracking); });
+  }
   return 0;
+}
+
+// The isolated child: a crash ends it at once with its cause. It runs the
+// verification of its mode (set mode only verifies here) and tells the parent
+// every call and check, then that its run is over; for --list it validates
+// the libraries the parent asks for.
+int runChild(const CommandLine& commandLine) {
+  platform::endProcessOnCrash();
+  return runGuarded([&] {
+    platform::ParentChannel channel(commandLine.childChannel);
+    if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel);
+    ChildReporter reporter(channel);
+    const int status =
+        runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine.pluginPath, &reporter); });
+    std::fflush(stdout);
+    channel.writeLine(std::string(ChildProtocol::kDone) + std::to_string(status));
+    return status;
+  });
 }
 
 }  // namespace
 
 int runEntryPoint(int argc, const char* const argv[]) {
   const CommandLine commandLine = parseCommandLine(argc, argv, std::cout);
-  switch (commandLine.action) {
-    case CommandLine::Action::Fail:
-      return commandLine.exitStatus;
-    case CommandLine::Action::ListPlugins:
-      return runGuarded([] { return listPlugins(); });
-    case CommandLine::Action::RunMode:
-      break;
+  if (commandLine.action == CommandLine::Action::Fail) return commandLine.exitStatus;
+  if (!commandLine.childChannel.empty()) return runChild(commandLine);
+  if (commandLine.action == CommandLine::Action::ListPlugins) {
+    return runGuarded([&] { return listPlugins(commandLine); });
   }
-  return runGuarded([&] { return runMode(commandLine.mode, commandLine.pluginPath); });
+  return runGuarded([&] { return runMode(commandLine); });
 }
 
 }  // namespace Orvel::Verifier

@@ -8,13 +8,12 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/SharedLibrary.h"
 #include "tracking/HostCallbacks.h"
 #include "tracking/MotionPlatformAPIProxy.h"
 #include "tracking/PoseText.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
-#include "verifier/VerificationSteps.h"
+#include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
 
@@ -25,16 +24,19 @@ constexpr std::chrono::milliseconds kUpdateInterval(100);
 constexpr std::uint64_t kPoseCount = 1;
 }  // namespace
 
-int verifyMotionPlatformPlugin(const std::string& pluginPath) {
+std::int32_t motionPlatformWorkflowCalls() { return 2 + kPoseUpdates; }
+
+int verifyMotionPlatformPlugin(const std::string& pluginPath, RunObserver* observer) {
+  using Tracking::PluginExport;
   using Tracking::printReport;
-  if (!startRun(pluginPath)) return checksFailed();
+  VerificationRun run(Tracking::PluginKind::MotionPlatform, pluginPath, motionPlatformWorkflowCalls());
+  run.setObserver(observer);
+  if (!run.start()) return run.failedCount();
 
-  const Tracking::MotionPlatformAPIProxy proxy(platform::widenLibraryPath(pluginPath));
-  std::vector<ExportCheck> exports = commonExportChecks(proxy);
-  exports.push_back({"orvel_UpdatePose", proxy.UpdatePose != nullptr});
-  if (!reportExportChecks(exports, proxy.isValid())) return checksFailed();
+  const auto proxy = run.loadProxy<Tracking::MotionPlatformAPIProxy>();
+  if (!run.checkExports(proxy)) return run.failedCount();
 
-  printStatelessInfo(proxy);
+  run.printStatelessInfo(proxy);
   printReport("\n Check main workflow:\n");
 
   const HostCallbacks host = Tracking::makeHostCallbacks();
@@ -43,26 +45,26 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath) {
   Pose input{};
   Pose output{};
 
-  reportCall("orvel_PluginInit", [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+  run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
   for (int i = 0; i < kPoseUpdates; ++i) {
     // Every update starts again from the all-zero record.
     std::memset(&input, 0, sizeof input);
     std::memset(&output, 0, sizeof output);
-    reportCall("orvel_UpdatePose", [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
+    run.checkCall(PluginExport::UpdatePose, [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
     // The input is printed after the call, so changes the plugin made to it show.
     // Both lines go out in one write: plugin threads may be printing at the
     // same moment, and their lines must not land inside a pose line.
-    std::ostringstream lines;
-    lines << "Input pose: ";
-    Tracking::formatPose(lines, input) << "\n";
-    lines << "Output pose: ";
-    Tracking::formatPose(lines, output) << "\n";
-    std::cout << lines.str() << std::flush;
+    std::ostringstream inputText;
+    Tracking::formatPose(inputText, input);
+    std::ostringstream outputText;
+    Tracking::formatPose(outputText, output);
+    std::cout << "Input pose: " + inputText.str() + "\nOutput pose: " + outputText.str() + "\n" << std::flush;
+    run.addPose(outputText.str());
     std::this_thread::sleep_for(kUpdateInterval);
   }
-  reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
+  run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
 
-  return finishRun();
+  return run.finish();
 }
 
 }  // namespace Orvel::Verifier

@@ -2,11 +2,13 @@
 // Report lines go to standard output, the collected problems of a manifest to
 // standard error; the discovery's log lines reach standard output in between.
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/NarrowPath.h"
 #include "tracking/PluginDiscovery.h"
+#include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
 
 namespace Orvel::Verifier {
@@ -47,10 +49,12 @@ void printErrors(std::vector<std::string>& errors) {
 
 }  // namespace
 
-int listPlugins() {
+int listPlugins(const CommandLine& commandLine) {
   std::vector<std::string> errors;
   PluginDiscovery discovery;
   discovery.setErrorHandler([&errors](const std::string& error) { errors.push_back(error); });
+  std::optional<IsolatedValidator> isolated;
+  if (commandLine.isolate) isolated.emplace(commandLine.arguments, commandLine.deadlineMs());
 
   // Problems of the search itself stay collected and unprinted: a search that
   // reports one finds no manifest, so nothing below prints them.
@@ -67,23 +71,33 @@ int listPlugins() {
       continue;
     }
 
-    if (discovery.referencesTrackingPlugin(manifest)) {
-      if (discovery.validateTrackingPlugin(manifest)) {
-        printPlugin("Manifest references tracking plugin:", manifest);
-      } else {
-        std::cout << "Manifest references invalid tracking plugin:" << std::endl;
+    const LibraryValidation library =
+        isolated ? isolated->validate(discovery, manifest) : validateLibrary(discovery, manifest);
+    if (!library.failure.empty()) errors.push_back(library.failure);
+    switch (library.kind) {
+      case LibraryValidation::Kind::Tracking:
+        if (library.valid) {
+          printPlugin("Manifest references tracking plugin:", manifest);
+        } else {
+          std::cout << "Manifest references invalid tracking plugin:" << std::endl;
+          printErrors(errors);
+        }
+        break;
+      case LibraryValidation::Kind::MotionPlatform:
+        if (library.valid) {
+          printPlugin("Manifest references motion platform plugin:", manifest);
+        } else {
+          std::cout << "Manifest references invalid motion platfrom plugin:" << std::endl;
+          printErrors(errors);
+        }
+        break;
+      case LibraryValidation::Kind::Neither:
+        // A library that does not load, or is of neither kind: only the
+        // binding's log lines say why. One that crashed, ended the process
+        // or did not answer while it was asked says so.
+        if (library.failure.empty()) errors.clear();
         printErrors(errors);
-      }
-    } else if (discovery.referencesMotionPlatformPlugin(manifest)) {
-      if (discovery.validateMotionPlatformPlugin(manifest)) {
-        printPlugin("Manifest references motion platform plugin:", manifest);
-      } else {
-        std::cout << "Manifest references invalid motion platfrom plugin:" << std::endl;
-        printErrors(errors);
-      }
-    } else {
-      // A library that does not load, or is of neither kind: only the binding's log lines say why.
-      errors.clear();
+        break;
     }
   }
   return 0;

@@ -6,13 +6,12 @@
 #include <thread>
 
 #include "platform/Clock.h"
-#include "platform/SharedLibrary.h"
 #include "tracking/HostCallbacks.h"
 #include "tracking/PluginAPIProxy.h"
 #include "tracking/PoseText.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
-#include "verifier/VerificationSteps.h"
+#include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
 
@@ -21,18 +20,19 @@ constexpr int kPoseCalls = 5;
 constexpr std::chrono::milliseconds kPoseInterval(100);
 }  // namespace
 
-int verifyTrackingPlugin(const std::string& pluginPath) {
+std::int32_t trackingWorkflowCalls() { return 4 + kPoseCalls; }
+
+int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer) {
+  using Tracking::PluginExport;
   using Tracking::printReport;
-  if (!startRun(pluginPath)) return checksFailed();
+  VerificationRun run(Tracking::PluginKind::Tracking, pluginPath, trackingWorkflowCalls());
+  run.setObserver(observer);
+  if (!run.start()) return run.failedCount();
 
-  const Tracking::PluginAPIProxy proxy(platform::widenLibraryPath(pluginPath));
-  std::vector<ExportCheck> exports = commonExportChecks(proxy);
-  exports.push_back({"orvel_TrackerStart", proxy.TrackerStart != nullptr});
-  exports.push_back({"orvel_TrackerStop", proxy.TrackerStop != nullptr});
-  exports.push_back({"orvel_GetHMDPose", proxy.GetHMDPose != nullptr});
-  if (!reportExportChecks(exports, proxy.isValid())) return checksFailed();
+  const auto proxy = run.loadProxy<Tracking::PluginAPIProxy>();
+  if (!run.checkExports(proxy)) return run.failedCount();
 
-  printStatelessInfo(proxy);
+  run.printStatelessInfo(proxy);
   printReport("\n Check main workflow:\n");
 
   // The handle and the pose start zeroed, so that a plugin that never writes
@@ -43,20 +43,21 @@ int verifyTrackingPlugin(const std::string& pluginPath) {
   Pose pose{};
 
   // Every call is made whatever the results before it, with the same handle.
-  reportCall("orvel_PluginInit", [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
-  reportCall("orvel_TrackerStart", [&] { return proxy.TrackerStart(handle); });
+  run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+  run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
   for (int i = 0; i < kPoseCalls; ++i) {
     const std::uint64_t now = platform::tickCount();
-    reportCall("orvel_GetHMDPose", [&] { return proxy.GetHMDPose(handle, now, &pose); });
+    run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });
     std::ostringstream text;
     Tracking::formatPose(text, pose);
     printReport("Returned pose: %s\n", text.str().c_str());
+    run.addPose(text.str());
     std::this_thread::sleep_for(kPoseInterval);
   }
-  reportCall("orvel_TrackerStop", [&] { return proxy.TrackerStop(handle); });
-  reportCall("orvel_PluginShutdown", [&] { return proxy.PluginShutdown(&handle); });
+  run.checkCall(PluginExport::TrackerStop, [&] { return proxy.TrackerStop(handle); });
+  run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
 
-  return finishRun();
+  return run.finish();
 }
 
 }  // namespace Orvel::Verifier

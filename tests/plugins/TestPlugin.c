@@ -38,6 +38,16 @@
  *                              verifier is inside the plugin
  *   NEIGHBOUR_PROVIDER         also export orvelTest_NeighbourName
  *   USES_NEIGHBOUR             the name comes from the neighbour library
+ *   FAULT=f FAULT_AT=p         the fault f at the place p, for the isolation
+ *                              and deadline tests. Faults: ACCESS_VIOLATION,
+ *                              STACK_OVERFLOW, ABORT, EXIT (exit(0)),
+ *                              ENDLESS_LOOP, LONG_SLEEP (a minute),
+ *                              THREAD_ACCESS_VIOLATION (on a plugin thread
+ *                              that the call waits for). Places: AT_LOAD (the
+ *                              library's initialisation: DllMain, or a
+ *                              constructor), AT_TYPE, AT_VERSION, AT_INIT,
+ *                              AT_START, AT_THIRD_POSE, AT_STOP, AT_SHUTDOWN,
+ *                              AT_THIRD_UPDATE
  *
  * By default a plugin of type 2 exports the common and the motion platform
  * functions, any other type the common and the tracking functions.
@@ -69,6 +79,29 @@
 #endif
 #ifndef UPDATE_STATUS
 #define UPDATE_STATUS ACTION_STATUS
+#endif
+
+#define ACCESS_VIOLATION 1
+#define STACK_OVERFLOW 2
+#define ABORT 3
+#define EXIT 4
+#define ENDLESS_LOOP 5
+#define LONG_SLEEP 6
+#define THREAD_ACCESS_VIOLATION 7
+#define AT_LOAD 1
+#define AT_TYPE 2
+#define AT_VERSION 3
+#define AT_INIT 4
+#define AT_START 5
+#define AT_THIRD_POSE 6
+#define AT_STOP 7
+#define AT_SHUTDOWN 8
+#define AT_THIRD_UPDATE 9
+#ifndef FAULT
+#define FAULT 0
+#endif
+#ifndef FAULT_AT
+#define FAULT_AT 0
 #endif
 
 #if PLUGIN_TYPE == 2
@@ -105,6 +138,64 @@ static PluginStatus reportHandle(const char* function, PluginHandle handle) {
   hostWithoutHandle->WriteLogMessage(0, text);
   return ACTION_STATUS;
 }
+#endif
+
+#if FAULT != 0
+/* Kept out of the compiler's sight, so that it emits the fault as written.
+ * The address is in the first page, which is never mapped, but not null:
+ * a sanitizer that checks null stores leaves the store alone. */
+static volatile uintptr_t unmappedAddress = 16;
+static volatile int keepGoing = 1;
+
+static void accessViolation(void) { *(volatile int*)unmappedAddress = 1; }
+
+static int recurse(int depth) {
+  volatile char frame[4096];
+  frame[0] = (char)depth;
+  if (!keepGoing) return frame[0];
+  return recurse(depth + 1) + frame[0];
+}
+
+static void threadAccessViolation(void* unused) {
+  (void)unused;
+  accessViolation();
+}
+
+static void fault(void) {
+  switch (FAULT) {
+    case ACCESS_VIOLATION: accessViolation(); break;
+    case STACK_OVERFLOW: recurse(0); break;
+    case ABORT: abort();
+    case EXIT: exit(0);
+    case ENDLESS_LOOP: while (keepGoing) {} break;
+    case LONG_SLEEP: pluginSleepMilliseconds(60000); break;
+    case THREAD_ACCESS_VIOLATION: pluginThreadJoin(pluginThreadStart(threadAccessViolation, NULL)); break;
+    default: break;
+  }
+}
+#endif
+
+/* Makes the variant's fault when `place` is its place. */
+static void faultAt(int place) {
+#if FAULT != 0
+  if (place == FAULT_AT) fault();
+#else
+  (void)place;
+#endif
+}
+
+#if FAULT_AT == AT_LOAD
+#if defined(_WIN32)
+#include <windows.h>
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)instance;
+  (void)reserved;
+  if (reason == DLL_PROCESS_ATTACH) faultAt(AT_LOAD);
+  return TRUE;
+}
+#else
+__attribute__((constructor)) static void faultWhenLoaded(void) { faultAt(AT_LOAD); }
+#endif
 #endif
 
 /* A failure of the plugin's own making: the handle is not one it created. */
@@ -224,6 +315,7 @@ static void joinWriters(Instance* instance) {
 
 #if !defined(OMIT_GetPluginType)
 ORVEL_PLUGIN_EXPORT int64_t orvel_GetPluginType(void) {
+  faultAt(AT_TYPE);
 #if defined(SETTINGS_FROM_ENVIRONMENT)
   const char* value = getenv("ORVEL_TEST_PLUGIN_TYPE");
   if (value != NULL) return (int64_t)strtoll(value, NULL, 0);
@@ -234,6 +326,7 @@ ORVEL_PLUGIN_EXPORT int64_t orvel_GetPluginType(void) {
 
 #if !defined(OMIT_GetPluginAPIVersion)
 ORVEL_PLUGIN_EXPORT uint64_t orvel_GetPluginAPIVersion(void) {
+  faultAt(AT_VERSION);
 #if defined(SETTINGS_FROM_ENVIRONMENT)
   const char* value = getenv("ORVEL_TEST_PLUGIN_API_VERSION");
   if (value != NULL) return (uint64_t)strtoull(value, NULL, 0);
@@ -281,6 +374,7 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus st
 #if !defined(OMIT_PluginInit)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uint64_t* hostSlot, PluginHandle* handle) {
   (void)hostSlot;
+  faultAt(AT_INIT);
 #if defined(WRITES_NOTHING)
   (void)handle;
   hostWithoutHandle = host;
@@ -314,6 +408,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
 #endif
   Instance* instance = instanceOf(*handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+  faultAt(AT_SHUTDOWN);
 #if defined(CONCURRENT_CALLBACKS)
   joinWriters(instance);
 #endif
@@ -352,6 +447,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStart(PluginHandle handle) {
 #endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+  faultAt(AT_START);
 #if defined(WAITS_AT_START)
   waitAtGate();
 #endif
@@ -369,6 +465,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_TrackerStop(PluginHandle handle) {
 #endif
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
+  faultAt(AT_STOP);
 #if defined(WAITS_AT_START)
   waitAtGate();
 #endif
@@ -389,6 +486,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_GetHMDPose(PluginHandle handle, uint64_t 
   Instance* instance = instanceOf(handle);
   if (instance == NULL) return STATUS_BAD_HANDLE;
   const int64_t frame = ++instance->frames;
+  if (frame == 3) faultAt(AT_THIRD_POSE);
   memset(pose, 0, sizeof *pose);
 #if defined(POSE_FROM_CLOCK)
   pose->timeStamp = (int64_t)timeMs;
@@ -429,6 +527,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t 
   if (instance == NULL) return STATUS_BAD_HANDLE;
   if (count != 1) return 1;
   const int64_t frame = ++instance->frames;
+  if (frame == 3) faultAt(AT_THIRD_UPDATE);
 #if defined(CONCURRENT_CALLBACKS)
   joinWriters(instance);
   writersGo = pluginSignalCreate();

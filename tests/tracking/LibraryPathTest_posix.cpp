@@ -29,7 +29,7 @@ TEST(LibraryPath, FolderOfAPath) {
 // A path is bytes here: what the user typed is what the loader gets, UTF-8 or not.
 TEST(LibraryPath, TypedPathsKeepTheirBytes) {
   const char* const typed[] = {"/opt/d\xC3\xBC/p.so", "/opt/\xFF/p.so", "/opt/\xC3/p.so", "\x80", ""};
-  for (const char* path : typed) EXPECT_EQ(Orvel::platform::widenLibraryPath(path), path);
+  for (const char* path : typed) EXPECT_EQ(Orvel::platform::nativePath(path), path);
 }
 
 TEST(LibraryPath, ReferencesWithBytesThatAreNotUtf8AreExpanded) {
@@ -45,7 +45,7 @@ TEST(LibraryPath, PluginInAFolderThatIsNotUtf8Loads) {
   const std::filesystem::path copy = folder / ("tracking_ok" ORVEL_TEST_PLUGIN_SUFFIX);
   std::filesystem::copy_file(testPluginPath("tracking_ok"), copy, std::filesystem::copy_options::overwrite_existing);
   {
-    const Orvel::Tracking::PluginAPIProxy proxy(Orvel::platform::widenLibraryPath(copy.native()));
+    const Orvel::Tracking::PluginAPIProxy proxy(Orvel::platform::nativePath(copy.native()));
     EXPECT_TRUE(proxy.isValid());
     EXPECT_TRUE(proxy.isTrackingPlugin());
   }

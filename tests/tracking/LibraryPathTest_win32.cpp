@@ -71,7 +71,7 @@ void expectTypedPathsRead(const std::vector<TypedFolder>& folders) {
     SCOPED_TRACE(folder.codePage);
     const std::string typed = std::string("C:\\") + folder.typed + "\\plugin.dll";
     const std::wstring wide = std::wstring(L"C:\\") + folder.name + L"\\plugin.dll";
-    EXPECT_EQ(Orvel::platform::widenLibraryPath(typed), wide);
+    EXPECT_EQ(Orvel::platform::nativePath(typed), wide);
     EXPECT_EQ(Orvel::platform::narrowPath(wide), typed) << "the Found line writes it back the same way";
   }
 }
@@ -85,14 +85,14 @@ TEST(LibraryPath, TypedPathsAreReadInTheCodePageOfTheFileFunctions) {
     expectTypedPathsRead(oem);
   }
   expectTypedPathsRead(ansi);
-  EXPECT_EQ(Orvel::platform::widenLibraryPath(""), L"");
+  EXPECT_EQ(Orvel::platform::nativePath(""), L"");
   if (ansi.empty() && oem.empty()) GTEST_SKIP() << "no typed folders for code pages " << GetACP() << "/" << GetOEMCP();
 }
 
 TEST(LibraryPath, ByteSequenceTheCodePageLacksThrows) {
   if (GetACP() != 932) GTEST_SKIP() << "every byte sequence means a character in code page " << GetACP();
   // A lead byte without its second byte.
-  EXPECT_THROW(Orvel::platform::widenLibraryPath("C:\\\x83"), std::filesystem::filesystem_error);
+  EXPECT_THROW(Orvel::platform::nativePath("C:\\\x83"), std::filesystem::filesystem_error);
 }
 
 // The whole way of a typed path: the load check, the proxies and the plugin's
@@ -115,7 +115,7 @@ TEST(LibraryPath, PluginInATypedFolderLoadsWithItsNeighbour) {
                     fs::copy_options::overwrite_existing);
     }
     const std::string typed = Orvel::platform::narrowPath(base) + "\\" + folder.typed + "\\tracking_uses_neighbour.dll";
-    const Orvel::Tracking::PluginAPIProxy proxy(Orvel::platform::widenLibraryPath(typed));
+    const Orvel::Tracking::PluginAPIProxy proxy(Orvel::platform::nativePath(typed));
     ASSERT_TRUE(proxy.isValid()) << typed;
     EXPECT_STREQ(proxy.GetPluginName(), "Test plugin named by its neighbour");
   }

@@ -1,0 +1,196 @@
+// Implementation here must contain only POSIX specific code.
+#include "platform/ChildProcess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace Orvel::platform {
+
+namespace {
+
+// The child finds its channel here: the first descriptor after the standard three.
+constexpr int kChildChannelDescriptor = 3;
+
+void closeDescriptor(int& descriptor) {
+  if (descriptor >= 0) ::close(descriptor);
+  descriptor = -1;
+}
+
+}  // namespace
+
+std::string describeCrash(std::int64_t code) {
+  std::string text = "signal " + std::to_string(code);
+  const char* name = sigabbrev_np(static_cast<int>(code));
+  if (name != nullptr) text += std::string(" (SIG") + name + ")";
+  return text;
+}
+
+struct ChildProcess::Native {
+  pid_t pid = -1;
+  int streams[2] = {-1, -1};  // read ends: output, channel
+  int input = -1;             // write end of the child's standard input
+  bool ended = false;
+  ChildEnd end;
+};
+
+ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments)
+    : native_(std::make_unique<Native>()) {
+  int output[2];
+  int channel[2];
+  int input[2];
+  if (::pipe2(output, O_CLOEXEC) != 0) return;
+  if (::pipe2(channel, O_CLOEXEC) != 0) {
+    ::close(output[0]);
+    ::close(output[1]);
+    return;
+  }
+  if (::pipe2(input, O_CLOEXEC) != 0) {
+    for (int d : {output[0], output[1], channel[0], channel[1]}) ::close(d);
+    return;
+  }
+  ::signal(SIGPIPE, SIG_IGN);
+  // Everything the child needs is made before the fork: after it, only
+  // async-signal-safe calls.
+  std::vector<std::string> texts;
+  texts.emplace_back("/proc/self/exe");
+  texts.push_back(channelKey + "=" + std::to_string(kChildChannelDescriptor));
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  char self[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  self[length > 0 ? length : 0] = '\0';
+
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    // dup2 clears close-on-exec on the copies that the child keeps.
+    if (::dup2(input[0], STDIN_FILENO) < 0 || ::dup2(output[1], STDOUT_FILENO) < 0 ||
+        ::dup2(channel[1], kChildChannelDescriptor) < 0) {
+      ::_exit(127);
+    }
+    ::execv(self, argv.data());
+    ::_exit(127);
+  }
+  ::close(output[1]);
+  ::close(channel[1]);
+  ::close(input[0]);
+  if (pid < 0) {
+    ::close(output[0]);
+    ::close(channel[0]);
+    ::close(input[1]);
+    return;
+  }
+  native_->pid = pid;
+  native_->streams[0] = output[0];
+  native_->streams[1] = channel[0];
+  native_->input = input[1];
+  for (int d : native_->streams) ::fcntl(d, F_SETFL, ::fcntl(d, F_GETFL) | O_NONBLOCK);
+}
+
+ChildProcess::~ChildProcess() {
+  kill();
+  wait();
+  for (int& d : native_->streams) closeDescriptor(d);
+  closeDescriptor(native_->input);
+}
+
+bool ChildProcess::started() const { return native_->pid > 0; }
+
+ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text) {
+  int& descriptor = native_->streams[stream == Stream::Output ? 0 : 1];
+  if (descriptor < 0) return Read::Ended;
+  char buffer[65536];
+  Read result = Read::Nothing;
+  for (;;) {
+    const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+      result = Read::Data;
+      continue;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return result;
+    closeDescriptor(descriptor);
+    return result == Read::Data ? Read::Data : Read::Ended;
+  }
+}
+
+void ChildProcess::waitForData(int milliseconds) {
+  pollfd watched[2];
+  nfds_t count = 0;
+  for (int d : native_->streams) {
+    if (d >= 0) watched[count++] = {d, POLLIN, 0};
+  }
+  if (count == 0) return;
+  while (::poll(watched, count, milliseconds) < 0 && errno == EINTR) {
+  }
+}
+
+bool ChildProcess::writeInput(const std::string& text) {
+  if (native_->input < 0) return false;
+  std::size_t written = 0;
+  while (written < text.size()) {
+    // A pipe whose reader is gone raises SIGPIPE, which the constructor has
+    // this process ignore: the write fails instead.
+    const ssize_t done = ::write(native_->input, text.data() + written, text.size() - written);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    written += static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+void ChildProcess::kill() {
+  if (native_->pid > 0 && !native_->ended) ::kill(native_->pid, SIGKILL);
+}
+
+ChildEnd ChildProcess::wait() {
+  if (native_->pid <= 0 || native_->ended) return native_->end;
+  int status = 0;
+  while (::waitpid(native_->pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  native_->ended = true;
+  if (WIFSIGNALED(status)) {
+    native_->end = {ChildEnd::Kind::Crashed, WTERMSIG(status)};
+  } else {
+    // As the child returned it: 255 reads as -1, the status of a failed run.
+    native_->end = {ChildEnd::Kind::Exited, static_cast<std::int8_t>(WEXITSTATUS(status))};
+  }
+  return native_->end;
+}
+
+ParentChannel::ParentChannel(const std::string& name) : handle_(std::stoi(name)) {
+  ::fcntl(static_cast<int>(handle_), F_SETFD, FD_CLOEXEC);
+}
+
+ParentChannel::~ParentChannel() { ::close(static_cast<int>(handle_)); }
+
+bool ParentChannel::writeLine(const std::string& line) {
+  const std::string text = line + "\n";
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t done = ::write(static_cast<int>(handle_), text.data() + written, text.size() - written);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    written += static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+void endProcessOnCrash() {
+  const rlimit noCoreFile{0, 0};
+  ::setrlimit(RLIMIT_CORE, &noCoreFile);
+  // A parent that is gone makes a write fail instead of ending the process.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+void endProcessNow(int status) { ::_exit(status); }
+
+}  // namespace Orvel::platform

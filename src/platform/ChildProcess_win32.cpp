@@ -1,0 +1,241 @@
+// Implementation here must contain only Win32 specific code.
+#include "platform/ChildProcess.h"
+
+#include "platform/windows_include.h"
+
+#include <cstdio>
+
+namespace Orvel::platform {
+
+namespace {
+
+// One argument as the C runtime of the child splits it again: quoted only
+// when it holds a blank or a quote, with the backslashes before a quote doubled.
+std::string quoted(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string text = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    text.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    text.push_back(c);
+  }
+  text.append(backslashes * 2, '\\');
+  return text + "\"";
+}
+
+// Exception codes that end a process: error severity (0xC...) and the few
+// warnings that do when nobody handles them.
+bool isExceptionCode(DWORD code) {
+  return (code & 0xF0000000u) == 0xC0000000u || code == 0x80000002u || code == 0x80000003u || code == 0x80000004u;
+}
+
+void closeHandle(HANDLE& handle) {
+  if (handle != nullptr) CloseHandle(handle);
+  handle = nullptr;
+}
+
+LONG WINAPI endWithExceptionCode(EXCEPTION_POINTERS* exception) {
+  TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+std::string describeCrash(std::int64_t code) {
+  char text[64];
+  std::snprintf(text, sizeof text, "exception 0x%lX", static_cast<unsigned long>(code));
+  const char* name = nullptr;
+  switch (static_cast<DWORD>(code)) {
+    case 0xC0000005u: name = "access violation"; break;
+    case 0xC00000FDu: name = "stack overflow"; break;
+    case 0xC000001Du: name = "illegal instruction"; break;
+    case 0xC0000094u: name = "integer divide by zero"; break;
+    case 0x80000003u: name = "breakpoint"; break;
+    default: break;
+  }
+  return name != nullptr ? std::string(text) + " (" + name + ")" : std::string(text);
+}
+
+struct ChildProcess::Native {
+  HANDLE process = nullptr;
+  HANDLE streams[2] = {nullptr, nullptr};  // read ends: output, channel
+  HANDLE input = nullptr;                  // write end of the child's standard input
+  bool ended = false;
+  ChildEnd end;
+};
+
+ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments)
+    : native_(std::make_unique<Native>()) {
+  SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE outputRead = nullptr, outputWrite = nullptr;
+  HANDLE channelRead = nullptr, channelWrite = nullptr;
+  HANDLE inputRead = nullptr, inputWrite = nullptr;
+  HANDLE errorCopy = nullptr;
+  const auto closeAll = [&] {
+    for (HANDLE* handle : {&outputRead, &outputWrite, &channelRead, &channelWrite, &inputRead, &inputWrite, &errorCopy})
+      closeHandle(*handle);
+  };
+  if (!CreatePipe(&outputRead, &outputWrite, &inheritable, 0) ||
+      !CreatePipe(&channelRead, &channelWrite, &inheritable, 0) ||
+      !CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
+    closeAll();
+    return;
+  }
+  // The parent's ends stay with the parent.
+  for (HANDLE handle : {outputRead, channelRead, inputWrite}) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+  const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+  if (error != nullptr && error != INVALID_HANDLE_VALUE) {
+    DuplicateHandle(GetCurrentProcess(), error, GetCurrentProcess(), &errorCopy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+  }
+
+  char self[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  std::string commandLine = quoted(std::string(self, length));
+  commandLine += " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite)));
+  for (const std::string& argument : arguments) commandLine += " " + quoted(argument);
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = inputRead;
+  startup.hStdOutput = outputWrite;
+  startup.hStdError = errorCopy;
+  PROCESS_INFORMATION info{};
+  const BOOL created =
+      CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+  closeHandle(outputWrite);
+  closeHandle(channelWrite);
+  closeHandle(inputRead);
+  closeHandle(errorCopy);
+  if (!created) {
+    closeAll();
+    return;
+  }
+  CloseHandle(info.hThread);
+  native_->process = info.hProcess;
+  native_->streams[0] = outputRead;
+  native_->streams[1] = channelRead;
+  native_->input = inputWrite;
+}
+
+ChildProcess::~ChildProcess() {
+  kill();
+  wait();
+  for (HANDLE& handle : native_->streams) closeHandle(handle);
+  closeHandle(native_->input);
+  closeHandle(native_->process);
+}
+
+bool ChildProcess::started() const { return native_->process != nullptr; }
+
+ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text) {
+  HANDLE& handle = native_->streams[stream == Stream::Output ? 0 : 1];
+  if (handle == nullptr) return Read::Ended;
+  Read result = Read::Nothing;
+  char buffer[65536];
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr)) {
+      // The child's end is closed and everything was read.
+      closeHandle(handle);
+      return result == Read::Data ? Read::Data : Read::Ended;
+    }
+    if (available == 0) return result;
+    DWORD got = 0;
+    if (!ReadFile(handle, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) {
+      closeHandle(handle);
+      return result == Read::Data ? Read::Data : Read::Ended;
+    }
+    text.append(buffer, got);
+    result = Read::Data;
+  }
+}
+
+void ChildProcess::waitForData(int milliseconds) {
+  // Anonymous pipes cannot be waited for: look every millisecond.
+  const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  for (;;) {
+    bool open = false;
+    for (HANDLE handle : native_->streams) {
+      if (handle == nullptr) continue;
+      open = true;
+      DWORD available = 0;
+      if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) || available > 0) return;
+    }
+    if (!open || GetTickCount64() >= until) return;
+    Sleep(1);
+  }
+}
+
+bool ChildProcess::writeInput(const std::string& text) {
+  if (native_->input == nullptr) return false;
+  std::size_t written = 0;
+  while (written < text.size()) {
+    DWORD done = 0;
+    if (!WriteFile(native_->input, text.data() + written, static_cast<DWORD>(text.size() - written), &done, nullptr) ||
+        done == 0) {
+      return false;
+    }
+    written += done;
+  }
+  return true;
+}
+
+void ChildProcess::kill() {
+  if (native_->process != nullptr && !native_->ended) TerminateProcess(native_->process, 1);
+}
+
+ChildEnd ChildProcess::wait() {
+  if (native_->process == nullptr || native_->ended) return native_->end;
+  WaitForSingleObject(native_->process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(native_->process, &code);
+  native_->ended = true;
+  if (isExceptionCode(code)) {
+    native_->end = {ChildEnd::Kind::Crashed, static_cast<std::int64_t>(code)};
+  } else {
+    native_->end = {ChildEnd::Kind::Exited, static_cast<std::int32_t>(code)};
+  }
+  return native_->end;
+}
+
+ParentChannel::ParentChannel(const std::string& name)
+    : handle_(static_cast<std::intptr_t>(std::stoull(name))) {
+  // A process the plugin starts does not get it.
+  SetHandleInformation(reinterpret_cast<HANDLE>(handle_), HANDLE_FLAG_INHERIT, 0);
+}
+
+ParentChannel::~ParentChannel() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+
+bool ParentChannel::writeLine(const std::string& line) {
+  const std::string text = line + "\n";
+  std::size_t written = 0;
+  while (written < text.size()) {
+    DWORD done = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), text.data() + written, static_cast<DWORD>(text.size() - written),
+                   &done, nullptr) ||
+        done == 0) {
+      return false;
+    }
+    written += done;
+  }
+  return true;
+}
+
+void endProcessOnCrash() {
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(endWithExceptionCode);
+}
+
+void endProcessNow(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  // Not reached; TerminateProcess of the own process does not return.
+  ExitProcess(static_cast<UINT>(status));
+}
+
+}  // namespace Orvel::platform

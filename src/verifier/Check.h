@@ -1,0 +1,26 @@
+// One check of a verification run, as data: the report line and every later
+// view of the run are written from it.
+#pragma once
+#include <chrono>
+#include <string>
+
+namespace Orvel::Verifier {
+
+enum class CheckResult {
+  Passed,
+  Failed,        // the plugin answered, with a failure
+  Crashed,       // the plugin's process died during the check
+  TimedOut,      // the plugin did not return within the deadline
+  EndedProcess,  // the plugin ended the process itself
+};
+
+struct Check {
+  std::string text;  // "Loading DLL <path>", "Find API function: <export>", "call <export>"
+  CheckResult result = CheckResult::Passed;
+  std::string cause;  // why it did not pass, when the plugin gave no answer; else empty
+  std::chrono::milliseconds duration{0};
+
+  bool passed() const { return result == CheckResult::Passed; }
+};
+
+}  // namespace Orvel::Verifier

@@ -1,0 +1,44 @@
+// The lines an isolated child writes on its channel to the parent, one
+// event each:
+//   enter call <export>      a plugin call begins ("enter call orvel_PluginInit")
+//   enter load <check text>  the library load begins ("enter load Loading DLL <path>")
+//   leave                    the call or load under way returned
+//   check passed <text>      a check was written ("check failed call orvel_TrackerStart")
+//   done <status>            the run is over; the child's exit status follows
+// and, when it validates libraries for the listing, per library asked for:
+//   error <text>             one problem found, in order
+//   kind tracking|motion|none, valid 0|1, answered
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace Orvel::Verifier::ChildProtocol {
+
+constexpr std::string_view kEnter = "enter ";
+constexpr std::string_view kEnterCall = "call ";
+constexpr std::string_view kEnterLoad = "load ";
+constexpr std::string_view kLeave = "leave";
+constexpr std::string_view kCheckPassed = "check passed ";
+constexpr std::string_view kCheckFailed = "check failed ";
+constexpr std::string_view kDone = "done ";
+constexpr std::string_view kError = "error ";
+constexpr std::string_view kKind = "kind ";
+constexpr std::string_view kValid = "valid ";
+constexpr std::string_view kAnswered = "answered";
+
+// True when `line` begins with `prefix`; `rest` is then what follows it.
+inline bool startsWith(std::string_view line, std::string_view prefix, std::string& rest) {
+  if (line.substr(0, prefix.size()) != prefix) return false;
+  rest = std::string(line.substr(prefix.size()));
+  return true;
+}
+
+// A text on one line: a line end in it would split the event.
+inline std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+}  // namespace Orvel::Verifier::ChildProtocol

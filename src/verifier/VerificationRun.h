@@ -1,0 +1,148 @@
+// One verification run as an object: the checks made so far with their
+// results, causes and durations, the plugin call under way and the poses the
+// plugin gave. The report lines and the summary are written from it, and so
+// are the views that end a run from outside (a deadline's watchdog, the
+// parent of an isolated child). The steps run on one thread; the views may
+// be taken from another.
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/NarrowPath.h"
+#include "tracking/CommonAPIProxy.h"
+#include "tracking/PluginExports.h"
+#include "verifier/Check.h"
+#include "verifier/RunObserver.h"
+
+namespace Orvel::Verifier {
+
+// From now on every log line is discarded, so that only report lines reach
+// standard output. The sink stays for the rest of the process.
+void discardLogLines();
+
+class VerificationRun {
+ public:
+  // workflowCalls: the number of "call" checks of the run's workflow, which
+  // with the load check and the kind's export checks makes the planned total.
+  VerificationRun(Tracking::PluginKind kind, std::string pluginPath, std::int32_t workflowCalls);
+
+  VerificationRun(const VerificationRun&) = delete;
+  VerificationRun& operator=(const VerificationRun&) = delete;
+
+  // Told of every call and check from now on; null for none.
+  void setObserver(RunObserver* observer);
+
+  // The steps, each writing its report lines.
+
+  // Discards log lines, prints "Start verification" and makes the load check
+  // on a throw-away load. False, after "Unable to continue...", when the
+  // plugin does not load.
+  bool start();
+  // Loads the plugin into a proxy of the run's kind, as a watched call.
+  template <typename Proxy>
+  Proxy loadProxy() {
+    const Watch watch(*this, PluginCall::Kind::Load, loadText());
+    return Proxy(pluginNativePath());
+  }
+  // One "Find API function: <export>" check per export of the run's kind, in
+  // table order, also after a missing one. False, after "Unable to
+  // continue...", when the proxy is not valid.
+  bool checkExports(const Tracking::CommonAPIProxy& proxy);
+  // What the plugin says about itself: type, API version, name and the status
+  // descriptions of -2 to 2. Printed, not counted as checks.
+  void printStatelessInfo(const Tracking::CommonAPIProxy& proxy);
+  // The check "call <export>": makes the call and passes when it returns 0.
+  // Lines that host services print during the call come first.
+  template <typename Call>
+  void checkCall(Tracking::PluginExport id, Call&& call) {
+    const std::string text = std::string("call ") + Tracking::exportName(id);
+    const auto began = std::chrono::steady_clock::now();
+    bool passed = false;
+    {
+      const Watch watch(*this, PluginCall::Kind::Export, text);
+      passed = call() == 0;
+    }
+    record({text, passed ? CheckResult::Passed : CheckResult::Failed, "",
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)});
+  }
+  // A watched call that is no check (the stateless section); its result.
+  template <typename Call>
+  auto watchCall(Tracking::PluginExport id, Call&& call) {
+    const Watch watch(*this, PluginCall::Kind::Export, std::string("call ") + Tracking::exportName(id));
+    return call();
+  }
+  // Keeps a pose line's text (printed by the caller).
+  void addPose(std::string text);
+  // Prints "End verification: <passed>/<total> passed" and returns the number
+  // of failed checks.
+  std::int32_t finish();
+
+  // The views.
+
+  std::int32_t plannedTotal() const { return plannedTotal_; }
+  std::int32_t passedCount() const;
+  std::int32_t failedCount() const;
+  std::vector<Check> checks() const;
+  std::vector<std::string> poses() const;
+  // The call under way and since when; nullopt between calls.
+  std::optional<PluginCall> callUnderWay() const;
+  std::chrono::steady_clock::time_point callStarted() const;
+
+  // A run seen from outside (the parent of an isolated child): calls and
+  // checks that another process made and wrote, recorded without writing.
+  void enterRelayed(const PluginCall& call);
+  void leaveRelayed();
+  void recordRelayed(Check check);
+
+  // Ends the run at the call under way (or, between calls, the last one): its
+  // check is written as "[ FAILED ] : <text> - <cause>", then, for the load,
+  // "Unable to continue..." and exit status 1 as for a library that does not
+  // load; else a blank line and the summary, whose total stays the planned one
+  // (checks that never ran count as not passed), and the exit status is the
+  // total less the checks passed. With `callSerial` not 0, nothing happens
+  // (nullopt) unless that call is still under way. Never returns a value
+  // twice: once ended, a run ends no more.
+  std::optional<int> end(CheckResult result, const std::string& cause, std::uint64_t callSerial = 0);
+  // The serial of the call under way (counting from 1), or 0.
+  std::uint64_t callSerial() const;
+
+ private:
+  // Marks a plugin call as under way for its lifetime.
+  class Watch {
+   public:
+    Watch(VerificationRun& run, PluginCall::Kind kind, std::string text);
+    ~Watch();
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+   private:
+    VerificationRun& run_;
+  };
+
+  std::string loadText() const { return "Loading DLL " + pluginPath_; }
+  // The path as typed, as the loader takes it (see platform::nativePath).
+  platform::NativePath pluginNativePath() const;
+  void enter(const PluginCall& call);
+  void leave();
+  void record(Check check);
+
+  const Tracking::PluginKind kind_;
+  const std::string pluginPath_;
+  const std::int32_t plannedTotal_;
+  RunObserver* observer_ = nullptr;
+
+  mutable std::mutex mutex_;
+  std::vector<Check> checks_;
+  std::vector<std::string> poses_;
+  std::optional<PluginCall> call_;
+  PluginCall lastCall_;
+  std::uint64_t serial_ = 0;
+  std::chrono::steady_clock::time_point callStarted_;
+  bool ended_ = false;
+};
+
+}  // namespace Orvel::Verifier
