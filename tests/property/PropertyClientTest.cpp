@@ -10,6 +10,7 @@
 
 #include "Flag.h"
 #include "ScriptedPropertyServer.h"
+#include "TypeMismatchWarning.h"
 #include "property/PropertyClient.h"
 #include "support/LogCapture.h"
 
@@ -212,6 +213,9 @@ TEST(PropertyClient, TypeMismatchTakesTheValueAndRefusesWrites) {
   EXPECT_EQ(capture.linesContaining("Invalid type"),
             std::vector<std::string>{" WAR [Orvel::State::Property::initialize] Invalid type for property "
                                      "'LowFrameRateDetected': local type 'bool', remote type 'int'"});
+  Orvel::Test::expectTypeMismatchWarningOncePerProcess(
+      capture, " WAR [Orvel::State::Property::setStringValue::<lambda>::operator ()] Client 'PROPERTY_UTIL' has "
+               "invalid property type 'bool' for property 'LowFrameRateDetected', remote type is 'int'");
 }
 
 TEST(PropertyClient, UnknownKeysAreThrottledAndGetPlaceholders) {
