@@ -42,11 +42,11 @@ EventConnection& EventConnection::operator=(EventConnection&& other) noexcept {
 EventConnection::~EventConnection() { disconnect(); }
 
 bool EventConnection::isRunningOnThisThread(const ReferenceRecord& record) {
-  const std::uint64_t state = record.callState.load();
-  if ((state & kCallInProgress) != 0 && static_cast<std::uint32_t>(state) == currentThreadId()) return true;
-  // callState holds one thread only. When two threads emit the same event and
-  // the first call ends before the second, the word reads idle while the
-  // second still runs; the thread's own chain of calls still knows.
+  // Only this thread's own chain of calls can tell. callState holds one
+  // thread: when several threads run the listener at once, each call puts
+  // back the word it found when it began, so after overlapping calls end it
+  // may name a thread that has long left the listener (or read idle while
+  // another still runs it).
   for (const CallScope* call = tCurrentCall; call != nullptr; call = call->outer_) {
     if (&call->record_ == &record) return true;
   }

@@ -18,7 +18,9 @@ class EventConnection {
   // that a disconnecting thread waits on.
   struct ReferenceRecord {
     // Bit 32 set while a call is in progress; the low 32 bits then hold the id
-    // of the thread that runs the listener. 0 when idle.
+    // of the thread that runs the listener. 0 when idle. One word for all
+    // threads, so it is exact only while calls do not overlap: a record for
+    // a debugger, never consulted by disconnect().
     std::atomic<std::uint64_t> callState{0};
     std::shared_ptr<Semaphore> semaphore = std::make_shared<Semaphore>();
     // Cleared when the event is destroyed.

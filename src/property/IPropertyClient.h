@@ -20,8 +20,9 @@ class IPropertyClient : public IPropertySource {
   // One connection attempt of attemptTimeoutMs, then the wait for the definitions.
   virtual bool initializeOnce(std::int64_t attemptTimeoutMs) = 0;
   // initialize() on a background thread; listener hears true when it
-  // succeeds and false whenever the connection is lost. The returned handle
-  // is empty when initialization had already been started.
+  // succeeds and false whenever the connection is lost, one call at a time
+  // and in the order the states happened. The returned handle is empty when
+  // initialization had already been started.
   virtual EventConnection initializeAsync(ConnectionListener listener) = 0;
   virtual bool isInitialized() const = 0;
   // Ends every running or later connection attempt and wait.

@@ -203,8 +203,9 @@ bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t at
       // Finished before the lock is released: a connection lost from here on
       // finds no initialization in progress and starts a new one.
       initializationInProgress_ = false;
+      connectedCallRunning_ = true;
       lock.unlock();
-      connectionStateChanged_.emit(true);
+      emitConnected();
       return true;
     }
     if (stopRequested_) {
@@ -216,6 +217,23 @@ bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t at
   std::lock_guard<std::mutex> lock(mutex_);
   initializationInProgress_ = false;
   return false;
+}
+
+void PropertyClient::emitConnected() {
+  const auto finished = [this] {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      connectedCallRunning_ = false;
+    }
+    condition_.notify_all();
+  };
+  try {
+    connectionStateChanged_.emit(true);
+  } catch (...) {
+    finished();
+    throw;
+  }
+  finished();
 }
 
 bool PropertyClient::waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {
@@ -235,7 +253,11 @@ void PropertyClient::onConnectionLost() {
   LOG_INFO("Connection lost to Property Server");
   std::thread finished;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A connection can end while its "true" is still being delivered (on the
+    // thread that initialized): "false" comes after it, never before or
+    // beside it, so that listeners end up with the state the client is in.
+    condition_.wait(lock, [this] { return !connectedCallRunning_; });
     heartbeatSent_ = false;
     if (!initializationInProgress_ && !stopRequested_) {
       finished = std::move(initializationThread_);

@@ -14,7 +14,10 @@
 // property's initialize or setStringValue runs (they take the property's own
 // mutex), nor while connecting. connectionStateChanged(false) is emitted with
 // the client mutex held, so its listeners must not call back into the client;
-// connectionStateChanged(true) is emitted without it. propertyChanged
+// connectionStateChanged(true) is emitted without it. Listeners hear the
+// states in the order they happened, one call at a time: a loss reported
+// while "true" is being delivered waits for that call to end (so a listener
+// of "true" must not wait for the "false" after it). propertyChanged
 // listeners run on whichever thread changed the property, with that property
 // locked.
 #pragma once
@@ -82,6 +85,9 @@ class PropertyClient : public IPropertyClient {
   bool tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
   bool waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
   void startInitializationThread();
+  // Emits connectionStateChanged(true) without the client mutex, then clears
+  // connectedCallRunning_.
+  void emitConnected();
   // Receiver thread: the connection has ended.
   void onConnectionLost();
 
@@ -106,6 +112,9 @@ class PropertyClient : public IPropertyClient {
   Event<void(bool)> connectionStateChanged_;
   std::thread initializationThread_;
   bool initializationInProgress_ = false;
+  // connectionStateChanged(true) is being emitted; a lost connection's
+  // false waits for its end.
+  bool connectedCallRunning_ = false;
   // This client's listener on each property's sourceChanged, by key. A
   // property keeps its one subscription across reconnections, so a change is
   // never published twice.

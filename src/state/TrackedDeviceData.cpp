@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <tuple>
 
 #include <fmt/format.h>
@@ -33,14 +34,18 @@ std::string connectionStatusToString(TrackedDeviceData::ConnectionStatus status)
   return "Disconnected";
 }
 
-// A 32-bit integer member. A number with a fraction is truncated toward
-// zero, as the library converts it; a number outside the 32-bit range is
-// refused, since converting it would give a wrong value (or, with a
-// fraction, be undefined behaviour).
+// A 32-bit integer member: a JSON number. The library would also convert a
+// boolean; that is refused with the library's own type error, as any other
+// type is. A number with a fraction is truncated toward zero, as the library
+// converts it; a number outside the 32-bit range is refused, since converting
+// it would give a wrong value (or, with a fraction, be undefined behaviour).
 std::int32_t readInt32(const Json& json, const char* member) {
   using Limits = std::numeric_limits<std::int32_t>;
   const Json& value = json.at(member);
-  bool fits = true;  // not a number: the library's type error follows
+  if (!value.is_number()) {
+    throw Json::type_error::create(302, std::string("type must be number, but is ") + value.type_name(), &value);
+  }
+  bool fits = true;
   if (value.is_number_float()) {
     const double number = value.get<double>();
     fits = number > Limits::min() - 1.0 && number < Limits::max() + 1.0;
@@ -58,7 +63,8 @@ std::int32_t readInt32(const Json& json, const char* member) {
 }
 
 // Every member but "pluggedIn" must be present with a fitting type; the
-// library's conversions throw otherwise (a boolean battery level reads as 0 or 1).
+// library's conversions throw otherwise. Only the battery level takes a
+// boolean in place of a number (read as 0 or 1).
 void readDevice(const Json& json, Device& device) {
   device.index = readInt32(json, "index");
   device.role = readInt32(json, "role");
@@ -71,9 +77,9 @@ void readDevice(const Json& json, Device& device) {
   device.name = json.at("name").get<std::string>();
   device.channel = json.at("channel").get<std::string>();
   device.trackingSystemName = json.at("trackingSystemName").get<std::string>();
-  // An explicit null counts as absent, like a missing member.
+  // May be absent; when present it is a boolean (null is a wrong type, not absence).
   const auto pluggedIn = json.find("pluggedIn");
-  if (pluggedIn != json.end() && !pluggedIn->is_null()) device.pluggedIn = pluggedIn->get<bool>();
+  if (pluggedIn != json.end()) device.pluggedIn = pluggedIn->get<bool>();
 }
 
 void readDevices(const Json& json, const char* member, std::vector<Device>& devices) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -147,6 +148,55 @@ TEST(Event, SelfDisconnectDuringOverlappingEmissionsDoesNotDeadlock) {
   EXPECT_FALSE(connection.isConnected());
   event.emit();
   EXPECT_EQ(calls.load(), 2);
+}
+
+// Three threads run the same listener with overlapping calls: X enters, Y
+// enters, X leaves, W enters, Y leaves. Each call puts back the call state it
+// found, so the record's word now names X although only W is inside. X's
+// disconnect, made outside any listener, must still wait for W's call.
+TEST(Event, DisconnectAfterOverlappingCallsWaitsForTheCallStillRunning) {
+  enum Thread { X, Y, W };
+  Event<void(int)> event;
+  std::array<Flag, 3> entered;
+  std::array<Flag, 3> release;
+  Flag xLeft;
+  Flag goDisconnect;
+  Flag disconnected;
+  std::atomic<int> calls{0};
+  std::atomic<bool> disconnectReturnedDuringCall{false};
+  EventConnection connection = event.connect([&](int who) {
+    ++calls;
+    entered[who].set();
+    release[who].wait();
+    if (who == W) disconnectReturnedDuringCall = disconnected.isSet();
+  });
+  std::thread x([&] {
+    event.emit(X);
+    xLeft.set();
+    goDisconnect.wait();
+    connection.disconnect();
+    disconnected.set();
+  });
+  ASSERT_TRUE(entered[X].wait());
+  std::thread y([&] { event.emit(Y); });
+  ASSERT_TRUE(entered[Y].wait());
+  release[X].set();
+  ASSERT_TRUE(xLeft.wait());
+  std::thread w([&] { event.emit(W); });
+  ASSERT_TRUE(entered[W].wait());
+  release[Y].set();
+  y.join();
+
+  goDisconnect.set();
+  // A disconnect that does not wait returns within this window.
+  EXPECT_FALSE(disconnected.wait(300ms)) << "disconnect returned while another thread runs the listener";
+  release[W].set();
+  w.join();
+  x.join();
+  EXPECT_TRUE(disconnected.isSet());
+  EXPECT_FALSE(disconnectReturnedDuringCall.load());
+  event.emit(X);
+  EXPECT_EQ(calls.load(), 3) << "never called after disconnect returned";
 }
 
 TEST(Event, ThrowingListenerLeavesEmitAndItsCallEnds) {

@@ -10,6 +10,7 @@
 
 #include "Flag.h"
 #include "ScriptedPropertyServer.h"
+#include "TypeMismatchWarning.h"
 #include "property/PropertyClient.h"
 #include "support/LogCapture.h"
 
@@ -212,6 +213,9 @@ TEST(PropertyClient, TypeMismatchTakesTheValueAndRefusesWrites) {
   EXPECT_EQ(capture.linesContaining("Invalid type"),
             std::vector<std::string>{" WAR [Orvel::State::Property::initialize] Invalid type for property "
                                      "'LowFrameRateDetected': local type 'bool', remote type 'int'"});
+  Orvel::Test::expectTypeMismatchWarningOncePerProcess(
+      capture, " WAR [Orvel::State::Property::setStringValue::<lambda>::operator ()] Client 'PROPERTY_UTIL' has "
+               "invalid property type 'bool' for property 'LowFrameRateDetected', remote type is 'int'");
 }
 
 TEST(PropertyClient, UnknownKeysAreThrottledAndGetPlaceholders) {
@@ -316,16 +320,7 @@ TEST(PropertyClient, ReconnectsAndReinitializesByItself) {
   Flag up;
   Flag down;
   Flag updated;
-  // The first "connected" call holds the initialization thread until the
-  // loss below has been reported: a loss at that moment must still be answered.
-  EventConnection state = client->initializeAsync([&](bool connected) {
-    if (connected) {
-      up.set();
-      down.wait();
-    } else {
-      down.set();
-    }
-  });
+  EventConnection state = client->initializeAsync([&](bool connected) { (connected ? up : down).set(); });
   EventConnection changes = client->onPropertyChanged(
       [&](const Property& property) {
         if (property.getKey() == kActivePlugin && property.getStringValue() == "plugin:new") updated.set();
@@ -350,6 +345,50 @@ TEST(PropertyClient, ReconnectsAndReinitializesByItself) {
   EXPECT_FALSE(linesOf(capture, "onConnectionLost").empty());
   EXPECT_EQ(linesOf(capture, "onConnectionLost")[0],
             " --- [Orvel::State::PropertyClient::onConnectionLost] Connection lost to Property Server");
+}
+
+// The connection ends while the listener is still being told "connected".
+// The listener must hear "disconnected" after that call, not during it: a
+// listener that records each state as its call ends would otherwise be left
+// believing it is connected while the client is not.
+TEST(PropertyClient, ConnectionStatesReachTheListenerInTheOrderTheyHappened) {
+  LogCapture capture;
+  ScriptedPropertyServer server("states");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  std::mutex statesMutex;
+  std::vector<bool> states;
+  const auto statesHeard = [&] {
+    std::lock_guard<std::mutex> lock(statesMutex);
+    return states;
+  };
+  Flag firstConnectedCall;
+  Flag disconnectedHeard;
+  Flag reconnectedHeard;
+  EventConnection listener = client->initializeAsync([&](bool connected) {
+    const bool first = connected && !firstConnectedCall.isSet();
+    if (first) {
+      firstConnectedCall.set();
+      // A "false" delivered beside this call arrives within this window.
+      disconnectedHeard.wait(std::chrono::milliseconds(300));
+    }
+    {
+      std::lock_guard<std::mutex> lock(statesMutex);
+      states.push_back(connected);
+    }
+    if (!connected) disconnectedHeard.set();
+    if (connected && !first) reconnectedHeard.set();
+  });
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(firstConnectedCall.wait());
+  server.dropClient();
+  ASSERT_TRUE(disconnectedHeard.wait());
+  // The server has accepted no new client, so the client cannot be connected.
+  EXPECT_EQ(statesHeard(), (std::vector<bool>{true, false}));
+
+  ASSERT_TRUE(server.acceptClient());
+  ASSERT_TRUE(reconnectedHeard.wait()) << "the loss is answered by a new connection";
+  EXPECT_EQ(statesHeard(), (std::vector<bool>{true, false, true}));
 }
 
 TEST(PropertyClient, InitializationStartsOnlyOnce) {

@@ -105,6 +105,47 @@ TEST(TrackedDeviceData, FailuresLogOneLineWithTheLibrarysReason) {
   }
 }
 
+// Every device member against a value of each JSON type. A member takes its
+// own type only (a number with or without a fraction for the numbers); the
+// battery level alone also takes a boolean. Any other value is a wrong type,
+// reported with the library's text, an explicit null included.
+TEST(TrackedDeviceData, EachDeviceMemberTakesOnlyItsJsonType) {
+  struct Member {
+    const char* name;
+    const char* type;  // "number", "boolean" or "string"
+    bool takesBoolean;
+  };
+  const std::vector<Member> members = {
+      {"index", "number", false},         {"role", "number", false},       {"hasBatteryLevel", "boolean", false},
+      {"batteryLevel", "number", true},   {"connectionStatus", "number", false}, {"activated", "boolean", false},
+      {"charging", "boolean", false},     {"id", "string", false},         {"name", "string", false},
+      {"channel", "string", false},       {"trackingSystemName", "string", false}, {"pluggedIn", "boolean", false},
+  };
+  struct Value {
+    Json json;
+    std::string type;  // as the library names it
+  };
+  const std::vector<Value> values = {{nullptr, "null"},   {true, "boolean"}, {false, "boolean"},
+                                     {3, "number"},       {0.5, "number"},   {"text", "string"},
+                                     {Json::array(), "array"}, {Json::object(), "object"}};
+  for (const Member& member : members) {
+    for (const Value& value : values) {
+      Json headset = device("H");
+      headset[member.name] = value.json;
+      const std::string text = devices(headset);
+      const bool fits = value.type == member.type || (member.takesBoolean && value.type == "boolean");
+      Orvel::Test::LogCapture capture;
+      TrackedDeviceData data;
+      EXPECT_EQ(parse(text, data), fits) << text;
+      const std::vector<std::string> expected =
+          fits ? std::vector<std::string>{}
+               : std::vector<std::string>{kParseFailure + "[json.exception.type_error.302] type must be " +
+                                          member.type + ", but is " + value.type};
+      EXPECT_EQ(capture.lines(), expected) << text;
+    }
+  }
+}
+
 TEST(TrackedDeviceData, IntegerMembersTakeOnlyNumbersThatFitThirtyTwoBits) {
   // Numbers beyond the range are refused rather than converted, which for a
   // number with a fraction would be undefined behaviour.
