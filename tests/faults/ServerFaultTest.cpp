@@ -140,6 +140,28 @@ TEST(ServerFaults, PropertyClientWaitingForAServerThatStopsReadingStillStops) {
   EXPECT_TRUE(log.waitForLine("Property Client initialization canceled"));
 }
 
+TEST(ServerFaults, PropertyClientWhosePingWaitsBehindAStuckSendStillStops) {
+  // The handler thread's answer to the role request waits without limit for
+  // a server that reads nothing more, and holds the send lock meanwhile; the
+  // first ping, a second after the handshake, then waits for that lock.
+  // Destroying the client must close the pipe, which ends both waits.
+  LogCapture log;
+  const std::string pipe = uniquePipeName("stop-reading-ping");
+  ServerProcess server(pipe, {"--misbehave=stop-reading"});
+  ASSERT_TRUE(server.isListening());
+  ConnectionStates states;
+  auto client = makeClient(pipe);
+  EventConnection state = client->initializeAsync([&](bool connected) { states.add(connected); });
+  ASSERT_TRUE(server.waitForLine("client 1: reading nothing more"));
+  // Nothing outside the client shows that the ping has begun (the server
+  // reads nothing, and the ping neither fails nor logs while it waits for
+  // the lock), so the test waits well past the ping interval.
+  std::this_thread::sleep_for(3s);
+  mustReturn("~PropertyClient with a ping waiting for the send lock", [&] { client.reset(); });
+  for (const bool connected : states.all()) EXPECT_FALSE(connected) << "the definitions never came";
+  EXPECT_TRUE(log.linesContaining("Failed to send ping!").empty()) << "a ping ended by the close is no failure";
+}
+
 // A server that puts damaged bytes before each of its frames, then floods
 // the client with updates.
 struct DamagedStream {
