@@ -61,6 +61,8 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
     std::lock_guard<std::mutex> lock(pingMutex_);
     pingRunning_.exchange(true);
   }
+  // Every connection reports its first failed ping, also after a connection
+  // whose pings were failing when it ended.
   lastPingOk_.exchange(true);
   pingThread_ = std::thread(&Client::runPing, this);
 
