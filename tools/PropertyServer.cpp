@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include "ServerSession.h"
-#include "ipc/Ping.h"
 #include "ipc/ResponseHandshake.h"
 #include "platform/SystemError.h"
 #include "state/PropertyUpdateToClient.h"
@@ -260,9 +259,11 @@ void PropertyServer::onUpdate(ServerSession& session, const std::string& key, co
 }
 
 void PropertyServer::onPing(ServerSession& session) {
+  // A ping only keeps the connection alive and is not answered: a client
+  // handles no Ping, and would log every answer as a message without handlers.
+  if (!options_.showPings) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (options_.showPings) printClient(session, "ping");
-  session.send(IPC::InternalMessages::Ping{});
+  printClient(session, "ping");
 }
 
 void PropertyServer::onReadiness(ServerSession& session, bool ready) {
