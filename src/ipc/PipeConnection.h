@@ -42,7 +42,9 @@ class PipeConnection {
   bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
 
   // One frame as the protocol lays it out; false on a bad signature or
-  // inconsistent lengths, the end of the stream, or a read that took longer than bound.
+  // inconsistent lengths, the end of the stream, or a read that took longer
+  // than bound. A frame longer than LayerByteMessage's ceiling is read past
+  // whole, unseen, and refused: the next call reads the frame after it.
   bool readFrame(Frame& frame, std::chrono::milliseconds bound);
   bool writeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
   // The bytes of a frame, encoded here independently of the client's encoder.
