@@ -36,8 +36,9 @@ class PipeConnection {
   // Writes every byte, blocking while the client does not read.
   bool writeAll(const void* data, std::size_t size);
   // Writes what the system takes at once and never waits for the client to
-  // read: size is set to the bytes written, 0 when the pipe is full. False
-  // when the connection has ended. Must not overlap another write.
+  // read: size is set to the bytes taken, 0 when the pipe is full. Bytes
+  // taken are delivered whole and in order, before those of any later write.
+  // False when the connection has ended. Must not overlap another write.
   bool writeAvailable(const void* data, std::size_t& size);
   bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
 

@@ -85,6 +85,36 @@ TEST(PipeConnection, WriteAvailableTakesWhatFitsNeverWaitsAndLosesNothing) {
   EXPECT_TRUE(ended);
 }
 
+// A write of more than the pipe holds while the client reads in small pieces:
+// the part taken at once and the rest written after it arrive exactly once,
+// in order.
+TEST(PipeConnection, WriteAvailableOfMoreThanThePipeHoldsLosesNothingWhileTheClientReads) {
+  Bytes pattern(4u << 20);
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const auto pair = Orvel::Test::connectPair("write-available-large");
+    ASSERT_TRUE(pair.pipe);
+    ASSERT_TRUE(pair.connection);
+    Bytes received;
+    std::thread reading([&] {
+      std::uint8_t piece[2048];
+      while (received.size() < pattern.size()) {
+        std::uint32_t size = sizeof piece;
+        if (!pair.pipe->read(piece, size)) return;
+        received.insert(received.end(), piece, piece + size);
+      }
+    });
+    std::size_t taken = pattern.size();
+    const bool written = pair.connection->writeAvailable(pattern.data(), taken) &&
+                         pair.connection->writeAll(pattern.data() + taken, pattern.size() - taken);
+    if (!written) pair.pipe->close();  // ends the client's read
+    reading.join();
+    ASSERT_TRUE(written);
+    EXPECT_TRUE(received == pattern) << "bytes lost or repeated";
+  }
+}
+
 // readFrame refuses a frame longer than the ceiling and reads past all of
 // it: what its payload holds is never taken for a frame, and the frame after
 // it is read whole.
