@@ -7,9 +7,9 @@
 #include <nlohmann/json.hpp>
 
 #include "ServerSession.h"
-#include "ipc/Ping.h"
 #include "ipc/ResponseHandshake.h"
 #include "platform/SystemError.h"
+#include "state/PropertyDefinitions.h"
 #include "state/PropertyUpdateToClient.h"
 #include "state/RequestClientRole.h"
 
@@ -35,14 +35,12 @@ std::vector<std::uint8_t> garbageBeforeFrames() {
   return bytes;
 }
 
-// Put before every frame by --misbehave=oversized-frames: headers of frames
-// of 4 GiB - 1 and of 1 GiB, then a few bytes of their bodies.
-std::vector<std::uint8_t> oversizedHeadersBeforeFrames() {
-  std::vector<std::uint8_t> bytes = {0xFF, 0xFF, 0xFF, 0xFF, 'o', 'r', 'v', 'e', 0x00, 0x00, 0x00, 0x40, 'o', 'r', 'v', 'e'};
-  const std::string body = "BODY CUT SHORT\n";
-  bytes.insert(bytes.end(), body.begin(), body.end());
-  return bytes;
-}
+// --misbehave=oversized-frames: the length of the frame too long to accept
+// (a receiver takes 16 MiB at most), and the value that the frames inside it
+// give the active plugin.
+constexpr std::size_t kTooLongValueBytes = 17u * 1024u * 1024u;
+const std::string kActivePlugin = "OrvelTracking.ActivePlugin";
+const std::string kSmuggledValue = "plugin:smuggled inside a frame too long to accept";
 
 // A text in double quotes with JSON escapes, so that any key or value (line
 // ends, quotes, bytes that are no UTF-8) stays on its one output line.
@@ -134,8 +132,6 @@ void PropertyServer::accepted(std::unique_ptr<PipeConnection> connection) {
     session = std::make_shared<ServerSession>(*this, ++connections_, options_.pipeName, std::move(connection));
     if (options_.misbehaviour == ServerOptions::Misbehaviour::GarbageBetweenFrames) {
       session->setFramePrefix(garbageBeforeFrames());
-    } else if (options_.misbehaviour == ServerOptions::Misbehaviour::OversizedFrames) {
-      session->setFramePrefix(oversizedHeadersBeforeFrames());
     }
     clients_[session->number()].session = session;
     printClient(*session, "connected");
@@ -189,13 +185,14 @@ void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
   client.role = role;
   printClient(session, "role " + roleText(role));
   if (client.hasDefinitions) return;
+  if (options_.misbehaviour == ServerOptions::Misbehaviour::OversizedFrames) sendFrameTooLongToAccept(session);
   session.send(store_.definitions());
   client.hasDefinitions = true;
   printClient(session, "definitions sent (" + std::to_string(store_.size()) + " properties)");
   sendFlood(session);
   if (options_.misbehaviour == ServerOptions::Misbehaviour::ExitMidFrame) {
     State::Messages::PropertyUpdateToClient update;
-    update.key = "OrvelTracking.ActivePlugin";
+    update.key = kActivePlugin;
     update.value = "a value that never arrives whole";
     update.writer = ClientRole::PROPERTY_SERVER;
     std::vector<std::uint8_t> frame = session.encode(update);
@@ -229,6 +226,32 @@ void PropertyServer::sendFlood(ServerSession& session) {
   }
 }
 
+void PropertyServer::sendFrameTooLongToAccept(ServerSession& session) {
+  // Whole frames of definitions and of an update that both give the active
+  // plugin another value...
+  State::Messages::PropertyDefinitions definitions = store_.definitions();
+  const auto active = definitions.definitions.find(kActivePlugin);
+  if (active != definitions.definitions.end()) active->second.defaultValue = kSmuggledValue;
+  State::Messages::PropertyUpdateToClient smuggled;
+  smuggled.key = kActivePlugin;
+  smuggled.value = kSmuggledValue;
+  smuggled.writer = ClientRole::PROPERTY_SERVER;
+  std::vector<std::uint8_t> inside = session.encode(definitions);
+  const std::vector<std::uint8_t> update = session.encode(smuggled);
+  inside.insert(inside.end(), update.begin(), update.end());
+  // ...carried as the start of one long text value, as any client could
+  // write one, in a frame that is well-formed but too long for a receiver.
+  State::Messages::PropertyUpdateToClient carrier;
+  carrier.key = kActivePlugin;
+  carrier.value.assign(inside.begin(), inside.end());
+  carrier.value.resize(kTooLongValueBytes, 'x');
+  carrier.writer = ClientRole::PROPERTY_SERVER;
+  std::vector<std::uint8_t> frame = session.encode(carrier);
+  printClient(session, "frame of " + std::to_string(frame.size()) +
+                           " bytes sent, too long to accept, with frames of definitions and an update inside");
+  session.sendRaw(std::move(frame));
+}
+
 void PropertyServer::onUpdate(ServerSession& session, const std::string& key, const std::string& value) {
   std::lock_guard<std::mutex> lock(mutex_);
   const auto found = clients_.find(session.number());
@@ -260,9 +283,11 @@ void PropertyServer::onUpdate(ServerSession& session, const std::string& key, co
 }
 
 void PropertyServer::onPing(ServerSession& session) {
+  // A ping only keeps the connection alive and is not answered: a client
+  // handles no Ping, and would log every answer as a message without handlers.
+  if (!options_.showPings) return;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (options_.showPings) printClient(session, "ping");
-  session.send(IPC::InternalMessages::Ping{});
+  printClient(session, "ping");
 }
 
 void PropertyServer::onReadiness(ServerSession& session, bool ready) {

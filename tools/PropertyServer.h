@@ -71,6 +71,9 @@ class PropertyServer {
   // The updates of --flood to one client that has just got the definitions;
   // mutex_ must be held.
   void sendFlood(ServerSession& session);
+  // --misbehave=oversized-frames, to one client before its definitions;
+  // mutex_ must be held.
+  void sendFrameTooLongToAccept(ServerSession& session);
   void accepted(std::unique_ptr<PipeConnection> connection);
   // Destroys the sessions of clients that have gone; on the run() thread,
   // because a session cannot be destroyed on its own receiver thread.

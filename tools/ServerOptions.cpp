@@ -142,8 +142,8 @@ std::string serverUsage() {
          "      stop-reading              after the handshake, read nothing more from the client\n"
          "      garbage-between-frames    send bytes that are no frame, and a frame too short to be\n"
          "                                one, before every frame\n"
-         "      oversized-frames          send headers of frames too long to accept (1 GiB and\n"
-         "                                4 GiB - 1) before every frame\n"
+         "      oversized-frames          before the definitions, send a frame too long to accept\n"
+         "                                (17 MiB) that holds frames of definitions and an update\n"
          "  --help                        this text\n";
 }
 

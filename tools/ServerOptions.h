@@ -19,7 +19,7 @@ struct ServerOptions {
     ExitMidFrame,            // after the definitions, half a frame, then the process ends at once
     StopReading,             // after the handshake, nothing more the client sends is read
     GarbageBetweenFrames,    // bytes that are no frame, and a frame too short to be one, before every frame
-    OversizedFrames,         // headers of frames longer than any receiver accepts before every frame
+    OversizedFrames,         // before the definitions, a frame too long to accept, with frames inside
   };
 
   std::string pipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";

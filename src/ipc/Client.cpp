@@ -61,6 +61,8 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
     std::lock_guard<std::mutex> lock(pingMutex_);
     pingRunning_.exchange(true);
   }
+  // Every connection reports its first failed ping, also after a connection
+  // whose pings were failing when it ended.
   lastPingOk_.exchange(true);
   pingThread_ = std::thread(&Client::runPing, this);
 
@@ -118,18 +120,16 @@ bool Client::handshake(std::int64_t handshakeTimeoutMs) {
 }
 
 void Client::disconnect() {
-  {
-    // Under pingMutex, so that the ping thread is either waiting (and woken
-    // below) or has not yet looked at the flag.
-    std::lock_guard<std::mutex> lock(pingMutex_);
-    pingRunning_.exchange(false);
-  }
-  pingCondition_.notify_all();
+  // Pings end first, so that a ping that meets the closed pipe below is not
+  // reported as a failure.
+  pingRunning_.exchange(false);
 
-  // The pipe is closed before the handler thread is joined: a handler may be
-  // inside a send without a time limit (and its flush) to a server that has
-  // stopped reading, and only closing the pipe ends that wait. Closing also
-  // ends the receiver's blocked read.
+  // Nothing comes before the close that could wait: a sender may be inside a
+  // send without a time limit (a handler's answer and its flush, a property
+  // change) to a server that has stopped reading, with the send lock held and
+  // other senders, the ping thread among them, waiting for that lock. Only
+  // closing the pipe ends that wait. Closing also ends the receiver's blocked
+  // read.
   const auto pipe = std::atomic_load(&pipe_);
   if (pipe) pipe->close();
 
@@ -142,10 +142,12 @@ void Client::disconnect() {
   }
 
   if (pingThread_.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(pingMutex_);
-      pingCondition_.notify_all();
-    }
+    // Taking pingMutex once after the flag was cleared means the ping thread
+    // is now either waiting (and woken below) or yet to look at the flag: it
+    // cannot miss the stop. The ping thread never holds pingMutex while it
+    // sends, so this takes no longer than its look at the flag.
+    { std::lock_guard<std::mutex> lock(pingMutex_); }
+    pingCondition_.notify_all();
     pingThread_.join();
   }
 }
@@ -232,11 +234,17 @@ void Client::runPing() {
     pingCondition_.wait_until(lock, std::chrono::steady_clock::now() + kPingInterval,
                               [this] { return !pingRunning_.load(); });
     if (!pingRunning_.load()) break;
+    // Sent without pingMutex: the send may wait for the send lock as long as
+    // another sender is stuck, and disconnect must be able to stop this
+    // thread meanwhile.
+    lock.unlock();
     const bool ok = sendMessage(InternalMessages::Ping{}, kPingTimeoutMs);
-    if (!ok && lastPingOk_.load() && logErrors_) {
+    // A ping that failed because disconnect closed the pipe is no failure.
+    if (!ok && lastPingOk_.load() && logErrors_ && pingRunning_.load()) {
       LOG_WARNING("IPCClient %s: Failed to send ping!", displayName().c_str());
     }
     lastPingOk_.exchange(ok);
+    lock.lock();
   }
 }
 

@@ -8,7 +8,8 @@
 // Lock order: sendMutex is never held while waiting for another lock, except
 // the registry's parsersMutex inside getParser. Handlers run under their
 // parser's mutex and may call sendMessage; nothing takes a parser mutex while
-// holding sendMutex.
+// holding sendMutex. pingMutex guards only the ping thread's wait: it is never
+// held across a send, so disconnect can always take it and close the pipe.
 #pragma once
 #include <atomic>
 #include <chrono>

@@ -22,7 +22,8 @@ class LayerByteMessage {
   // The four length and signature fields: a frame with an empty name and payload.
   static constexpr std::uint32_t kMinimumFrameLength = 16;
   // Receivers refuse longer frames as corrupted rather than allocate what a
-  // damaged or hostile length field announces.
+  // damaged or hostile length field announces, and read past their whole
+  // announced length without looking inside.
   static constexpr std::uint32_t kMaximumFrameLength = 16u * 1024u * 1024u;
 
   LayerByteMessage(const std::string& name, const void* payload, std::uint32_t payloadLength);

@@ -66,6 +66,7 @@ void LayerByteMessageReceiver::run() {
   std::uint32_t filled = 0;    // bytes held
   std::uint32_t consumed = 0;  // bytes to drop at the start of the next pass
   bool resyncing = false;      // searching for a signature; warned once already
+  std::uint32_t skipping = 0;  // bytes of a refused frame still to be read and dropped
   // Filled anew for every frame. onMessageReceived may take it or swap in a
   // used one: its buffers then take the next frame without new allocations.
   IncomingMessage message;
@@ -75,6 +76,18 @@ void LayerByteMessageReceiver::run() {
       std::memmove(buffer.data(), buffer.data() + consumed, filled - consumed);
       filled -= consumed;
       consumed = 0;
+    }
+    if (skipping > 0) {
+      // Read into the buffer only to be dropped; the body is never held
+      // whole. A failed read ends the run: nothing is held to search, and a
+      // later read would begin inside the refused frame.
+      std::uint32_t size = std::min<std::uint32_t>(skipping, static_cast<std::uint32_t>(buffer.size()));
+      if (!stream_->read(buffer.data(), size)) {
+        logError();
+        break;
+      }
+      skipping -= size;
+      continue;
     }
     if (filled < LayerByteMessage::kHeaderLength) {
       std::uint32_t size = LayerByteMessage::kHeaderLength - filled;
@@ -108,10 +121,21 @@ void LayerByteMessageReceiver::run() {
     resyncing = false;
 
     const std::uint32_t totalLength = readUint32(buffer, 0);
-    if (totalLength < LayerByteMessage::kMinimumFrameLength || totalLength > LayerByteMessage::kMaximumFrameLength) {
+    if (totalLength < LayerByteMessage::kMinimumFrameLength) {
       LOG_WARNING("Corrupted message");
       consumed = 4;  // the next pass searches onwards without warning again
       resyncing = true;
+      continue;
+    }
+    if (totalLength > LayerByteMessage::kMaximumFrameLength) {
+      // Too long to accept, and skipped whole, unread: its body is never
+      // searched for frames. It may be a real frame (one long property value
+      // of a peer), whose bytes could hold what looks like whole frames that
+      // nobody sent as such. Every byte held lies inside it: the buffer never
+      // grows past the longest frame accepted.
+      LOG_WARNING("Corrupted message");
+      skipping = totalLength - filled;
+      filled = 0;
       continue;
     }
     if (filled < totalLength) {

@@ -1,6 +1,7 @@
 // Reads frames from a stream on a thread of its own, recovers from damaged
 // input by searching for the next signature, and hands every well-formed
-// frame to onMessageReceived. Base class of the IPC client.
+// frame to onMessageReceived. A frame longer than the ceiling is read past
+// whole and dropped, never searched. Base class of the IPC client.
 #pragma once
 #include <atomic>
 #include <cstdint>

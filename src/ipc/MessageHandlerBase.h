@@ -3,12 +3,12 @@
 #pragma once
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <unordered_map>
 
 #include "ipc/ILayerByteMessageParser.h"
 #include "ipc/LayerByteMessageParser.h"
-#include "logging/Log.h"
 
 namespace Orvel {
 
@@ -20,7 +20,10 @@ class MessageHandlerBase {
   MessageHandlerBase& operator=(const MessageHandlerBase&) = delete;
 
   // T's parser, created and registered under T::messageName on first use.
-  // Safe from any thread.
+  // Safe from any thread. A name is one type's for the registry's life: when
+  // another type already holds T::messageName, this throws std::logic_error
+  // and nothing is registered. (A parser handed out beside the registry
+  // would leave subscriptions and messages of the name to different objects.)
   template <typename T>
   std::shared_ptr<LayerByteMessageParser<T>> getParser() {
     std::lock_guard<std::mutex> lock(parsersMutex_);
@@ -31,9 +34,9 @@ class MessageHandlerBase {
       return parser;
     }
     auto parser = std::dynamic_pointer_cast<LayerByteMessageParser<T>>(entry);
-    if (!VERIFY(parser != nullptr, "Message name used by two message types")) {
-      // An unregistered parser keeps the caller working; its type never receives.
-      return std::make_shared<LayerByteMessageParser<T>>();
+    if (!parser) {
+      throw std::logic_error(std::string("Message name \"") + T::messageName +
+                             "\" is already registered for another message type");
     }
     return parser;
   }

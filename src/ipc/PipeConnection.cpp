@@ -1,6 +1,9 @@
 #include "ipc/PipeConnection.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "ipc/LayerByteMessage.h"
 
 namespace Orvel {
 
@@ -13,6 +16,17 @@ void appendUint32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
 std::uint32_t toUint32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// Reads size bytes and drops them, a piece at a time.
+bool skipExact(PipeConnection& connection, std::uint64_t size, std::chrono::milliseconds bound) {
+  std::uint8_t sink[4096];
+  while (size > 0) {
+    std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(size, sizeof sink));
+    if (connection.readSome(sink, got, bound) != PipeConnection::ReadStatus::Data) return false;
+    size -= got;
+  }
+  return true;
 }
 
 }  // namespace
@@ -49,7 +63,13 @@ bool PipeConnection::readFrame(Frame& frame, std::chrono::milliseconds bound) {
   std::uint8_t header[8];
   if (!readExact(header, sizeof header, bound)) return false;
   const std::uint32_t total = toUint32(header);
-  if (std::memcmp(header + 4, "orve", 4) != 0 || total < 16 || total > (64u << 20)) return false;
+  if (std::memcmp(header + 4, "orve", 4) != 0 || total < LayerByteMessage::kMinimumFrameLength) return false;
+  if (total > LayerByteMessage::kMaximumFrameLength) {
+    // Refused, and read past whole: the next frame read starts after it, not
+    // inside it, where the bytes of its payload could pass for frames.
+    skipExact(*this, total - LayerByteMessage::kHeaderLength, bound);
+    return false;
+  }
   std::vector<std::uint8_t> body(total - 8);
   if (!readExact(body.data(), body.size(), bound)) return false;
   const std::uint64_t nameLength = toUint32(body.data());

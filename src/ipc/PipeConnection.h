@@ -36,13 +36,16 @@ class PipeConnection {
   // Writes every byte, blocking while the client does not read.
   bool writeAll(const void* data, std::size_t size);
   // Writes what the system takes at once and never waits for the client to
-  // read: size is set to the bytes written, 0 when the pipe is full. False
-  // when the connection has ended. Must not overlap another write.
+  // read: size is set to the bytes taken, 0 when the pipe is full. Bytes
+  // taken are delivered whole and in order, before those of any later write.
+  // False when the connection has ended. Must not overlap another write.
   bool writeAvailable(const void* data, std::size_t& size);
   bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
 
   // One frame as the protocol lays it out; false on a bad signature or
-  // inconsistent lengths, the end of the stream, or a read that took longer than bound.
+  // inconsistent lengths, the end of the stream, or a read that took longer
+  // than bound. A frame longer than LayerByteMessage's ceiling is read past
+  // whole, unseen, and refused: the next call reads the frame after it.
   bool readFrame(Frame& frame, std::chrono::milliseconds bound);
   bool writeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
   // The bytes of a frame, encoded here independently of the client's encoder.

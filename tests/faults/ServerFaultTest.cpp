@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -140,51 +141,95 @@ TEST(ServerFaults, PropertyClientWaitingForAServerThatStopsReadingStillStops) {
   EXPECT_TRUE(log.waitForLine("Property Client initialization canceled"));
 }
 
-// A server that puts damaged bytes before each of its frames, then floods
-// the client with updates.
-struct DamagedStream {
-  const char* misbehaviour;
-  // The receiver's warnings about the bytes before each frame: text, and how
-  // many times it comes per frame.
-  std::vector<std::pair<std::string, std::size_t>> warnings;
-};
+TEST(ServerFaults, PropertyClientWhosePingWaitsBehindAStuckSendStillStops) {
+  // The handler thread's answer to the role request waits without limit for
+  // a server that reads nothing more, and holds the send lock meanwhile; the
+  // first ping, a second after the handshake, then waits for that lock.
+  // Destroying the client must close the pipe, which ends both waits.
+  LogCapture log;
+  const std::string pipe = uniquePipeName("stop-reading-ping");
+  ServerProcess server(pipe, {"--misbehave=stop-reading"});
+  ASSERT_TRUE(server.isListening());
+  ConnectionStates states;
+  auto client = makeClient(pipe);
+  EventConnection state = client->initializeAsync([&](bool connected) { states.add(connected); });
+  ASSERT_TRUE(server.waitForLine("client 1: reading nothing more"));
+  // Nothing outside the client shows that the ping has begun (the server
+  // reads nothing, and the ping neither fails nor logs while it waits for
+  // the lock), so the test waits well past the ping interval.
+  std::this_thread::sleep_for(3s);
+  mustReturn("~PropertyClient with a ping waiting for the send lock", [&] { client.reset(); });
+  for (const bool connected : states.all()) EXPECT_FALSE(connected) << "the definitions never came";
+  EXPECT_TRUE(log.linesContaining("Failed to send ping!").empty()) << "a ping ended by the close is no failure";
+}
 
+// A server that puts damaged bytes before each of its frames (garbage, and
+// the header of a frame too short to be one), then floods the client with
+// updates.
 TEST(ServerFaults, DamagedBytesBetweenFramesCostNoFrame) {
   const int perKey = 250;
-  const DamagedStream cases[] = {
-      {"garbage-between-frames",
-       {{" WAR [Orvel::LayerByteMessageReceiver::run] Invalid message signature: ", 1},
-        {" WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message", 1}}},
-      {"oversized-frames", {{" WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message", 2}}},
-  };
-  for (const auto& damaged : cases) {
-    SCOPED_TRACE(damaged.misbehaviour);
-    LogCapture log;
-    const std::string pipe = uniquePipeName(damaged.misbehaviour);
-    std::vector<std::string> options = floodOptions(perKey);
-    options.push_back(std::string("--misbehave=") + damaged.misbehaviour);
-    ServerProcess server(pipe, options);
-    ASSERT_TRUE(server.isListening());
-    ValueHistory history({kFloodKeys.begin(), kFloodKeys.end()});
-    auto client = makeClient(pipe);
-    EventConnection listener = client->onPropertyChanged([&](const Property& p) { history.record(p); }, false);
-    ASSERT_TRUE(client->initializeOnce(5000));
-    const std::string last = std::to_string(perKey);
-    for (const auto& key : kFloodKeys) {
-      ASSERT_TRUE(server.waitForLine(floodSentLine(key, perKey)));
-      ASSERT_TRUE(history.waitForValue(key, last)) << key;
-      EXPECT_EQ(history.values(key), numbersUpTo(perKey)) << key;
-      EXPECT_EQ(client->getPropertyRaw(key)->getStringValue(), last) << key;
-    }
-    // Handshake answer, role request, definitions and the updates each came
-    // after damaged bytes; no frame was cut from them.
-    const std::size_t frames = 3 + kFloodKeys.size() * perKey;
-    for (const auto& [warning, perFrame] : damaged.warnings) {
-      EXPECT_GE(log.linesContaining(warning).size(), frames * perFrame) << warning;
-    }
-    for (const auto& line : log.lines()) EXPECT_NE(line.rfind(" ERR", 0), 0u) << line;
-    mustReturn("~PropertyClient", [&] { client.reset(); });
+  LogCapture log;
+  const std::string pipe = uniquePipeName("garbage-between-frames");
+  std::vector<std::string> options = floodOptions(perKey);
+  options.push_back("--misbehave=garbage-between-frames");
+  ServerProcess server(pipe, options);
+  ASSERT_TRUE(server.isListening());
+  ValueHistory history({kFloodKeys.begin(), kFloodKeys.end()});
+  auto client = makeClient(pipe);
+  EventConnection listener = client->onPropertyChanged([&](const Property& p) { history.record(p); }, false);
+  ASSERT_TRUE(client->initializeOnce(5000));
+  const std::string last = std::to_string(perKey);
+  for (const auto& key : kFloodKeys) {
+    ASSERT_TRUE(server.waitForLine(floodSentLine(key, perKey)));
+    ASSERT_TRUE(history.waitForValue(key, last)) << key;
+    EXPECT_EQ(history.values(key), numbersUpTo(perKey)) << key;
+    EXPECT_EQ(client->getPropertyRaw(key)->getStringValue(), last) << key;
   }
+  // Handshake answer, role request, definitions and the updates each came
+  // after damaged bytes, each with one warning for the garbage and one for
+  // the short frame; no frame was cut from them.
+  const std::size_t frames = 3 + kFloodKeys.size() * perKey;
+  for (const std::string warning : {" WAR [Orvel::LayerByteMessageReceiver::run] Invalid message signature: ",
+                                    " WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message"}) {
+    EXPECT_GE(log.linesContaining(warning).size(), frames) << warning;
+  }
+  for (const auto& line : log.lines()) EXPECT_NE(line.rfind(" ERR", 0), 0u) << line;
+  mustReturn("~PropertyClient", [&] { client.reset(); });
+}
+
+// A server that sends, before the definitions, one well-formed frame too long
+// to accept, whose payload holds whole frames of definitions and of an
+// update, each with another value for the active plugin. The client refuses
+// the long frame, takes nothing from inside it, and reads on in step.
+TEST(ServerFaults, FramesInsideAFrameTooLongToAcceptAreNeverTaken) {
+  const int perKey = 50;
+  LogCapture log;
+  const std::string pipe = uniquePipeName("oversized-frames");
+  std::vector<std::string> options = floodOptions(perKey);
+  options.push_back("--misbehave=oversized-frames");
+  options.push_back("--set=" + kActivePlugin + "=served");
+  ServerProcess server(pipe, options);
+  ASSERT_TRUE(server.isListening());
+  std::set<std::string> keys(kFloodKeys.begin(), kFloodKeys.end());
+  keys.insert(kActivePlugin);
+  ValueHistory history(keys);
+  auto client = makeClient(pipe);
+  EventConnection listener = client->onPropertyChanged([&](const Property& p) { history.record(p); }, false);
+  ASSERT_TRUE(client->initializeOnce(5000));
+  ASSERT_TRUE(server.waitForLine(
+      "client 1: frame of 17825868 bytes sent, too long to accept, with frames of definitions and an update inside"));
+  const std::string last = std::to_string(perKey);
+  for (const auto& key : kFloodKeys) {
+    ASSERT_TRUE(history.waitForValue(key, last)) << key;
+    EXPECT_EQ(history.values(key), numbersUpTo(perKey)) << key;
+  }
+  // Set from the definitions, and never changed since.
+  EXPECT_EQ(client->getPropertyRaw(kActivePlugin)->getStringValue(), "served");
+  EXPECT_EQ(history.values(kActivePlugin), std::vector<std::string>{});
+  EXPECT_EQ(log.linesContaining("LayerByteMessageReceiver"),
+            std::vector<std::string>{" WAR [Orvel::LayerByteMessageReceiver::run] Corrupted message"});
+  for (const auto& line : log.lines()) EXPECT_NE(line.rfind(" ERR", 0), 0u) << line;
+  mustReturn("~PropertyClient", [&] { client.reset(); });
 }
 
 }  // namespace

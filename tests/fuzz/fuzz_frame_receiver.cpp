@@ -103,9 +103,10 @@ std::uint32_t readUint32(const std::vector<std::uint8_t>& bytes, std::size_t off
 }
 
 // The framing rules applied to the whole stream at once: a frame starts 4
-// bytes before a signature; one whose length is out of bounds, that the
-// stream ends inside, or whose name and payload lengths do not add up is
-// skipped by 4 bytes and the search goes on.
+// bytes before a signature; one longer than the ceiling is passed over
+// whole, unseen; one whose length is below the least, that the stream ends
+// inside, or whose name and payload lengths do not add up is skipped by 4
+// bytes and the search goes on.
 std::vector<Frame> framesByTheRules(const std::vector<std::uint8_t>& stream) {
   std::vector<Frame> frames;
   std::size_t start = 0;
@@ -115,8 +116,11 @@ std::vector<Frame> framesByTheRules(const std::vector<std::uint8_t>& stream) {
       continue;
     }
     const std::uint64_t total = readUint32(stream, start);
-    if (total < LayerByteMessage::kMinimumFrameLength || total > LayerByteMessage::kMaximumFrameLength ||
-        start + total > stream.size()) {
+    if (total > LayerByteMessage::kMaximumFrameLength) {
+      start += total;
+      continue;
+    }
+    if (total < LayerByteMessage::kMinimumFrameLength || start + total > stream.size()) {
       start += 4;
       continue;
     }

@@ -417,6 +417,26 @@ TEST(IPCClient, PingFailuresAreLoggedOncePerRun) {
   client.disconnect();
 }
 
+TEST(IPCClient, FirstPingFailureOfEachConnectionIsLogged) {
+  Orvel::Test::LogCapture log;
+  PipeServer server(Orvel::Test::uniquePipeName("ping-per-connection"));
+  ObservedClient client(server.name(), "reconnecting", true);
+  const std::string pingFailed = " WAR [Orvel::IPC::Client::runPing] IPCClient reconnecting: Failed to send ping!";
+  for (int connection = 1; connection <= 2; ++connection) {
+    SCOPED_TRACE("connection " + std::to_string(connection));
+    // The server goes away right after the handshake; the pings of this
+    // connection fail from then on, and the first failure is reported, also
+    // when the connection before ended with failing pings.
+    ServerSession session(server, "reconnecting", ServerSession::Answer::Normal);
+    ASSERT_TRUE(client.connect(20000, 20000));
+    session.close();
+    ASSERT_TRUE(log.waitForLine("Failed to send ping!"));
+    EXPECT_EQ(log.linesContaining("Failed to send ping!"), std::vector<std::string>{pingFailed});
+    log.clear();  // later failures of this connection are not reported
+  }
+  client.disconnect();
+}
+
 TEST(IPCClient, DisconnectEndsEveryThreadAtOnce) {
   PipeServer server(Orvel::Test::uniquePipeName("quick"));
   for (int round = 0; round < 3; ++round) {

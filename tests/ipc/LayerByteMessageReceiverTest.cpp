@@ -2,6 +2,7 @@
 // and the end of a run, over a scripted stream and over a real pipe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -45,9 +46,11 @@ struct Expected {
 };
 
 // Feeds input to a receiver in chunks of at most maxRead bytes and compares
-// the delivered messages and log lines once the input is used up.
-void expectReceived(const std::string& label, const Bytes& input, std::uint32_t maxRead,
-                    const std::vector<Expected>& messages, const std::vector<std::string>& lines) {
+// the delivered messages and log lines once the input is used up. Gives the
+// sizes of the reads the receiver asked for.
+std::vector<std::uint32_t> expectReceived(const std::string& label, const Bytes& input, std::uint32_t maxRead,
+                                          const std::vector<Expected>& messages,
+                                          const std::vector<std::string>& lines) {
   Orvel::Test::LogCapture log;
   Orvel::Test::ScriptedStream stream;
   stream.setMaxReadSize(maxRead);
@@ -55,15 +58,17 @@ void expectReceived(const std::string& label, const Bytes& input, std::uint32_t 
   stream.endStream();
   Orvel::Test::RecordingReceiver receiver;
   receiver.start(&stream);
-  ASSERT_TRUE(receiver.waitForStop()) << label;
+  EXPECT_TRUE(receiver.waitForStop()) << label;
+  receiver.stop();
   const auto received = receiver.messages();
-  ASSERT_EQ(received.size(), messages.size()) << label;
-  for (std::size_t i = 0; i < messages.size(); ++i) {
+  EXPECT_EQ(received.size(), messages.size()) << label;
+  for (std::size_t i = 0; i < std::min(messages.size(), received.size()); ++i) {
     EXPECT_EQ(received[i].name, messages[i].name) << label << " message " << i;
     EXPECT_EQ(received[i].payload, messages[i].payload) << label << " message " << i;
   }
   EXPECT_EQ(log.lines(), lines) << label;
   EXPECT_EQ(receiver.stops(), 1) << label;
+  return stream.readRequests();
 }
 
 TEST(LayerByteMessageReceiver, AssemblesAndResynchronises) {
@@ -75,7 +80,9 @@ TEST(LayerByteMessageReceiver, AssemblesAndResynchronises) {
   offByOne[15 + 0] = 3;  // payloadLength says 3, totalLength leaves room for 2
 
   Bytes tooShort = {12, 0, 0, 0, 'o', 'r', 'v', 'e'};  // totalLength below 16: no body is read
-  Bytes tooLong = {0x01, 0x00, 0x00, 0x01, 'o', 'r', 'v', 'e'};  // 16 MiB + 1
+  // A frame of exactly the longest length accepted.
+  const Bytes longestPayload(Orvel::LayerByteMessage::kMaximumFrameLength - 16 - 7, 0x5A);
+  const Bytes longest = frame("Longest", longestPayload);
 
   Bytes nameTooLong = frame("N", {});
   nameTooLong[8] = 9;
@@ -107,12 +114,52 @@ TEST(LayerByteMessageReceiver, AssemblesAndResynchronises) {
       {"payload length off by one", join({offByOne, ping}), 0xFFFF, {{"Ping", {}}}, {kCorrupted}},
       {"name longer than the frame", join({nameTooLong, ping}), 0xFFFF, {{"Ping", {}}}, {kCorrupted}},
       {"total length below 16", join({tooShort, ping}), 0xFFFF, {{"Ping", {}}}, {kCorrupted}},
-      {"total length above the ceiling", join({tooLong, ping}), 0xFFFF, {{"Ping", {}}}, {kCorrupted}},
+      {"total length at the ceiling", join({longest, ping}), 0xFFFFFFFF,
+       {{"Longest", longestPayload}, {"Ping", {}}}, {}},
       {"frame larger than the buffer, then a small one", join({frame("Big", bigPayload), ping, frame("Big", bigPayload)}),
        700, {{"Big", bigPayload}, {"Ping", {}}, {"Big", bigPayload}}, {}},
       {"only garbage", garbage, 0xFFFF, {}, {kBadSignature + signatureOf(garbage, 4)}},
   };
   for (const Case& c : cases) expectReceived(c.label, c.input, c.maxRead, c.messages, c.lines);
+}
+
+// A frame longer than the ceiling is read past whole, a piece at a time, and
+// nothing inside it is taken for a frame: not even whole frames that a peer
+// put there, as the bytes of one long value.
+TEST(LayerByteMessageReceiver, SkipsAFrameTooLongToAcceptWithoutLookingInside) {
+  const Bytes ping = frame("Ping", {});
+  const Bytes update = frame("PropertyUpdateToClient", join({{4, 0, 0, 0}, {'K', '.', 'e', 'y'}, {2, 0, 0, 0}, {'h', 'i'}}));
+  const Bytes definitions = frame("PropertyDefinitions", {1, 0, 0, 0, 9, 9, 9, 9});
+  const std::uint32_t seventeenMiB = 17u * 1024u * 1024u;
+  // A well-formed frame of 17 MiB whose payload holds a hidden frame at its
+  // start or at its very end.
+  const auto carrying = [&](const Bytes& hidden, bool atEnd) {
+    Bytes payload(seventeenMiB - 16 - 4, 'x');
+    std::copy(hidden.begin(), hidden.end(), atEnd ? payload.end() - static_cast<std::ptrdiff_t>(hidden.size()) : payload.begin());
+    return frame("Long", payload);
+  };
+  // Announces 4 GiB - 1 bytes; the stream ends long before.
+  const Bytes endless = {0xFF, 0xFF, 0xFF, 0xFF, 'o', 'r', 'v', 'e'};
+
+  struct Case {
+    std::string label;
+    Bytes input;
+    std::vector<Expected> messages;
+    std::size_t refused;  // frames refused, each with one warning
+  };
+  const std::vector<Case> cases = {
+      {"update hidden at the start", join({carrying(update, false), ping}), {{"Ping", {}}}, 1},
+      {"definitions hidden at the end", join({carrying(definitions, true), ping}), {{"Ping", {}}}, 1},
+      {"two, back to back", join({carrying(update, true), carrying(definitions, false), ping}), {{"Ping", {}}}, 2},
+      {"4 GiB - 1 announced", join({endless, update, definitions, ping}), {}, 1},
+      {"4 GiB - 1 announced after a frame", join({ping, endless, ping}), {{"Ping", {}}}, 1},
+  };
+  for (const Case& c : cases) {
+    const auto reads = expectReceived(c.label, c.input, 0xFFFFFFFF, c.messages,
+                                      std::vector<std::string>(c.refused, kCorrupted));
+    // The buffer of 2048 bytes that a receiver starts with never grew.
+    EXPECT_LE(*std::max_element(reads.begin(), reads.end()), 2048u) << c.label;
+  }
 }
 
 TEST(LayerByteMessageReceiver, ReadsExactlyOneFrameAtATime) {

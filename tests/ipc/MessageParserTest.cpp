@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <typeinfo>
@@ -32,6 +33,13 @@ struct Status {
   static constexpr const char* messageName = "Status";
   std::int32_t code = 0;
   std::int32_t unused = 0;
+};
+
+// Another type under a name that Update uses.
+struct OtherUpdate {
+  static constexpr const char* messageName = "Update";
+  std::int32_t value = 0;
+  static void describeFields(Orvel::FieldList<OtherUpdate>& fields) { fields.add(&OtherUpdate::value); }
 };
 
 Orvel::IncomingMessage incoming(const std::string& name, const Bytes& payload) { return {name, payload}; }
@@ -155,6 +163,34 @@ TEST(LayerByteMessageParser, ReleaseDuringDispatchWaitsForTheRunningCall) {
   parser->parseMessage(incoming("Update", kUpdateA7));
   EXPECT_EQ(firstCalls.load(), 2);
   EXPECT_EQ(secondCalls.load(), secondBefore);
+}
+
+// Whichever type takes a name first keeps it: the other is refused where it
+// asks for its parser, and the first one's parser and subscriptions carry on.
+template <typename TFirst, typename TSecond>
+void expectSecondTypeRefused(const Bytes& payload, const std::string& delivered) {
+  Orvel::MessageHandlerBase registry;
+  const auto parser = registry.getParser<TFirst>();
+  std::vector<std::string> calls;
+  auto subscription = parser->addHandler([&](const TFirst& value) { calls.push_back(std::to_string(value.value)); });
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      registry.getParser<TSecond>();
+      ADD_FAILURE() << "a second type was given the name " << TFirst::messageName;
+    } catch (const std::logic_error& error) {
+      EXPECT_EQ(std::string(error.what()), "Message name \"Update\" is already registered for another message type");
+    }
+  }
+  EXPECT_EQ(registry.getParser<TFirst>(), parser);
+  EXPECT_EQ(registry.findParser("Update"), parser);
+  registry.findParser("Update")->parseMessage(incoming("Update", payload));
+  EXPECT_EQ(calls, std::vector<std::string>{delivered});
+  subscription.release();
+}
+
+TEST(MessageHandlerBase, RefusesASecondTypeUnderATakenName) {
+  expectSecondTypeRefused<Update, OtherUpdate>(kUpdateA7, "7");
+  expectSecondTypeRefused<OtherUpdate, Update>({9, 0, 0, 0}, "9");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "ConnectedPair.h"
 #include "ipc/ReadWritePipe.h"
 #include "platform/SystemError.h"
 #include "support/LogCapture.h"
@@ -20,21 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 using Orvel::Test::PipeConnection;
 using Orvel::Test::PipeServer;
-
-struct Connected {
-  std::unique_ptr<PipeServer> server;
-  std::unique_ptr<PipeConnection> connection;
-  std::shared_ptr<Orvel::ReadWritePipe> pipe;
-};
-
-Connected connectPair(const std::string& purpose, std::uint32_t bufferSize = 64 * 1024) {
-  Connected pair;
-  pair.server = std::make_unique<PipeServer>(Orvel::Test::uniquePipeName(purpose), bufferSize);
-  std::thread accepting([&] { pair.connection = pair.server->accept(std::chrono::seconds(20)); });
-  pair.pipe = Orvel::ReadWritePipe::connect(pair.server->name(), 20000);
-  accepting.join();
-  return pair;
-}
+using Orvel::Test::connectPair;
 
 TEST(ReadWritePipe, ConnectFailsWithTheTimeoutError) {
   Orvel::Test::LogCapture log;

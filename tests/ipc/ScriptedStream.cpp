@@ -57,11 +57,14 @@ bool ScriptedStream::read(void* data, std::uint32_t& size) {
     lastError_ = endCode_;
     return false;
   }
-  Bytes& chunk = chunks_.front();
-  const auto count = std::min<std::size_t>({size, chunk.size(), maxReadSize_});
-  std::memcpy(data, chunk.data(), count);
-  chunk.erase(chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(count));
-  if (chunk.empty()) chunks_.pop_front();
+  const Bytes& chunk = chunks_.front();
+  const auto count = std::min<std::size_t>({size, chunk.size() - readInChunk_, maxReadSize_});
+  std::memcpy(data, chunk.data() + readInChunk_, count);
+  readInChunk_ += count;
+  if (readInChunk_ == chunk.size()) {
+    chunks_.pop_front();
+    readInChunk_ = 0;
+  }
   size = static_cast<std::uint32_t>(count);
   return true;
 }

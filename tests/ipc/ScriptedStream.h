@@ -3,6 +3,7 @@
 // split at chosen places, partial writes, injected errors).
 #pragma once
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -51,6 +52,7 @@ class ScriptedStream final : public IBidirectionalByteStream {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Bytes> chunks_;
+  std::size_t readInChunk_ = 0;  // bytes of the front chunk already read
   std::uint32_t maxReadSize_ = 0xFFFFFFFF;
   bool ended_ = false;
   std::uint32_t endCode_ = 0;

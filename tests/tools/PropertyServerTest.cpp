@@ -14,7 +14,6 @@
 #include "PropertyServer.h"
 #include "ServerOptions.h"
 #include "ipc/Client.h"
-#include "ipc/Ping.h"
 #include "property/PropertyCatalogue.h"
 #include "property/PropertyClient.h"
 #include "state/PropertyDefinitions.h"
@@ -116,24 +115,11 @@ class BareClient {
           }
           changed_.notify_all();
         }));
-    handlers_.push_back(client_.getParser<IPC::InternalMessages::Ping>()->addHandler(
-        [this](const IPC::InternalMessages::Ping&) {
-          {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++pings_;
-          }
-          changed_.notify_all();
-        }));
   }
   bool connect() {
     if (!client_.connect(5000, 5000)) return false;
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, kBound, [this] { return definitions_ != 0; });
-  }
-  // Waits for a Ping from the server.
-  bool waitForPing() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kBound, [this] { return pings_ != 0; });
   }
   std::size_t definitions() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -151,7 +137,6 @@ class BareClient {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t definitions_ = 0;
-  std::size_t pings_ = 0;
   std::vector<MessageHandler> handlers_;  // released before client_
 };
 
@@ -225,16 +210,27 @@ TEST(PropertyServer, ClientsThatConnectLaterGetTheCurrentValues) {
   EXPECT_TRUE(reader->getPropertyRaw(kActivePlugin)->isInitialized());
 }
 
-TEST(PropertyServer, AnswersEachPingWithAPing) {
-  Orvel::Test::LogCapture quiet;
+TEST(PropertyServer, TakesPingsWithoutAnsweringThem) {
+  Orvel::Test::LogCapture log;
   ServerOptions options;
   options.showPings = true;
   RunningServer server(options);
-  BareClient client(server.pipeName(), ClientRole::TRACKING);
-  ASSERT_TRUE(client.connect());
+  auto client = State::PropertyClient::create("Pinging", ClientRole::BASE, server.pipeName(), false);
+  ASSERT_TRUE(client->initializeOnce(5000));
+  Lines heard;
+  EventConnection listener = client->onPropertyChanged(
+      [&](const State::Property& property) { heard.add(property.getKey() + "=" + property.getStringValue()); },
+      false);
   // The client pings once a second by itself.
-  EXPECT_TRUE(client.waitForPing());
-  EXPECT_TRUE(server.output.waitFor("client 1: ping"));
+  ASSERT_TRUE(server.output.waitFor("client 1: ping"));
+
+  // An update the server sends after that ping reaches the client after
+  // anything the server sent for the ping.
+  BareClient writer(server.pipeName(), ClientRole::TRACKING);
+  ASSERT_TRUE(writer.connect());
+  ASSERT_TRUE(writer.send(kActivePlugin, "after a ping"));
+  ASSERT_TRUE(heard.waitFor(kActivePlugin + "=after a ping"));
+  EXPECT_EQ(log.linesContaining("No handlers for message"), std::vector<std::string>{});
 }
 
 TEST(PropertyServer, RefusesToStartWhereItCannot) {
