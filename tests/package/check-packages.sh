@@ -11,13 +11,12 @@
 #    folder is a normal one, not a system one, so that a warning in the header
 #    counts too;
 #  - verifies each built plugin with the packaged verifier (the Windows one
-#    under Wine): the exact summary line and exit status 0;
+#    under Wine, in a new Wine prefix of its own, so that nothing installed in
+#    another prefix can help): the exact summary line and exit status 0;
 #  - starts the packaged property server once (its --help);
 #  - Windows: the programs and the plugins import Windows' own DLLs only, so
 #    they need nothing beside them.
 # Usage: tests/package/check-packages.sh PACKAGE...
-# A Windows package runs faster with a persistent wineserver
-# (scripts/wine-run.sh --server -p; scripts/test.sh has one).
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 wine_run="$repo/scripts/wine-run.sh"
@@ -34,6 +33,14 @@ fail() {
   [ -z "$work" ] || echo "(the unpacked package and the samples' build are kept in $work)" >&2
   exit 1
 }
+
+# The wineserver of the Wine prefix made for a Windows package ends with the check.
+wine_prefix=""
+stop_wine() {
+  [ -z "$wine_prefix" ] || WINEPREFIX="$wine_prefix" "$wine_run" --server -k 2>/dev/null || true
+  wine_prefix=""
+}
+trap stop_wine EXIT
 
 # The files of a package, relative to its folder; $1 is the programs' suffix.
 expected_files() {
@@ -130,7 +137,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
     configure+=("-DCMAKE_TOOLCHAIN_FILE=$work/mingw-w64.cmake" "-DOrvelPluginAPI_DIR=$package/lib/cmake/OrvelPluginAPI")
-    run=("$wine_run")
+    wine_prefix="$work/wine-prefix"
+    run=(env "WINEPREFIX=$wine_prefix" "$wine_run")
+    "${run[@]}" wineboot --init >/dev/null 2>&1 </dev/null || fail "$name: Wine does not make a new prefix"
   else
     configure+=(-DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ "-DCMAKE_PREFIX_PATH=$package")
   fi
@@ -151,10 +160,10 @@ EOF
     local path="$build/$plugin$plugin_suffix"
     if [ "$platform" = windows ]; then path="Z:${path//\//\\}"; fi
     status=0
-    "${run[@]}" "$package/bin/OrvelPluginVerifier$suffix" "--mode=$mode" "--plugin=$path" >"$out" 2>&1 </dev/null ||
-      status=$?
+    "${run[@]}" "$package/bin/OrvelPluginVerifier$suffix" "--mode=$mode" "--plugin=$path" >"$out" 2>"$work/err.txt" \
+      </dev/null || status=$?
     if [ "$status" -ne 0 ] || [ "$(tr -d '\r' <"$out" | tail -n 1)" != "$summary" ]; then
-      cat "$out"
+      cat "$out" "$work/err.txt"
       fail "$name: $plugin: expected \"$summary\" and exit status 0, got exit status $status"
     fi
     echo "$plugin: $summary"
@@ -170,6 +179,7 @@ EOF
     cat "$out"
     fail "$name: the property server does not start (exit status $status)"
   fi
+  stop_wine
   rm -rf "$work"
   work=""
 }
