@@ -23,9 +23,16 @@
 #ifdef __cplusplus
 #define ORVEL_EXTERN_C extern "C"
 #define ORVEL_STATIC_ASSERT(condition, message) static_assert(condition, message)
-#else
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define ORVEL_EXTERN_C
 #define ORVEL_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
+#else
+/* C99 has no _Static_assert: a false condition makes an array type of
+ * negative size, named after the line of the check. */
+#define ORVEL_EXTERN_C
+#define ORVEL_STATIC_ASSERT_NAME2(line) orvel_static_assert_line_##line
+#define ORVEL_STATIC_ASSERT_NAME(line) ORVEL_STATIC_ASSERT_NAME2(line)
+#define ORVEL_STATIC_ASSERT(condition, message) typedef char ORVEL_STATIC_ASSERT_NAME(__LINE__)[(condition) ? 1 : -1]
 #endif
 
 /* Marks a plugin's export. A plugin defines its exports with it:

@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, Windows with mingw-w64) and runs every test; the
 # Windows tests run under Wine. Then runs the threaded IPC, state and property
 # tests under ThreadSanitizer, every fuzz target for a minute, and the
-# benchmarks once, briefly.
+# benchmarks once, briefly. Last, builds the release packages and proves them.
 # Exits non-zero when anything fails.
 # Builds go to build/<preset>, or to $ORVEL_BUILD_ROOT/<preset> when set.
 set -euo pipefail
@@ -37,4 +37,12 @@ ORVEL_FUZZ_BUILD_DIR="$root/linux-fuzz" scripts/fuzz.sh 60 || status=1
 
 echo "=== benchmarks, once and briefly (no thresholds: only that they build and run)"
 ORVEL_BUILD_ROOT="$root" scripts/bench.sh --brief || status=1
+
+echo "=== release packages: build both, then build and verify the samples from each package alone"
+if ORVEL_BUILD_ROOT="$root" scripts/package.sh; then
+  tests/package/check-packages.sh dist/OrvelPluginVerifier-*-linux-x86_64.tar.gz \
+    dist/OrvelPluginVerifier-*-windows-x64.zip || status=1
+else
+  status=1
+fi
 exit $status
