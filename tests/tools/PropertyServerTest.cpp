@@ -140,6 +140,13 @@ class BareClient {
   std::vector<MessageHandler> handlers_;  // released before client_
 };
 
+// Adds "<key>=<value>" to heard for every change of a property of client.
+EventConnection recordChanges(State::PropertyClient& client, Lines& heard) {
+  return client.onPropertyChanged(
+      [&heard](const State::Property& property) { heard.add(property.getKey() + "=" + property.getStringValue()); },
+      false);
+}
+
 TEST(PropertyServer, AppliesWritesByTheWritersRoleAndTellsTheOtherClients) {
   Orvel::Test::LogCapture quiet;  // the clients' and the server's log lines are not under test here
   ServerOptions options;
@@ -149,9 +156,7 @@ TEST(PropertyServer, AppliesWritesByTheWritersRoleAndTellsTheOtherClients) {
   auto observer = State::PropertyClient::create("Observer", ClientRole::BASE, server.pipeName(), false);
   ASSERT_TRUE(observer->initializeOnce(5000));
   Lines heard;
-  EventConnection listener = observer->onPropertyChanged(
-      [&](const State::Property& property) { heard.add(property.getKey() + "=" + property.getStringValue()); },
-      false);
+  EventConnection listener = recordChanges(*observer, heard);
 
   BareClient writer(server.pipeName(), ClientRole::TRACKING);
   ASSERT_TRUE(writer.connect());
@@ -218,9 +223,7 @@ TEST(PropertyServer, TakesPingsWithoutAnsweringThem) {
   auto client = State::PropertyClient::create("Pinging", ClientRole::BASE, server.pipeName(), false);
   ASSERT_TRUE(client->initializeOnce(5000));
   Lines heard;
-  EventConnection listener = client->onPropertyChanged(
-      [&](const State::Property& property) { heard.add(property.getKey() + "=" + property.getStringValue()); },
-      false);
+  EventConnection listener = recordChanges(*client, heard);
   // The client pings once a second by itself.
   ASSERT_TRUE(server.output.waitFor("client 1: ping"));
 
