@@ -122,10 +122,10 @@ def test_run_without_isolation_keeps_only_the_deadline(verifier, variant, mode, 
     else:
         # The crash takes the verifier with it; what was written before stays.
         # Under Wine the debugger starts, adds its own lines and decides the
-        # status: only a failure is certain there.
+        # status (seen: 0 as often as not): only what was written before is
+        # certain there. This is why --isolate=1 exists.
         if IS_WINDOWS:
             assert result.stdout.startswith(before)
-            assert result.status != 0
         else:
             assert result.stdout == before
             assert result.status == (ABORT_STATUS if "abort" in variant else SEGV_STATUS)
