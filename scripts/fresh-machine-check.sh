@@ -128,7 +128,6 @@ fi
 
 root=$(mktemp -d "$state/root.XXXXXX")
 root=$(readlink -f "$root")
-chmod 755 "$root"  # apt's unprivileged downloader must reach /var/cache/apt
 mounted=()
 
 # Ends what still runs inside the root (only processes whose root it is, all
@@ -165,6 +164,7 @@ trap 'exit 130' INT TERM
 
 echo "Unpacking a fresh copy of the base root into $root"
 tar -C "$root" --numeric-owner -xpf "$base"
+chmod 755 "$root"  # as / is; apt's unprivileged downloader must reach /var/cache/apt
 
 # The same apt sources as this machine, with the keyrings they name; and its
 # resolver, for apt.
