@@ -4,7 +4,7 @@
 # this working tree into it (tracked files and uncommitted changes, no build
 # folders) and runs inside it, as root with a clean environment,
 #   bash scripts/verify-sample.sh     then     bash scripts/test.sh
-# with /proc, /dev (and a /dev/shm of its own) and /tmp mounted. Prints each
+# with /proc, /dev (with /dev/pts, and a /dev/shm of its own) and /tmp mounted. Prints each
 # command's exit status and duration and exits non-zero when either failed.
 #
 # Slow: everything is installed and built from nothing (the full run takes well
@@ -196,6 +196,8 @@ mounted+=("$root/proc")
 mount --bind /dev "$root/dev"
 mounted+=("$root/dev")
 mount --make-private "$root/dev"  # mounts below it stay out of the host's /dev
+mount --bind /dev/pts "$root/dev/pts"  # apt's terminal log wants a pseudo-terminal
+mounted+=("$root/dev/pts")
 mount -t tmpfs -o mode=1777 tmpfs "$root/dev/shm"
 mounted+=("$root/dev/shm")
 mount -t tmpfs -o mode=1777 tmpfs "$root/tmp"
