@@ -216,7 +216,9 @@ run_inside() {
   $prefix chroot "$root" /usr/bin/env -i \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     TERM="${TERM:-dumb}" LANG=C.UTF-8 \
-    /bin/bash -c "cd $project && bash scripts/$script" </dev/null >"$log" 2>&1 || status=$?
+    /bin/bash -c "cd $project && bash scripts/$script" </dev/null >"$log" 2>&1 &
+  # Waiting in `wait` lets a signal to this script run its exit at once.
+  wait $! || status=$?
   seconds=$(($(date +%s) - start))
   results+=("$(printf '%-18s exit status %3d, %3d min %2d s' "$script:" "$status" $((seconds / 60)) $((seconds % 60)))")
   if [ "$status" -ne 0 ]; then
