@@ -25,6 +25,10 @@
 # tests' Unix sockets (abstract names, such as the runtime's fixed property
 # pipe) meet nobody else's, whereas here they would meet the host's tests.
 # It needs no network: verify-sample.sh has installed the packages by then.
+
+# The whole script is one group, read before it starts: the check may then run
+# for an hour while this file is edited.
+{
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_tree=$(pwd)
@@ -236,3 +240,4 @@ fi
 echo "=== the README's commands on a fresh Debian $suite root (logs in $logs)"
 printf '%s\n' "${results[@]}"
 exit $failed
+}
