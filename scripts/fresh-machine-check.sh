@@ -4,8 +4,9 @@
 # this working tree into it (tracked files and uncommitted changes, no build
 # folders) and runs inside it, as root with a clean environment,
 #   bash scripts/verify-sample.sh     then     bash scripts/test.sh
-# with /proc, /dev (with /dev/pts, and a /dev/shm of its own) and /tmp mounted. Prints each
-# command's exit status and duration and exits non-zero when either failed.
+# with /proc, /dev (with /dev/pts, and a /dev/shm of its own) and /tmp
+# mounted. Prints each command's exit status and duration and exits non-zero
+# when either failed.
 #
 # Slow: everything is installed and built from nothing (the full run takes well
 # over an hour on 2 cores). Not for every CI run: run it before resolving a
@@ -14,6 +15,10 @@
 #   scripts/fresh-machine-check.sh           both commands
 #   scripts/fresh-machine-check.sh --quick   only verify-sample.sh (also: ORVEL_FRESH_QUICK=1)
 #   scripts/fresh-machine-check.sh --keep    leave the root in place afterwards, to look inside
+#
+# The root is debootstrap's minbase variant: the essential packages and apt,
+# less than a default install, so that nothing the scripts fail to install is
+# found there by chance.
 #
 # Needs root (debootstrap, mount, chroot). Debootstrap fetches from the Debian
 # mirror that this machine's apt sources name, and the root gets the same
