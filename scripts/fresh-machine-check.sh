@@ -8,9 +8,10 @@
 # mounted. Prints each command's exit status and duration and exits non-zero
 # when either failed.
 #
-# Slow: everything is installed and built from nothing (the full run takes well
-# over an hour on 2 cores). Not for every CI run: run it before resolving a
-# change to scripts/, cmake/, CMakePresets.json or the package list.
+# Slow: everything is installed and built from nothing (about 45 minutes on a
+# busy 2-core machine, 6 of them for verify-sample.sh; the first run also
+# bootstraps the base, a few minutes more). Not for every CI run: run it before
+# resolving a change to scripts/, cmake/, CMakePresets.json or the package list.
 #
 #   scripts/fresh-machine-check.sh           both commands
 #   scripts/fresh-machine-check.sh --quick   only verify-sample.sh (also: ORVEL_FRESH_QUICK=1)
