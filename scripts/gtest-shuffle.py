@@ -67,12 +67,11 @@ def main():
                                        stderr=subprocess.STDOUT, start_new_session=True)
             try:
                 status = process.wait(timeout=TIMEOUT_SECONDS)
-                outcome = f"exit status {status}"
+                ok, outcome = status == 0, f"exit status {status}"
             except subprocess.TimeoutExpired:
                 os.killpg(process.pid, signal.SIGKILL)
-                status = process.wait()
-                outcome = f"still running after {TIMEOUT_SECONDS} s, stopped"
-            ok = status == 0 and outcome.startswith("exit")
+                process.wait()
+                ok, outcome = False, f"still running after {TIMEOUT_SECONDS} s, stopped"
             log.seek(0)
             output = log.read().decode("utf-8", errors="replace")
         if ok:
