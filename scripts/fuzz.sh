@@ -6,6 +6,8 @@
 # The build goes to build/linux-fuzz, or to $ORVEL_FUZZ_BUILD_DIR when set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/packages.sh
+orvel_ensure_packages
 seconds="${1:-60}"
 shift || true
 build="${ORVEL_FUZZ_BUILD_DIR:-build/linux-fuzz}"
@@ -33,7 +35,7 @@ for target in "${targets[@]}"; do
     echo "$target: FAILED"
     tail -n 60 "$log"
     ls "$work"/"$name"-* 2>/dev/null | head -n 3 | while read -r artifact; do
-      echo "artifact: $artifact ($(xxd -p "$artifact" | head -c 400))"
+      echo "artifact: $artifact ($(od -An -tx1 -v "$artifact" | tr -d ' \n' | head -c 400))"
     done
   fi
 done

@@ -1,12 +1,13 @@
 # Sourced by the scripts: makes sure the Debian packages the build needs are
 # installed. As root it installs what is missing; otherwise it prints the
-# exact apt-get line and stops.
+# exact apt-get line and stops. `orvel_ensure_packages NAME...` does the same
+# for other packages than the build's.
 ORVEL_PACKAGES="cmake ninja-build g++ python3 python3-pytest nlohmann-json3-dev libfmt-dev googletest libgtest-dev
 libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev"
 
 orvel_missing_packages() {
   local missing="" package
-  for package in $ORVEL_PACKAGES; do
+  for package in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
       missing="$missing $package"
     fi
@@ -16,7 +17,9 @@ orvel_missing_packages() {
 
 orvel_ensure_packages() {
   local missing
-  missing=$(orvel_missing_packages)
+  # shellcheck disable=SC2086
+  [ $# -gt 0 ] || set -- $ORVEL_PACKAGES
+  missing=$(orvel_missing_packages "$@")
   [ -z "$missing" ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing Debian packages. Install them as root, then run this again:"

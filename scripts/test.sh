@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both builds (Linux with AddressSanitizer and
 # UndefinedBehaviorSanitizer, Windows with mingw-w64) and runs every test; the
-# Windows tests run under Wine. Then runs the threaded IPC, state and property
-# tests under ThreadSanitizer, every fuzz target for a minute, and the
-# benchmarks once, briefly. Last, builds the release packages and proves them.
+# Windows tests run under Wine. Each Linux GoogleTest executable also runs once
+# with all its tests in one process, in shuffled order. Then runs the threaded
+# IPC, state and property tests under ThreadSanitizer, every fuzz target for a
+# minute, and the benchmarks once, briefly. Last, builds the release packages
+# and proves them.
 # Exits non-zero when anything fails.
 # Builds go to build/<preset>, or to $ORVEL_BUILD_ROOT/<preset> when set.
 set -euo pipefail
@@ -24,6 +26,10 @@ done
 for preset in linux-asan windows; do
   echo "=== $preset: tests"
   ctest --test-dir "$root/$preset" -j2 --timeout 600 --output-on-failure || status=1
+  if [ "$preset" = linux-asan ]; then
+    echo "=== linux-asan: each GoogleTest executable once, all its tests in one process, shuffled"
+    python3 scripts/gtest-shuffle.py "$root/linux-asan" || status=1
+  fi
 done
 
 echo "=== linux-tsan: the ipc, state and property tests under ThreadSanitizer"
