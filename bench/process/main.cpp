@@ -10,10 +10,13 @@
 //   verification   --mode=verify of the sample tracker, against the 500 ms of
 //                  sleeps it contains; its peak memory against a C program
 //                  that loads the same plugin
+//   isolated       --isolate=1: the verification against the same 500 ms of
+//                  sleeps, and the listing of the 1,000 manifests against the
+//                  same listing in one process
 // Usage: orvel_bench_process [--brief] [--pairs=N] [--only=NAME]
 //   --brief      each pair once or twice (CI: proves the suite runs)
 //   --pairs=N    N measured pairs per figure instead of the defaults
-//   --only=NAME  one figure: startup, set, list or verify
+//   --only=NAME  one figure: startup, set, list, verify or isolated
 // Exit status 0 when every run did its work, whether targets are met or not;
 // 1 when a run failed (wrong exit status or output).
 #include <cstdio>
@@ -92,6 +95,27 @@ void listing(const Options& options) {
                   std::to_string(loads) + " loads and unloads of the library", runs.run(pairsFor(options, 20)), 1.5);
 }
 
+// The same tree listed with every library validated in an isolated child,
+// against the listing in one process.
+void isolatedListing(const Options& options) {
+  const ProgramDataFolder folder(kSampleTracker, kManifests, kVendors);
+  const Expectation allTracking{0, "Manifest references tracking plugin:\n", static_cast<std::size_t>(kManifests)};
+  const PairedRuns runs({{kVerifier, "--isolate=1", "--list"}, {folder.environmentEntry()}}, allTracking,
+                        {{kVerifier, "--list"}, {folder.environmentEntry()}}, allTracking);
+  printTimeFigure("listing with --isolate=1, " + std::to_string(kManifests) + " manifests",
+                  "the same listing in one process", runs.run(pairsFor(options, 10)), 1.5);
+}
+
+// The verification run in a child process, against the same 500 ms of sleeps.
+void isolatedVerification(const Options& options) {
+  const PairedRuns runs({{kVerifier, "--isolate=1", "--mode=verify", "--plugin=" + kSampleTracker}, {}},
+                        {0, "\nEnd verification: 19/19 passed\n"}, {{kLoadPlugin, kSampleTracker}, {}}, {0, "\n"});
+  const PairedResult result = runs.run(pairsFor(options, 15));
+  const std::string name = "verification with --isolate=1 of the sample tracker";
+  printSpread(name + ":", result.programMs, "ms");
+  printFigure({name, result.programMs.median(), kVerificationSleepMs, "ms", "its 5 sleeps of 100 ms", false, 1.05});
+}
+
 void verification(const Options& options) {
   const PairedRuns runs({{kVerifier, "--mode=verify", "--plugin=" + kSampleTracker}, {}},
                         {0, "\nEnd verification: 19/19 passed\n"}, {{kLoadPlugin, kSampleTracker}, {}}, {0, "\n"});
@@ -113,10 +137,10 @@ bool parseOptions(int argc, char* argv[], Options& options) {
     } else if (argument.rfind("--pairs=", 0) == 0 && std::atoi(argument.c_str() + 8) > 0) {
       options.pairs = std::atoi(argument.c_str() + 8);
     } else if (argument == "--only=startup" || argument == "--only=set" || argument == "--only=list" ||
-               argument == "--only=verify") {
+               argument == "--only=verify" || argument == "--only=isolated") {
       options.only = argument.substr(7);
     } else {
-      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify|isolated]\n", argv[0]);
       return false;
     }
   }
@@ -134,6 +158,10 @@ int main(int argc, char* argv[]) {
     if (wanted("set")) setMode(options);
     if (wanted("list")) listing(options);
     if (wanted("verify")) verification(options);
+    if (wanted("isolated")) {
+      isolatedVerification(options);
+      isolatedListing(options);
+    }
   } catch (const std::exception& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "orvel_bench_process: %s\n", error.what());

@@ -1,0 +1,219 @@
+"""Crash isolation and call deadlines: plugins that crash, end the process or
+do not return, verified with and without --isolate=1 and --timeout, in both
+verify modes, set mode and the listing. Whole outputs and exit statuses are
+compared; the expected report is the passing run cut at the call that fails."""
+
+import re
+
+import pytest
+
+from conftest import IS_WINDOWS, plugin
+from property_server import initialized, listening, property_server, session_start
+from test_arguments import USAGE
+from test_list import INVALID_TRACKING, MOTION, TRACKING, Installation, manifest, plugin_block
+from verify_report import UNABLE_TO_CONTINUE, full_tracking_run, summary, start
+from verify_report import MOTION_PLATFORM_EXPORTS, ZERO_POSE, call, export_checks, stateless, WORKFLOW
+
+# The sanitizer build must let a crash end the process as it would end the
+# release build, and must not turn an exit from inside a plugin into a leak report.
+SANITIZER_ENV = {"ASAN_OPTIONS": "handle_segv=0:handle_sigbus=0:handle_abort=0:handle_sigill=0:handle_sigfpe=0:"
+                                 "detect_leaks=0", "UBSAN_OPTIONS": "halt_on_error=0"}
+DEADLINE_MS = 1000
+
+ACCESS_VIOLATION = ("the plugin crashed: exception 0xC0000005 (access violation)" if IS_WINDOWS
+                    else "the plugin crashed: signal 11 (SIGSEGV)")
+STACK_OVERFLOW = ("the plugin crashed: exception 0xC00000FD (stack overflow)" if IS_WINDOWS
+                  else "the plugin crashed: signal 11 (SIGSEGV)")
+# The C runtime of Windows ends an aborting process with status 3; Linux raises SIGABRT.
+ABORT = "the plugin ended the process (exit status 3)" if IS_WINDOWS else "the plugin crashed: signal 6 (SIGABRT)"
+EXIT = "the plugin ended the process (exit status 0)"
+LATE = "no return within %d ms" % DEADLINE_MS
+# How a Linux process ends when nothing isolates it: the signal.
+SEGV_STATUS = -11
+ABORT_STATUS = -6
+
+
+def full_motion_run(path: str, name: str = "Orvel Test Plugin") -> str:
+    text = (start(path) + export_checks(MOTION_PLATFORM_EXPORTS)
+            + stateless(2, "4.16.0.0", name) + WORKFLOW + call("orvel_PluginInit"))
+    for frame in range(1, 6):
+        output = ("{ timeStamp:-1, frameNo:%d, position:[ 0, 0, %g ], rotation:[ 1, 0, 0, 0 ], velocity:[ 0, 0, 0 ], "
+                  "angularVelocity:[ 0, 0, 0 ], acceleration:[ 0, 0, 0 ], poseFlags:18446744073709551615, confidence:1}"
+                  % (frame, -0.05 * frame))
+        text += call("orvel_UpdatePose") + "Input pose: " + ZERO_POSE + "\nOutput pose: " + output + "\n"
+    return text + call("orvel_PluginShutdown") + summary(15, 15)
+
+
+def cut_before(report: str, line_start: str, occurrence: int = 1) -> str:
+    """The report up to (without) the n-th line that begins with line_start."""
+    position = -1
+    for _ in range(occurrence):
+        position = report.index("\n" + line_start, position + 1)
+    return report[:position + 1]
+
+
+def ended_run(before: str, check: str, cause: str, total: int) -> str:
+    """What a run writes when it ends at a call: the failed check with its cause, then the summary."""
+    passed = before.count("[ OK ] ")
+    return before + "[ FAILED ] : %s - %s\n" % (check, cause) + summary(passed, total)
+
+
+def status_of(report: str, total: int) -> int:
+    return total - report.count("[ OK ] ")
+
+
+# variant, mode, the check that fails, the line it stands in for (and which occurrence), cause
+CASES = [
+    ("tracking_crash_init", "verify", "call orvel_PluginInit", "[ OK ] : call orvel_PluginInit", 1, ACCESS_VIOLATION),
+    ("tracking_crash_start", "verify", "call orvel_TrackerStart", "[ OK ] : call orvel_TrackerStart", 1,
+     ACCESS_VIOLATION),
+    ("tracking_crash_third_pose", "verify", "call orvel_GetHMDPose", "[ OK ] : call orvel_GetHMDPose", 3,
+     ACCESS_VIOLATION),
+    ("tracking_thread_crash_pose", "verify", "call orvel_GetHMDPose", "[ OK ] : call orvel_GetHMDPose", 3,
+     ACCESS_VIOLATION),
+    ("tracking_crash_stop", "verify", "call orvel_TrackerStop", "[ OK ] : call orvel_TrackerStop", 1, ACCESS_VIOLATION),
+    ("tracking_crash_shutdown", "verify", "call orvel_PluginShutdown", "[ OK ] : call orvel_PluginShutdown", 1,
+     ACCESS_VIOLATION),
+    ("motion_crash_third_update", "verify-motion-platform-plugin", "call orvel_UpdatePose",
+     "[ OK ] : call orvel_UpdatePose", 3, ACCESS_VIOLATION),
+    ("tracking_crash_version", "verify", "call orvel_GetPluginAPIVersion", "orvel_GetPluginAPIVersion = ", 1,
+     ACCESS_VIOLATION),
+    ("tracking_stack_overflow", "verify", "call orvel_TrackerStart", "[ OK ] : call orvel_TrackerStart", 1,
+     STACK_OVERFLOW),
+    ("tracking_abort", "verify", "call orvel_TrackerStart", "[ OK ] : call orvel_TrackerStart", 1, ABORT),
+    ("tracking_exit_init", "verify", "call orvel_PluginInit", "[ OK ] : call orvel_PluginInit", 1, EXIT),
+    ("tracking_exit_type", "verify", "call orvel_GetPluginType", "orvel_GetPluginType = ", 1, EXIT),
+    ("tracking_loops_third_pose", "verify", "call orvel_GetHMDPose", "[ OK ] : call orvel_GetHMDPose", 3, LATE),
+    ("tracking_sleeps_at_start", "verify", "call orvel_TrackerStart", "[ OK ] : call orvel_TrackerStart", 1, LATE),
+]
+
+
+def expected_run(variant, mode, check, stands_for, occurrence, cause):
+    path = plugin(variant)
+    motion = mode != "verify"
+    full = full_motion_run(path) if motion else full_tracking_run(path)
+    total = 15 if motion else 19
+    before = cut_before(full, stands_for, occurrence)
+    return before, ended_run(before, check, cause, total), status_of(before, total)
+
+
+@pytest.mark.parametrize("variant, mode, check, stands_for, occurrence, cause", CASES, ids=[c[0] for c in CASES])
+def test_isolated_run_ends_at_the_call_under_way(verifier, variant, mode, check, stands_for, occurrence, cause):
+    _, report, status = expected_run(variant, mode, check, stands_for, occurrence, cause)
+    result = verifier.run("--isolate=1", "--timeout=%d" % DEADLINE_MS, "--mode=" + mode, "--plugin=" + plugin(variant),
+                          env=SANITIZER_ENV)
+    assert result.stdout == report
+    assert result.status == status
+
+
+@pytest.mark.parametrize("variant, mode, check, stands_for, occurrence, cause", CASES, ids=[c[0] for c in CASES])
+def test_run_without_isolation_keeps_only_the_deadline(verifier, variant, mode, check, stands_for, occurrence, cause):
+    before, report, status = expected_run(variant, mode, check, stands_for, occurrence, cause)
+    result = verifier.run("--timeout=%d" % DEADLINE_MS, "--mode=" + mode, "--plugin=" + plugin(variant),
+                          env=SANITIZER_ENV)
+    if cause == LATE:
+        # The watchdog writes the same ending as the isolated parent.
+        assert result.stdout == report
+        assert result.status == status
+    elif cause == EXIT:
+        # The plugin's exit ends the run as it always did: what was written, and its status.
+        assert result.stdout == before
+        assert result.status == 0
+    else:
+        # The crash takes the verifier with it; what was written before stays.
+        # Under Wine the debugger starts, adds its own lines and decides the
+        # status: only a failure is certain there.
+        if IS_WINDOWS:
+            assert result.stdout.startswith(before)
+            assert result.status != 0
+        else:
+            assert result.stdout == before
+            assert result.status == (ABORT_STATUS if "abort" in variant else SEGV_STATUS)
+
+
+def test_crash_while_the_library_loads_is_written_on_the_load_check(verifier):
+    path = plugin("tracking_crash_load")
+    result = verifier.run("--isolate=1", "--plugin=" + path, env=SANITIZER_ENV)
+    if IS_WINDOWS:
+        # The loader catches an exception in DllMain: the load simply fails.
+        assert result.stdout == start(path, loads=False) + UNABLE_TO_CONTINUE
+    else:
+        assert result.stdout == ("Start verification\n[ FAILED ] : Loading DLL " + path + " - " + ACCESS_VIOLATION
+                                 + "\n" + UNABLE_TO_CONTINUE)
+    assert result.status == 1
+
+
+@pytest.mark.parametrize("mode, variant, full", [
+    ("verify", "tracking_ok", full_tracking_run),
+    ("verify-motion-platform-plugin", "motion_ok", lambda path: full_motion_run(path, "Orvel Test Motion Platform")),
+])
+def test_isolated_run_of_a_sound_plugin_is_the_run_without_isolation(verifier, mode, variant, full):
+    path = plugin(variant)
+    plain = verifier.run("--mode=" + mode, "--plugin=" + path)
+    isolated = verifier.run("--mode=" + mode, "--plugin=" + path, "--isolate=1")
+    assert isolated.raw_stdout == plain.raw_stdout
+    assert isolated.stdout == full(path)
+    assert (isolated.status, plain.status) == (0, 0)
+
+
+@pytest.mark.parametrize("argument", ["--isolate=yes", "--isolate=2", "--isolate=", "--timeout=0", "--timeout=10s",
+                                      "--timeout=3600001", "--timeout=-5", "--timeout=99999999999"])
+def test_invalid_values_print_key_value_and_usage(verifier, argument):
+    key, value = argument.split("=", 1)
+    result = verifier.run("--plugin=x", argument, "--list")
+    assert result.stdout == "Invalid value for %s: %s\n" % (key, value) + USAGE
+    assert result.status == 1
+
+
+def test_valid_values_are_read_left_to_right_and_the_last_wins(verifier):
+    # --list runs at once: a bad value after it is never read.
+    path = plugin("tracking_loops_third_pose")
+    result = verifier.run("--timeout=3600000", "--isolate=1", "--timeout=%d" % DEADLINE_MS, "--isolate=0",
+                          "--plugin=" + path, env=SANITIZER_ENV)
+    _, report, status = expected_run(*CASES[12][:1], "verify", *CASES[12][2:])
+    assert result.stdout == report
+    assert result.status == status
+
+
+def test_set_mode_writes_nothing_after_an_isolated_crash(verifier):
+    path = plugin("tracking_crash_start")
+    with property_server() as server:
+        result = verifier.run("--mode=set", "--isolate=1", "--plugin=" + path,
+                              env={**SANITIZER_ENV, "ORVEL_LOGGER_STDOUT_DISABLED": "1"})
+        assert server.wait_for_line("client 1: disconnected"), server.lines
+        lines = server.lines
+    _, report, status = expected_run("tracking_crash_start", "verify", *CASES[1][2:])
+    assert result.stdout == report
+    assert result.status == status
+    assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+def test_isolated_listing_goes_on_after_a_library_crashes_ends_or_hangs(verifier, program_data):
+    installed = Installation(program_data)
+    crashed = "The plugin crashed while it was validated: " + ACCESS_VIOLATION.split(": ", 1)[1]
+    ok = plugin_block(TRACKING, plugin("tracking_ok"))
+    installed.add("A", "1-crash-version.manifest", manifest(plugin("tracking_crash_version")), [INVALID_TRACKING],
+                  [crashed])
+    installed.add("A", "2-ok.manifest", manifest(plugin("tracking_ok")), ok)
+    installed.add("A", "3-exit-type.manifest", manifest(plugin("tracking_exit_type")), [],
+                  ["The plugin ended the process while it was validated: exit status 0"])
+    installed.add("A", "4-loops-type.manifest", manifest(plugin("tracking_loops_type")), [],
+                  ["The plugin did not answer within %d ms while it was validated" % DEADLINE_MS])
+    installed.add("A", "5-crash-load.manifest", manifest(plugin("tracking_crash_load")), [],
+                  [] if IS_WINDOWS else [crashed])
+    installed.add("A", "6-motion.manifest", manifest(plugin("motion_ok")), plugin_block(MOTION, plugin("motion_ok")))
+    result = verifier.run("--isolate=1", "--timeout=%d" % DEADLINE_MS, "--list",
+                          env={**program_data.env, **SANITIZER_ENV})
+    if IS_WINDOWS:
+        # The failed load of 5 is logged twice (tracking, then motion platform detection).
+        result.stdout = re.sub(r".* ERR \[Orvel::DynamicLibrary::DynamicLibrary\] .*\n", "", result.stdout)
+    # Compared in manifest order: the folder is read in the file system's order.
+    installed.check(result)
+
+
+def test_isolated_listing_of_sound_libraries_is_the_listing_without_isolation(verifier, program_data):
+    installed = Installation(program_data)
+    installed.add("A", "ok.manifest", manifest(plugin("tracking_ok")), plugin_block(TRACKING, plugin("tracking_ok")))
+    installed.add("A", "v417.manifest", manifest(plugin("tracking_api_4_17")), [INVALID_TRACKING],
+                  ["Plugin DLL version is not compatible with Orvel plugin API ver 4.16.0.0"])
+    installed.check(verifier.run("--isolate=1", "--list", env=program_data.env))
