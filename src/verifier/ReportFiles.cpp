@@ -1,6 +1,7 @@
 #include "verifier/ReportFiles.h"
 
 #include "platform/AtomicFile.h"
+#include "report/JUnitReport.h"
 #include "report/JsonReport.h"
 #include "tracking/ReportOutput.h"
 
@@ -19,7 +20,7 @@ bool writeReportFile(const std::string& path, const std::string& contents) {
 }  // namespace
 
 int writeReportFiles(const CommandLine& commandLine, RunRecord record, int status) {
-  if (commandLine.reportPath.empty()) return status;
+  if (commandLine.reportPath.empty() && commandLine.junitPath.empty()) return status;
   record.pluginPath = commandLine.pluginPath;
   Report::ReportContext context;
   context.mode = commandLine.mode.empty() ? "verify" : commandLine.mode;
@@ -28,6 +29,9 @@ int writeReportFiles(const CommandLine& commandLine, RunRecord record, int statu
   bool written = true;
   if (!commandLine.reportPath.empty()) {
     written = writeReportFile(commandLine.reportPath, Report::jsonReport(record, context)) && written;
+  }
+  if (!commandLine.junitPath.empty()) {
+    written = writeReportFile(commandLine.junitPath, Report::junitReport(record, context)) && written;
   }
   return written || status != 0 ? status : 1;
 }
