@@ -44,7 +44,7 @@ int verifyKind(Tracking::PluginKind kind, const CommandLine& commandLine, RunObs
 // A verification run as the command line asks: in a child process, or here
 // with a watchdog when a deadline is in force. What it found goes to `record`.
 int verify(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
-  if (commandLine.isolate) return verifyIsolated(commandLine, kind);
+  if (commandLine.isolate) return verifyIsolated(commandLine, kind, record);
   std::optional<Watchdog> watchdog;
   if (commandLine.deadlineMs() != 0) {
     // A missed deadline ends the process at once: the reports are written first.

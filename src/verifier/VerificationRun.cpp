@@ -95,6 +95,7 @@ void VerificationRun::writeHostLine(const std::string& line) noexcept {
     const std::lock_guard<std::mutex> lock(mutex_);
     printReport("%s\n", line.c_str());
     hostCalls_.push_back({line, checks_.size()});
+    if (observer_ != nullptr) observer_->hostLineWritten(hostCalls_.back());
   } catch (...) {
     // Out of memory: the line was printed, or is lost with the run.
   }
@@ -157,6 +158,7 @@ void VerificationRun::printStatelessInfo(const Tracking::CommonAPIProxy& proxy) 
     printReport("%s(%d) = %s\n", exportName(PluginExport::GetPluginStatusDescription), status, pluginText(text));
     info.statusDescriptions[static_cast<std::size_t>(status + 2)] = keep(text);
   }
+  if (observer_ != nullptr) observer_->pluginInfoRead(info);
   const std::lock_guard<std::mutex> lock(mutex_);
   pluginInfo_ = std::move(info);
 }
@@ -171,14 +173,18 @@ void VerificationRun::beginWorkflow(std::uint32_t workflowRun) {
 }
 
 void VerificationRun::addPose(PoseRecord pose) {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  pose.call = static_cast<std::uint32_t>(poses_.size() + 1);
-  poses_.push_back(pose);
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pose.call = static_cast<std::uint32_t>(poses_.size() + 1);
+    poses_.push_back(pose);
+  }
+  if (observer_ != nullptr) observer_->poseAdded(pose);
 }
 
 void VerificationRun::addCheck(Check check) { record(std::move(check)); }
 
 void VerificationRun::setLatency(LatencyFigures latency) {
+  if (observer_ != nullptr) observer_->latencyMeasured(latency);
   const std::lock_guard<std::mutex> lock(mutex_);
   latency_ = std::move(latency);
 }
@@ -270,6 +276,23 @@ void VerificationRun::leaveRelayed() {
 void VerificationRun::recordRelayed(Check check) {
   const std::lock_guard<std::mutex> lock(mutex_);
   checks_.push_back(std::move(check));
+}
+
+void VerificationRun::detailRelayed(const std::string& cause, std::chrono::nanoseconds duration) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (checks_.empty()) return;
+  checks_.back().cause = cause;
+  checks_.back().duration = duration;
+}
+
+void VerificationRun::hostCallRelayed(HostCall call) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  hostCalls_.push_back(std::move(call));
+}
+
+void VerificationRun::pluginInfoRelayed(PluginInfo info) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  pluginInfo_ = std::move(info);
 }
 
 std::optional<int> VerificationRun::end(CheckResult result, const std::string& cause, std::uint64_t callSerial) {

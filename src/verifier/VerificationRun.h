@@ -121,6 +121,10 @@ class VerificationRun : private Tracking::HostLineWriter {
   void enterRelayed(const PluginCall& call);
   void leaveRelayed();
   void recordRelayed(Check check);
+  // The cause and duration of the check recorded last.
+  void detailRelayed(const std::string& cause, std::chrono::nanoseconds duration);
+  void hostCallRelayed(HostCall call);
+  void pluginInfoRelayed(PluginInfo info);
 
   // Ends the run at the call under way (or, between calls, the last one): its
   // check is written as "[ FAILED ] : <text> - <cause>", then, for the load,
