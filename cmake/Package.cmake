@@ -6,7 +6,7 @@
 #   lib/cmake/OrvelPluginAPI/       find_package(OrvelPluginAPI): Orvel::PluginAPI
 #   samples/                        the sample plugins' sources and their
 #                                   stand-alone CMakeLists.txt
-#   share/doc/OrvelPluginVerifier/  the README
+#   share/doc/OrvelPluginVerifier/  the README and the JSON report's schema
 # Only what is named here is installed: no test, test plugin or built sample.
 include(CMakePackageConfigHelpers)
 
@@ -31,7 +31,8 @@ install(FILES
   "${PROJECT_SOURCE_DIR}/samples/SampleMotionPlatform.c"
   "${PROJECT_SOURCE_DIR}/samples/SampleMotionPlatformCpp.cpp"
   DESTINATION samples)
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" DESTINATION share/doc/OrvelPluginVerifier)
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/docs/report.schema.json"
+        DESTINATION share/doc/OrvelPluginVerifier)
 
 set(CPACK_PACKAGE_NAME OrvelPluginVerifier)
 set(CPACK_PACKAGE_VENDOR Orvel)

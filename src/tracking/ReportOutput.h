@@ -1,20 +1,32 @@
 // Lines for standard output, shared by the host services that plugins call
 // and by the verification runs' report lines.
 #pragma once
+#include <cstdarg>
 #include <cstdio>  // defines __MINGW_PRINTF_FORMAT on mingw
+#include <string>
+
+#if defined(__MINGW32__)
+#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument) \
+  __attribute__((format(__MINGW_PRINTF_FORMAT, formatIndex, firstArgument)))
+#elif defined(__GNUC__)
+#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
+#else
+#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument)
+#endif
 
 namespace Orvel::Tracking {
 
 // Formats printf-style and writes the text to standard output with one write
 // and a flush, so that lines written by several threads at once never mix
 // within a line and what was printed before a plugin crash stays visible.
-void printReport(const char* format, ...) noexcept
-#if defined(__MINGW32__)
-    __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
-#elif defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+void printReport(const char* format, ...) noexcept ORVEL_PRINTF_FORMAT(1, 2);
+
+// Writes the text as printReport does.
+void writeReport(const std::string& text) noexcept;
+
+// Formats printf-style into a text. Never throws: when memory runs out, the
+// text is what fits into 511 bytes.
+std::string formatReport(const char* format, va_list args) noexcept;
 
 // A text from a plugin for "%s": "(null)" for a null pointer, on every platform.
 inline const char* pluginText(const char* text) { return text != nullptr ? text : "(null)"; }

@@ -17,8 +17,10 @@ enum class CheckResult {
 struct Check {
   std::string text;  // "Loading DLL <path>", "Find API function: <export>", "call <export>"
   CheckResult result = CheckResult::Passed;
-  std::string cause;  // why it did not pass, when the plugin gave no answer; else empty
-  std::chrono::milliseconds duration{0};
+  // Why it did not pass, when the plugin gave no answer or a data check names
+  // the first offending value; else empty.
+  std::string cause;
+  std::chrono::nanoseconds duration{0};
 
   bool passed() const { return result == CheckResult::Passed; }
 };

@@ -5,6 +5,8 @@
 //   leave                    the call or load under way returned
 //   check passed <text>      a check was written ("check failed call orvel_TrackerStart")
 //   done <status>            the run is over; the child's exit status follows
+//   data <JSON object>       what the run found besides calls and checks, for
+//                            the reports (see RelayedDetails.h)
 // and, when it validates libraries for the listing, per library asked for:
 //   error <text>             one problem found, in order
 //   kind tracking|motion|none, valid 0|1, answered
@@ -21,6 +23,7 @@ constexpr std::string_view kLeave = "leave";
 constexpr std::string_view kCheckPassed = "check passed ";
 constexpr std::string_view kCheckFailed = "check failed ";
 constexpr std::string_view kDone = "done ";
+constexpr std::string_view kData = "data ";
 constexpr std::string_view kError = "error ";
 constexpr std::string_view kKind = "kind ";
 constexpr std::string_view kValid = "valid ";

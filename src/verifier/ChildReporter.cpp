@@ -3,6 +3,7 @@
 #include <string>
 
 #include "verifier/ChildProtocol.h"
+#include "verifier/RelayedDetails.h"
 
 namespace Orvel::Verifier {
 
@@ -12,13 +13,27 @@ void ChildReporter::callEntered(const PluginCall& call) {
   // An export's check text already reads "call <export>".
   const std::string event = call.kind == PluginCall::Kind::Load ? std::string(kEnter) + std::string(kEnterLoad) + call.text
                                                                 : std::string(kEnter) + call.text;
-  channel_.writeLine(oneLine(event));
+  write(oneLine(event));
 }
 
-void ChildReporter::callLeft(const PluginCall&) { channel_.writeLine(std::string(kLeave)); }
+void ChildReporter::callLeft(const PluginCall&) { write(std::string(kLeave)); }
 
 void ChildReporter::checkMade(const Check& check) {
-  channel_.writeLine(oneLine(std::string(check.passed() ? kCheckPassed : kCheckFailed) + check.text));
+  write(oneLine(std::string(check.passed() ? kCheckPassed : kCheckFailed) + check.text));
+  write(checkDetailLine(check));
+}
+
+void ChildReporter::hostLineWritten(const HostCall& call) { write(hostCallLine(call)); }
+
+void ChildReporter::pluginInfoRead(const PluginInfo& info) { write(pluginInfoLine(info)); }
+
+void ChildReporter::poseAdded(const PoseRecord& pose) { write(poseLine(pose)); }
+
+void ChildReporter::latencyMeasured(const LatencyFigures& latency) { write(latencyLine(latency)); }
+
+void ChildReporter::write(const std::string& line) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  channel_.writeLine(line);
 }
 
 }  // namespace Orvel::Verifier

@@ -13,6 +13,8 @@ constexpr int kApiVersion[4] = {4, 16, 0, 0};
 
 constexpr std::uint32_t kLongestTimeoutMs = 3600000;
 constexpr std::uint32_t kIsolatedDefaultTimeoutMs = 30000;
+constexpr std::uint32_t kMostRepeats = 1000;
+constexpr std::uint32_t kLargestLatencyBudgetUs = 60000000;
 
 bool isKnownMode(const std::string& mode) {
   return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set";
@@ -36,6 +38,36 @@ bool parseNumber(const std::string& text, std::uint32_t lowest, std::uint32_t hi
   if (number < lowest || number > highest) return false;
   value = static_cast<std::uint32_t>(number);
   return true;
+}
+
+bool isRunArgument(const std::string& key) {
+  return key == "--strict" || key == "--repeat" || key == "--latency-budget-us" || key == "--report" ||
+         key == "--junit";
+}
+
+// Takes the value of a run argument; false when it is not a valid one.
+bool readRunArgument(const std::string& key, const std::string& value, CommandLine& result) {
+  std::uint32_t number = 0;
+  if (key == "--strict") {
+    if (value != "0" && value != "1") return false;
+    result.settings.strict = value == "1";
+  } else if (key == "--repeat") {
+    if (!parseNumber(value, 1, kMostRepeats, number)) return false;
+    result.settings.repeat = number;
+  } else if (key == "--latency-budget-us") {
+    if (!parseNumber(value, 0, kLargestLatencyBudgetUs, number)) return false;
+    result.settings.latencyBudgetUs = number;
+  } else {
+    if (value.empty()) return false;
+    (key == "--report" ? result.reportPath : result.junitPath) = value;
+  }
+  return true;
+}
+
+CommandLine invalidValue(std::ostream& out, const std::string& key, const std::string& value) {
+  out << "Invalid value for " << key << ": " << value << "\n";
+  writeUsage(out);
+  return fail(1);
 }
 
 }  // namespace
@@ -98,16 +130,15 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& o
       std::uint32_t number = 0;
       const bool valid = key == "--isolate" ? (value == "0" || value == "1") && parseNumber(value, 0, 1, number)
                                             : parseNumber(value, 1, kLongestTimeoutMs, number);
-      if (!valid) {
-        out << "Invalid value for " << key << ": " << value << "\n";
-        writeUsage(out);
-        return fail(1);
-      }
+      if (!valid) return invalidValue(out, key, value);
       if (key == "--isolate") {
         result.isolate = number == 1;
       } else {
         result.timeoutMs = number;
       }
+    } else if (isRunArgument(key)) {
+      const std::string value = argument.substr(equals + 1);
+      if (!readRunArgument(key, value, result)) return invalidValue(out, key, value);
     } else if (key == kChildChannelKey) {
       result.childChannel = argument.substr(equals + 1);
     }

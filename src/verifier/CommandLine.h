@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "verifier/RunSettings.h"
+
 namespace Orvel::Verifier {
 
 struct CommandLine {
@@ -25,6 +27,11 @@ struct CommandLine {
   std::string childChannel;
   // The arguments as given (without the program name), for starting the child.
   std::vector<std::string> arguments;
+  // --strict, --repeat and --latency-budget-us.
+  RunSettings settings;
+  // --report=PATH and --junit=PATH: where the JSON and JUnit reports go; empty for none.
+  std::string reportPath;
+  std::string junitPath;
 
   // The deadline in force: the one given, else 30 s with isolation, else none (0).
   std::uint32_t deadlineMs() const;

@@ -7,6 +7,8 @@
 #include "verifier/Isolation.h"
 #include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
+#include "verifier/ReportFiles.h"
+#include "verifier/VerificationRun.h"
 #include "verifier/Watchdog.h"
 
 #include <cstdio>
@@ -32,27 +34,36 @@ int runGuarded(Mode&& mode) {
   return -1;
 }
 
-int verifyKind(Tracking::PluginKind kind, const std::string& pluginPath, RunObserver* observer) {
-  return kind == Tracking::PluginKind::MotionPlatform ? verifyMotionPlatformPlugin(pluginPath, observer)
-                                                      : verifyTrackingPlugin(pluginPath, observer);
+int verifyKind(Tracking::PluginKind kind, const CommandLine& commandLine, RunObserver* observer,
+               RunRecord* record = nullptr) {
+  return kind == Tracking::PluginKind::MotionPlatform
+             ? verifyMotionPlatformPlugin(commandLine.pluginPath, observer, commandLine.settings, record)
+             : verifyTrackingPlugin(commandLine.pluginPath, observer, commandLine.settings, record);
 }
 
 // A verification run as the command line asks: in a child process, or here
-// with a watchdog when a deadline is in force.
-int verify(const CommandLine& commandLine, Tracking::PluginKind kind) {
-  if (commandLine.isolate) return verifyIsolated(commandLine, kind);
+// with a watchdog when a deadline is in force. What it found goes to `record`.
+int verify(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
+  if (commandLine.isolate) return verifyIsolated(commandLine, kind, record);
   std::optional<Watchdog> watchdog;
-  if (commandLine.deadlineMs() != 0) watchdog.emplace(commandLine.deadlineMs());
-  return verifyKind(kind, commandLine.pluginPath, watchdog ? &*watchdog : nullptr);
+  if (commandLine.deadlineMs() != 0) {
+    // A missed deadline ends the process at once: the reports are written first.
+    watchdog.emplace(commandLine.deadlineMs(), [&](const VerificationRun& run, int status) {
+      return writeReportFiles(commandLine, run.snapshot(), status);
+    });
+  }
+  return verifyKind(kind, commandLine, watchdog ? &*watchdog : nullptr, record);
 }
 
-int runMode(const CommandLine& commandLine) {
+int runMode(const CommandLine& commandLine, RunRecord* record) {
   const std::string& mode = commandLine.mode;
-  if (mode.empty() || mode == "verify") return verify(commandLine, Tracking::PluginKind::Tracking);
-  if (mode == "verify-motion-platform-plugin") return verify(commandLine, Tracking::PluginKind::MotionPlatform);
+  if (mode.empty() || mode == "verify") return verify(commandLine, Tracking::PluginKind::Tracking, record);
+  if (mode == "verify-motion-platform-plugin") {
+    return verify(commandLine, Tracking::PluginKind::MotionPlatform, record);
+  }
   if (mode == "set") {
     return selectActivePlugin(commandLine.pluginPath,
-                              [&] { return verify(commandLine, Tracking::PluginKind::Tracking); });
+                              [&] { return verify(commandLine, Tracking::PluginKind::Tracking, record); });
   }
   return 0;
 }
@@ -68,7 +79,7 @@ int runChild(const CommandLine& commandLine) {
     if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel);
     ChildReporter reporter(channel);
     const int status =
-        runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine.pluginPath, &reporter); });
+        runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine, &reporter); });
     std::fflush(stdout);
     channel.writeLine(std::string(ChildProtocol::kDone) + std::to_string(status));
     return status;
@@ -84,7 +95,9 @@ int runEntryPoint(int argc, const char* const argv[]) {
   if (commandLine.action == CommandLine::Action::ListPlugins) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }
-  return runGuarded([&] { return runMode(commandLine); });
+  RunRecord record;
+  const int status = runGuarded([&] { return runMode(commandLine, &record); });
+  return writeReportFiles(commandLine, std::move(record), status);
 }
 
 }  // namespace Orvel::Verifier

@@ -11,6 +11,7 @@
 #include "verifier/IsolatedChild.h"
 #include "verifier/Isolation.h"
 #include "verifier/Modes.h"
+#include "verifier/RelayedDetails.h"
 #include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
@@ -36,6 +37,8 @@ std::optional<int> applyEvent(VerificationRun& view, const std::string& line) {
     view.recordRelayed({rest, CheckResult::Passed, "", std::chrono::milliseconds(0)});
   } else if (startsWith(line, kCheckFailed, rest)) {
     view.recordRelayed({rest, CheckResult::Failed, "", std::chrono::milliseconds(0)});
+  } else if (startsWith(line, kData, rest)) {
+    applyDetail(view, rest);
   } else if (startsWith(line, kDone, rest)) {
     try {
       return std::stoi(rest);
@@ -57,10 +60,11 @@ Tracking::PluginKind verifiedKind(const std::string& mode) {
                                                  : Tracking::PluginKind::Tracking;
 }
 
-int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind) {
+int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
   // As in a run in this process: from here on only report lines are written.
   discardLogLines();
-  VerificationRun view(kind, commandLine.pluginPath, workflowCalls(kind));
+  VerificationRun view(kind, commandLine.pluginPath, workflowCalls(kind), commandLine.settings);
+  view.keepRecordIn(record);
   IsolatedChild child(commandLine.arguments);
   const std::chrono::milliseconds deadline(commandLine.deadlineMs());
   std::string line;

@@ -6,6 +6,7 @@
 
 #include "tracking/PluginExports.h"
 #include "verifier/CommandLine.h"
+#include "verifier/RunRecord.h"
 
 namespace Orvel::Verifier {
 
@@ -14,7 +15,8 @@ namespace Orvel::Verifier {
 // ends before its run is over or misses a call's deadline, the call under way
 // is written as failed with the cause, then the summary. The exit status is
 // the child's, or the planned checks less those that passed.
-int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind);
+// What the view holds at the end goes to `record`, when given.
+int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record = nullptr);
 
 // The kind of plugin that a verify mode (or set mode) checks.
 Tracking::PluginKind verifiedKind(const std::string& mode);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "verifier/Check.h"
+#include "verifier/RunRecord.h"
 
 namespace Orvel::Verifier {
 
@@ -27,6 +28,13 @@ class RunObserver {
   virtual void callEntered(const PluginCall& call) = 0;
   virtual void callLeft(const PluginCall& call) = 0;
   virtual void checkMade(const Check& check) = 0;
+  // What the run finds besides its calls and checks. A host service's line
+  // may come from any plugin thread; it is told while the run holds it, so
+  // that lines and checks are told in the order they were printed.
+  virtual void hostLineWritten(const HostCall& call) { (void)call; }
+  virtual void pluginInfoRead(const PluginInfo& info) { (void)info; }
+  virtual void poseAdded(const PoseRecord& pose) { (void)pose; }
+  virtual void latencyMeasured(const LatencyFigures& latency) { (void)latency; }
 };
 
 }  // namespace Orvel::Verifier

@@ -1,6 +1,7 @@
 // The conformance run of a tracking plugin (--mode=verify): load check, one
 // check per export, what the plugin says about itself, then its whole life
-// once: init, start, five poses 100 ms apart, stop, shutdown.
+// (once, or as often as --repeat says): init, start, five poses 100 ms
+// apart, stop, shutdown; with --strict=1 the checks of the pose data after it.
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "tracking/PoseText.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
+#include "verifier/StrictChecks.h"
 #include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
@@ -22,10 +24,12 @@ constexpr std::chrono::milliseconds kPoseInterval(100);
 
 std::int32_t trackingWorkflowCalls() { return 4 + kPoseCalls; }
 
-int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer) {
+int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer, const RunSettings& settings,
+                         RunRecord* record) {
   using Tracking::PluginExport;
   using Tracking::printReport;
-  VerificationRun run(Tracking::PluginKind::Tracking, pluginPath, trackingWorkflowCalls());
+  VerificationRun run(Tracking::PluginKind::Tracking, pluginPath, trackingWorkflowCalls(), settings);
+  run.keepRecordIn(record);
   run.setObserver(observer);
   if (!run.start()) return run.failedCount();
 
@@ -33,29 +37,40 @@ int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer) {
   if (!run.checkExports(proxy)) return run.failedCount();
 
   run.printStatelessInfo(proxy);
-  printReport("\n Check main workflow:\n");
 
-  // The handle and the pose start zeroed, so that a plugin that never writes
-  // them shows zeros instead of whatever the stack held.
   const HostCallbacks host = Tracking::makeHostCallbacks();
-  std::uint64_t hostSlot = 0;
-  PluginHandle handle = nullptr;
-  Pose pose{};
+  StrictChecks strict(run);
+  for (std::uint32_t workflow = 1; workflow <= settings.repeat; ++workflow) {
+    run.beginWorkflow(workflow);
+    // The handle and the pose start zeroed in every workflow, so that a
+    // plugin that never writes them shows zeros instead of whatever the
+    // stack held.
+    std::uint64_t hostSlot = 0;
+    PluginHandle handle = nullptr;
+    Pose pose{};
+    if (workflow == 1) strict.countThreadsBeforeInit();
 
-  // Every call is made whatever the results before it, with the same handle.
-  run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
-  run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
-  for (int i = 0; i < kPoseCalls; ++i) {
-    const std::uint64_t now = platform::tickCount();
-    run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });
-    std::ostringstream text;
-    Tracking::formatPose(text, pose);
-    printReport("Returned pose: %s\n", text.str().c_str());
-    run.addPose(text.str());
-    std::this_thread::sleep_for(kPoseInterval);
+    // Every call is made whatever the results before it, with the same handle.
+    run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+    run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
+    for (int i = 0; i < kPoseCalls; ++i) {
+      const std::uint64_t now = platform::tickCount();
+      const PluginStatus status =
+          run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });
+      std::ostringstream text;
+      Tracking::formatPose(text, pose);
+      printReport("Returned pose: %s\n", text.str().c_str());
+      run.addPose({0, workflow, status, std::nullopt, pose});
+      std::this_thread::sleep_for(kPoseInterval);
+    }
+    strict.measureLatency(PluginExport::GetHMDPose, [&] {
+      Pose timed{};
+      proxy.GetHMDPose(handle, platform::tickCount(), &timed);
+    });
+    run.checkCall(PluginExport::TrackerStop, [&] { return proxy.TrackerStop(handle); });
+    run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
   }
-  run.checkCall(PluginExport::TrackerStop, [&] { return proxy.TrackerStop(handle); });
-  run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
+  strict.check();
 
   return run.finish();
 }

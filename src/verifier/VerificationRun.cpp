@@ -4,6 +4,7 @@
 #include "platform/SharedLibrary.h"
 #include "tracking/ReportOutput.h"
 #include "tracking/RuntimeDLL.h"
+#include "verifier/StrictChecks.h"
 
 namespace Orvel::Verifier {
 
@@ -14,10 +15,26 @@ void discardLogLines() {
   Logger::instance().setSink([](int, const std::string&) {});
 }
 
-VerificationRun::VerificationRun(Tracking::PluginKind kind, std::string pluginPath, std::int32_t workflowCalls)
+VerificationRun::VerificationRun(Tracking::PluginKind kind, std::string pluginPath, std::int32_t workflowCalls,
+                                 const RunSettings& settings)
     : kind_(kind),
       pluginPath_(std::move(pluginPath)),
-      plannedTotal_(1 + static_cast<std::int32_t>(Tracking::neededExportCount(kind)) + workflowCalls) {}
+      settings_(settings),
+      plannedTotal_(1 + static_cast<std::int32_t>(Tracking::neededExportCount(kind)) +
+                    static_cast<std::int32_t>(settings.repeat) * workflowCalls +
+                    (settings.strict ? strictCheckCount(kind) : 0)) {}
+
+VerificationRun::~VerificationRun() {
+  if (writesHostLines_) Tracking::setHostLineWriter(nullptr);
+  if (keptRecord_ == nullptr) return;
+  try {
+    *keptRecord_ = snapshot();
+  } catch (...) {
+    // Out of memory while the run unwinds: the record stays as it was.
+  }
+}
+
+void VerificationRun::keepRecordIn(RunRecord* record) { keptRecord_ = record; }
 
 void VerificationRun::setObserver(RunObserver* observer) {
   observer_ = observer;
@@ -61,14 +78,33 @@ void VerificationRun::record(Check check) {
     // writes nothing more.
     const std::lock_guard<std::mutex> lock(mutex_);
     if (ended_) return;
-    printReport("[ %s ] : %s\n", check.passed() ? "OK" : "FAILED", check.text.c_str());
+    if (check.passed() || check.cause.empty()) {
+      printReport("[ %s ] : %s\n", check.passed() ? "OK" : "FAILED", check.text.c_str());
+    } else {
+      printReport("[ FAILED ] : %s - %s\n", check.text.c_str(), check.cause.c_str());
+    }
     checks_.push_back(check);
   }
   if (observer_ != nullptr) observer_->checkMade(check);
 }
 
+void VerificationRun::writeHostLine(const std::string& line) noexcept {
+  try {
+    // Printed and kept under the lock, so that the check it belongs to is the
+    // one whose report line follows it.
+    const std::lock_guard<std::mutex> lock(mutex_);
+    printReport("%s\n", line.c_str());
+    hostCalls_.push_back({line, checks_.size()});
+    if (observer_ != nullptr) observer_->hostLineWritten(hostCalls_.back());
+  } catch (...) {
+    // Out of memory: the line was printed, or is lost with the run.
+  }
+}
+
 bool VerificationRun::start() {
   discardLogLines();
+  Tracking::setHostLineWriter(this);
+  writesHostLines_ = true;
   printReport("Start verification\n");
   const auto began = std::chrono::steady_clock::now();
   bool loaded = false;
@@ -77,8 +113,7 @@ bool VerificationRun::start() {
     const RuntimeDLL plugin(pluginNativePath());
     loaded = plugin.library().isLoaded();
   }
-  record({loadText(), loaded ? CheckResult::Passed : CheckResult::Failed, "",
-          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)});
+  record({loadText(), loaded ? CheckResult::Passed : CheckResult::Failed, "", std::chrono::steady_clock::now() - began});
   if (loaded) return true;
   printReport("Unable to continue...\n");
   return false;
@@ -91,7 +126,7 @@ bool VerificationRun::checkExports(const Tracking::CommonAPIProxy& proxy) {
     const bool present = entry.isBound(proxy);
     valid = valid && present;
     record({std::string("Find API function: ") + entry.name, present ? CheckResult::Passed : CheckResult::Failed, "",
-            std::chrono::milliseconds(0)});
+            std::chrono::nanoseconds(0)});
   }
   if (valid) return true;
   printReport("Unable to continue...\n");
@@ -101,29 +136,57 @@ bool VerificationRun::checkExports(const Tracking::CommonAPIProxy& proxy) {
 void VerificationRun::printStatelessInfo(const Tracking::CommonAPIProxy& proxy) {
   using Tracking::exportName;
   using Tracking::pluginText;
+  const auto keep = [](const char* text) { return text != nullptr ? std::optional<std::string>(text) : std::nullopt; };
+  PluginInfo info;
   printReport("\n Check stateless API functions:\n");
-  const std::int64_t type = watchCall(PluginExport::GetPluginType, [&] { return proxy.GetPluginType(); });
-  printReport("%s = %lld\n", exportName(PluginExport::GetPluginType), static_cast<long long>(type));
+  info.type = watchCall(PluginExport::GetPluginType, [&] { return proxy.GetPluginType(); });
+  printReport("%s = %lld\n", exportName(PluginExport::GetPluginType), static_cast<long long>(info.type));
   const std::uint64_t version =
       watchCall(PluginExport::GetPluginAPIVersion, [&] { return proxy.GetPluginAPIVersion(); });
-  printReport("%s = %lld.%lld.%lld.%lld\n", exportName(PluginExport::GetPluginAPIVersion),
-              static_cast<long long>(ORVEL_PLUGIN_API_VERSION_MAJOR(version)),
-              static_cast<long long>(ORVEL_PLUGIN_API_VERSION_MINOR(version)),
-              static_cast<long long>(ORVEL_PLUGIN_API_VERSION_THIRD(version)),
-              static_cast<long long>(ORVEL_PLUGIN_API_VERSION_FOURTH(version)));
+  info.apiVersion = std::to_string(ORVEL_PLUGIN_API_VERSION_MAJOR(version)) + "." +
+                    std::to_string(ORVEL_PLUGIN_API_VERSION_MINOR(version)) + "." +
+                    std::to_string(ORVEL_PLUGIN_API_VERSION_THIRD(version)) + "." +
+                    std::to_string(ORVEL_PLUGIN_API_VERSION_FOURTH(version));
+  printReport("%s = %s\n", exportName(PluginExport::GetPluginAPIVersion), info.apiVersion.c_str());
   const char* name = watchCall(PluginExport::GetPluginName, [&] { return proxy.GetPluginName(); });
   printReport("%s = %s\n", exportName(PluginExport::GetPluginName), pluginText(name));
+  info.name = keep(name);
   for (int status = -2; status <= 2; ++status) {
     const char* text = watchCall(PluginExport::GetPluginStatusDescription, [&] {
       return proxy.GetPluginStatusDescription(static_cast<PluginStatus>(status));
     });
     printReport("%s(%d) = %s\n", exportName(PluginExport::GetPluginStatusDescription), status, pluginText(text));
+    info.statusDescriptions[static_cast<std::size_t>(status + 2)] = keep(text);
+  }
+  if (observer_ != nullptr) observer_->pluginInfoRead(info);
+  const std::lock_guard<std::mutex> lock(mutex_);
+  pluginInfo_ = std::move(info);
+}
+
+void VerificationRun::beginWorkflow(std::uint32_t workflowRun) {
+  if (workflowRun <= 1) {
+    printReport("\n Check main workflow:\n");
+  } else {
+    printReport("\n Check main workflow (run %u of %u):\n", static_cast<unsigned>(workflowRun),
+                static_cast<unsigned>(settings_.repeat));
   }
 }
 
-void VerificationRun::addPose(std::string text) {
+void VerificationRun::addPose(PoseRecord pose) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pose.call = static_cast<std::uint32_t>(poses_.size() + 1);
+    poses_.push_back(pose);
+  }
+  if (observer_ != nullptr) observer_->poseAdded(pose);
+}
+
+void VerificationRun::addCheck(Check check) { record(std::move(check)); }
+
+void VerificationRun::setLatency(LatencyFigures latency) {
+  if (observer_ != nullptr) observer_->latencyMeasured(latency);
   const std::lock_guard<std::mutex> lock(mutex_);
-  poses_.push_back(std::move(text));
+  latency_ = std::move(latency);
 }
 
 std::int32_t VerificationRun::finish() {
@@ -131,7 +194,10 @@ std::int32_t VerificationRun::finish() {
   std::int32_t passed = 0;
   for (const Check& check : checks_) passed += check.passed() ? 1 : 0;
   const auto total = static_cast<std::int32_t>(checks_.size());
-  if (!ended_) printReport("\nEnd verification: %d/%d passed\n", passed, total);
+  if (!ended_) {
+    printReport("\nEnd verification: %d/%d passed\n", passed, total);
+    summaryTotal_ = total;
+  }
   return total - passed;
 }
 
@@ -154,9 +220,29 @@ std::vector<Check> VerificationRun::checks() const {
   return checks_;
 }
 
-std::vector<std::string> VerificationRun::poses() const {
+std::vector<PoseRecord> VerificationRun::poses() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return poses_;
+}
+
+std::optional<LatencyFigures> VerificationRun::latency() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return latency_;
+}
+
+RunRecord VerificationRun::snapshot() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  RunRecord record;
+  record.kind = kind_;
+  record.pluginPath = pluginPath_;
+  record.checks = checks_;
+  record.hostCalls = hostCalls_;
+  record.pluginInfo = pluginInfo_;
+  record.poses = poses_;
+  record.latency = latency_;
+  for (const Check& check : checks_) record.passed += check.passed() ? 1 : 0;
+  record.total = summaryTotal_.value_or(static_cast<std::int32_t>(checks_.size()));
+  return record;
 }
 
 std::optional<PluginCall> VerificationRun::callUnderWay() const {
@@ -192,15 +278,31 @@ void VerificationRun::recordRelayed(Check check) {
   checks_.push_back(std::move(check));
 }
 
+void VerificationRun::detailRelayed(const std::string& cause, std::chrono::nanoseconds duration) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (checks_.empty()) return;
+  checks_.back().cause = cause;
+  checks_.back().duration = duration;
+}
+
+void VerificationRun::hostCallRelayed(HostCall call) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  hostCalls_.push_back(std::move(call));
+}
+
+void VerificationRun::pluginInfoRelayed(PluginInfo info) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  pluginInfo_ = std::move(info);
+}
+
 std::optional<int> VerificationRun::end(CheckResult result, const std::string& cause, std::uint64_t callSerial) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (ended_) return std::nullopt;
   if (callSerial != 0 && (!call_ || call_->serial != callSerial)) return std::nullopt;
   ended_ = true;
   const PluginCall call = call_ ? *call_ : lastCall_;
-  const auto duration =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - callStarted_);
-  checks_.push_back({call.text, result, cause, call_ ? duration : std::chrono::milliseconds(0)});
+  const std::chrono::nanoseconds duration = std::chrono::steady_clock::now() - callStarted_;
+  checks_.push_back({call.text, result, cause, call_ ? duration : std::chrono::nanoseconds(0)});
   printReport("[ FAILED ] : %s - %s\n", call.text.c_str(), cause.c_str());
   std::int32_t passed = 0;
   for (const Check& check : checks_) passed += check.passed() ? 1 : 0;
@@ -209,6 +311,7 @@ std::optional<int> VerificationRun::end(CheckResult result, const std::string& c
     return static_cast<int>(checks_.size()) - passed;
   }
   printReport("\nEnd verification: %d/%d passed\n", passed, plannedTotal_);
+  summaryTotal_ = plannedTotal_;
   return plannedTotal_ - passed;
 }
 

@@ -1,9 +1,10 @@
 // One verification run as an object: the checks made so far with their
-// results, causes and durations, the plugin call under way and the poses the
-// plugin gave. The report lines and the summary are written from it, and so
-// are the views that end a run from outside (a deadline's watchdog, the
-// parent of an isolated child). The steps run on one thread; the views may
-// be taken from another.
+// results, causes and durations, the plugin call under way, the lines of the
+// host services, what the plugin says about itself and the poses it gave.
+// The report lines and the summary are written from it, and so are the JSON
+// and JUnit reports and the views that end a run from outside (a deadline's
+// watchdog, the parent of an isolated child). The steps run on one thread;
+// the views may be taken from another.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -14,9 +15,12 @@
 
 #include "platform/NarrowPath.h"
 #include "tracking/CommonAPIProxy.h"
+#include "tracking/HostCallbacks.h"
 #include "tracking/PluginExports.h"
 #include "verifier/Check.h"
 #include "verifier/RunObserver.h"
+#include "verifier/RunRecord.h"
+#include "verifier/RunSettings.h"
 
 namespace Orvel::Verifier {
 
@@ -24,23 +28,32 @@ namespace Orvel::Verifier {
 // standard output. The sink stays for the rest of the process.
 void discardLogLines();
 
-class VerificationRun {
+class VerificationRun : private Tracking::HostLineWriter {
  public:
   // workflowCalls: the number of "call" checks of the run's workflow, which
-  // with the load check and the kind's export checks makes the planned total.
-  VerificationRun(Tracking::PluginKind kind, std::string pluginPath, std::int32_t workflowCalls);
+  // with the load check, the kind's export checks, the repetitions of the
+  // workflow and the strict checks makes the planned total.
+  VerificationRun(Tracking::PluginKind kind, std::string pluginPath, std::int32_t workflowCalls,
+                  const RunSettings& settings = {});
+  // Leaves the run's record where keepRecordIn said, and stops taking the
+  // host services' lines.
+  ~VerificationRun() override;
 
   VerificationRun(const VerificationRun&) = delete;
   VerificationRun& operator=(const VerificationRun&) = delete;
 
   // Told of every call and check from now on; null for none.
   void setObserver(RunObserver* observer);
+  // When the run object ends (also through an exception), its record is
+  // copied to `record`; null for nowhere.
+  void keepRecordIn(RunRecord* record);
+  const RunSettings& settings() const { return settings_; }
 
   // The steps, each writing its report lines.
 
-  // Discards log lines, prints "Start verification" and makes the load check
-  // on a throw-away load. False, after "Unable to continue...", when the
-  // plugin does not load.
+  // Discards log lines, takes the host services' lines from now on, prints
+  // "Start verification" and makes the load check on a throw-away load.
+  // False, after "Unable to continue...", when the plugin does not load.
   bool start();
   // Loads the plugin into a proxy of the run's kind, as a watched call.
   template <typename Proxy>
@@ -55,19 +68,20 @@ class VerificationRun {
   // What the plugin says about itself: type, API version, name and the status
   // descriptions of -2 to 2. Printed, not counted as checks.
   void printStatelessInfo(const Tracking::CommonAPIProxy& proxy);
-  // The check "call <export>": makes the call and passes when it returns 0.
-  // Lines that host services print during the call come first.
+  // The check "call <export>": makes the call and passes when it returns 0;
+  // what the call returned. Lines that host services print during the call
+  // come first.
   template <typename Call>
-  void checkCall(Tracking::PluginExport id, Call&& call) {
+  PluginStatus checkCall(Tracking::PluginExport id, Call&& call) {
     const std::string text = std::string("call ") + Tracking::exportName(id);
     const auto began = std::chrono::steady_clock::now();
-    bool passed = false;
+    PluginStatus status = 0;
     {
       const Watch watch(*this, PluginCall::Kind::Export, text);
-      passed = call() == 0;
+      status = call();
     }
-    record({text, passed ? CheckResult::Passed : CheckResult::Failed, "",
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began)});
+    record({text, status == 0 ? CheckResult::Passed : CheckResult::Failed, "", std::chrono::steady_clock::now() - began});
+    return status;
   }
   // A watched call that is no check (the stateless section); its result.
   template <typename Call>
@@ -75,19 +89,30 @@ class VerificationRun {
     const Watch watch(*this, PluginCall::Kind::Export, std::string("call ") + Tracking::exportName(id));
     return call();
   }
-  // Keeps a pose line's text (printed by the caller).
-  void addPose(std::string text);
+  // Prints the header of a workflow: " Check main workflow:" for the first,
+  // " Check main workflow (run 2 of 3):" for the later ones of --repeat.
+  void beginWorkflow(std::uint32_t workflowRun);
+  // Keeps a pose call's poses (printed by the caller); its number is given here.
+  void addPose(PoseRecord pose);
+  // A check that is no plugin call (the strict checks): written, with " - "
+  // and its cause when it failed for one.
+  void addCheck(Check check);
+  void setLatency(LatencyFigures latency);
   // Prints "End verification: <passed>/<total> passed" and returns the number
   // of failed checks.
   std::int32_t finish();
 
   // The views.
 
+  Tracking::PluginKind kind() const { return kind_; }
   std::int32_t plannedTotal() const { return plannedTotal_; }
   std::int32_t passedCount() const;
   std::int32_t failedCount() const;
   std::vector<Check> checks() const;
-  std::vector<std::string> poses() const;
+  std::vector<PoseRecord> poses() const;
+  std::optional<LatencyFigures> latency() const;
+  // Everything the run found so far.
+  RunRecord snapshot() const;
   // The call under way and since when; nullopt between calls.
   std::optional<PluginCall> callUnderWay() const;
   std::chrono::steady_clock::time_point callStarted() const;
@@ -97,6 +122,10 @@ class VerificationRun {
   void enterRelayed(const PluginCall& call);
   void leaveRelayed();
   void recordRelayed(Check check);
+  // The cause and duration of the check recorded last.
+  void detailRelayed(const std::string& cause, std::chrono::nanoseconds duration);
+  void hostCallRelayed(HostCall call);
+  void pluginInfoRelayed(PluginInfo info);
 
   // Ends the run at the call under way (or, between calls, the last one): its
   // check is written as "[ FAILED ] : <text> - <cause>", then, for the load,
@@ -123,6 +152,7 @@ class VerificationRun {
     VerificationRun& run_;
   };
 
+  void writeHostLine(const std::string& line) noexcept override;
   std::string loadText() const { return "Loading DLL " + pluginPath_; }
   // The path as typed, as the loader takes it (see platform::nativePath).
   platform::NativePath pluginNativePath() const;
@@ -132,12 +162,19 @@ class VerificationRun {
 
   const Tracking::PluginKind kind_;
   const std::string pluginPath_;
+  const RunSettings settings_;
   const std::int32_t plannedTotal_;
   RunObserver* observer_ = nullptr;
+  RunRecord* keptRecord_ = nullptr;
+  bool writesHostLines_ = false;
 
   mutable std::mutex mutex_;
   std::vector<Check> checks_;
-  std::vector<std::string> poses_;
+  std::vector<HostCall> hostCalls_;
+  std::optional<PluginInfo> pluginInfo_;
+  std::vector<PoseRecord> poses_;
+  std::optional<LatencyFigures> latency_;
+  std::optional<std::int32_t> summaryTotal_;
   std::optional<PluginCall> call_;
   PluginCall lastCall_;
   std::uint64_t serial_ = 0;

@@ -8,7 +8,8 @@
 
 namespace Orvel::Verifier {
 
-Watchdog::Watchdog(std::uint32_t deadlineMs) : deadline_(deadlineMs), thread_([this] { watch(); }) {}
+Watchdog::Watchdog(std::uint32_t deadlineMs, Ending ending)
+    : deadline_(deadlineMs), ending_(std::move(ending)), thread_([this] { watch(); }) {}
 
 Watchdog::~Watchdog() {
   {
@@ -56,8 +57,9 @@ void Watchdog::watch() {
     const std::optional<int> status = run_->end(CheckResult::TimedOut, cause, serial_);
     serial_ = 0;
     if (status) {
+      const int exitStatus = ending_ ? ending_(*run_, *status) : *status;
       std::fflush(stdout);
-      platform::endProcessNow(*status);
+      platform::endProcessNow(exitStatus);
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -13,7 +14,11 @@ namespace Orvel::Verifier {
 
 class Watchdog : public RunObserver {
  public:
-  explicit Watchdog(std::uint32_t deadlineMs);
+  // Called on the watchdog's thread after the run was ended, before the
+  // process ends: takes the exit status and gives the one to end with.
+  using Ending = std::function<int(const VerificationRun& run, int status)>;
+
+  explicit Watchdog(std::uint32_t deadlineMs, Ending ending = {});
   // Stops the thread.
   ~Watchdog() override;
   Watchdog(const Watchdog&) = delete;
@@ -28,6 +33,7 @@ class Watchdog : public RunObserver {
   void watch();
 
   const std::chrono::milliseconds deadline_;
+  const Ending ending_;
   std::mutex mutex_;
   std::condition_variable changed_;
   VerificationRun* run_ = nullptr;

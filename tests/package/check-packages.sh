@@ -47,7 +47,7 @@ expected_files() {
   printf '%s\n' "bin/OrvelPluginVerifier$1" "bin/OrvelPropertyServer$1" include/OrvelPluginAPI.h \
     lib/cmake/OrvelPluginAPI/OrvelPluginAPIConfig.cmake lib/cmake/OrvelPluginAPI/OrvelPluginAPIConfigVersion.cmake \
     lib/cmake/OrvelPluginAPI/OrvelPluginAPITargets.cmake samples/CMakeLists.txt samples/SampleMotionPlatform.c \
-    samples/SampleMotionPlatformCpp.cpp samples/SampleTracker.c share/doc/OrvelPluginVerifier/README.md |
+    samples/SampleMotionPlatformCpp.cpp samples/SampleTracker.c share/doc/OrvelPluginVerifier/README.md share/doc/OrvelPluginVerifier/report.schema.json |
     LC_ALL=C sort
 }
 

@@ -48,6 +48,20 @@
  *                              constructor), AT_TYPE, AT_VERSION, AT_INIT,
  *                              AT_START, AT_THIRD_POSE, AT_STOP, AT_SHUTDOWN,
  *                              AT_THIRD_UPDATE
+ *   PLANT=v PLANT_AT=n         the pose of the n-th pose call (GetHMDPose or
+ *                              the output of UpdatePose) gets a bad value v:
+ *                              NAN_POSITION (position[1]), INFINITE_VELOCITY
+ *                              (velocity[0]), NONUNIT_ROTATION (rotation
+ *                              length 0.5), TIME_BACKWARDS (time stamp 1),
+ *                              FRAME_BACKWARDS (frame number 0),
+ *                              CONFIDENCE_ABOVE_ONE (1.5)
+ *   SLOW_POSE_MS=n             every pose call sleeps n ms
+ *   THREAD_LEFT_RUNNING        every orvel_PluginShutdown leaves a thread
+ *                              running that never ends
+ *   FAIL_SECOND_INIT           the second orvel_PluginInit returns 1
+ *   TEXTS_NOT_UTF8             a name with bytes that are not UTF-8, markup
+ *                              and control characters; orvel_PluginInit logs
+ *                              such a message too
  *
  * By default a plugin of type 2 exports the common and the motion platform
  * functions, any other type the common and the tracking functions.
@@ -313,6 +327,68 @@ static void joinWriters(Instance* instance) {
 }
 #endif
 
+/* Bad pose data, slow pose calls, left threads and odd texts for the strict
+ * checks and the reports. */
+#define NAN_POSITION 1
+#define INFINITE_VELOCITY 2
+#define NONUNIT_ROTATION 3
+#define TIME_BACKWARDS 4
+#define FRAME_BACKWARDS 5
+#define CONFIDENCE_ABOVE_ONE 6
+#ifndef PLANT
+#define PLANT 0
+#endif
+#ifndef PLANT_AT
+#define PLANT_AT 0
+#endif
+#define NOT_UTF8_TEXT "Caf\xe9 \xe2\x82 <&\"'> \x01\t\x7f" " end \xf0\x9f\x98\x80"
+
+/* Changes the pose of the n-th pose call as PLANT says; then sleeps as
+ * SLOW_POSE_MS says. */
+static inline void plantInPose(Pose* pose, int64_t call) {
+#if PLANT != 0
+  if (call == PLANT_AT) {
+    switch (PLANT) {
+      case NAN_POSITION: pose->position[1] = strtod("nan", NULL); break;
+      case INFINITE_VELOCITY: pose->velocity[0] = strtod("inf", NULL); break;
+      case NONUNIT_ROTATION: pose->rotation[0] = 0.5; pose->rotation[1] = pose->rotation[2] = pose->rotation[3] = 0; break;
+      case TIME_BACKWARDS: pose->timeStamp = 1; break;
+      case FRAME_BACKWARDS: pose->frameNo = 0; break;
+      case CONFIDENCE_ABOVE_ONE: pose->confidence = 1.5; break;
+      default: break;
+    }
+  }
+#else
+  (void)pose;
+  (void)call;
+#endif
+#if defined(SLOW_POSE_MS)
+  pluginSleepMilliseconds(SLOW_POSE_MS);
+#endif
+}
+
+#if defined(THREAD_LEFT_RUNNING)
+static void waitForever(void* signal) { pluginSignalWait((PluginSignal*)signal); }
+#endif
+
+/* A thread that never ends, waiting for a signal nobody raises (it never
+ * runs the plugin's code again, even once the library is unloaded). */
+static inline void leaveThreadRunning(void) {
+#if defined(THREAD_LEFT_RUNNING)
+  pluginThreadStart(waitForever, pluginSignalCreate());
+#endif
+}
+
+/* The second orvel_PluginInit fails when FAIL_SECOND_INIT is set. */
+static inline int failsThisInit(void) {
+#if defined(FAIL_SECOND_INIT)
+  static int inits = 0;
+  return ++inits == 2;
+#else
+  return 0;
+#endif
+}
+
 #if !defined(OMIT_GetPluginType)
 ORVEL_PLUGIN_EXPORT int64_t orvel_GetPluginType(void) {
   faultAt(AT_TYPE);
@@ -348,6 +424,8 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginName(void) {
   return NULL;
 #elif defined(USES_NEIGHBOUR)
   return orvelTest_NeighbourName();
+#elif defined(TEXTS_NOT_UTF8)
+  return NOT_UTF8_TEXT;
 #else
   return PLUGIN_NAME;
 #endif
@@ -375,6 +453,10 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus st
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uint64_t* hostSlot, PluginHandle* handle) {
   (void)hostSlot;
   faultAt(AT_INIT);
+  if (failsThisInit()) return 1;
+#if defined(TEXTS_NOT_UTF8)
+  host->WriteLogMessage(0, NOT_UTF8_TEXT);
+#endif
 #if defined(WRITES_NOTHING)
   (void)handle;
   hostWithoutHandle = host;
@@ -415,6 +497,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginShutdown(PluginHandle* handle) {
   instance->magic = 0;
   free(instance);
   *handle = NULL;
+  leaveThreadRunning();
   return ACTION_STATUS;
 }
 #endif
@@ -509,6 +592,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_GetHMDPose(PluginHandle handle, uint64_t 
   pose->poseFlags = 0x8000000000000003u;
   pose->confidence = 0.75;
 #endif
+  plantInPose(pose, frame);
   return ACTION_STATUS;
 }
 #endif
@@ -546,7 +630,7 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_UpdatePose(PluginHandle handle, uint64_t 
   /* The input is the host's record; this plugin scribbles on it anyway. */
   ((Pose*)input)->frameNo = 100 + frame;
 #endif
-  (void)frame;
+  plantInPose(output, frame);
 #if defined(CONCURRENT_CALLBACKS)
   /* The writers go just before the host gets its poses back to print them,
    * so that they are in the middle of their lines while it does. */

@@ -1,0 +1,39 @@
+#include "verifier/ReportFiles.h"
+
+#include "platform/AtomicFile.h"
+#include "report/JUnitReport.h"
+#include "report/JsonReport.h"
+#include "tracking/ReportOutput.h"
+
+namespace Orvel::Verifier {
+
+namespace {
+
+// False, after the error line, when the file could not be written.
+bool writeReportFile(const std::string& path, const std::string& contents) {
+  std::string errorText;
+  if (platform::writeFileAtomically(path, contents, errorText)) return true;
+  Tracking::printReport("[Error] Unable to write the report to %s: %s\n", path.c_str(), errorText.c_str());
+  return false;
+}
+
+}  // namespace
+
+int writeReportFiles(const CommandLine& commandLine, RunRecord record, int status) {
+  if (commandLine.reportPath.empty() && commandLine.junitPath.empty()) return status;
+  record.pluginPath = commandLine.pluginPath;
+  Report::ReportContext context;
+  context.mode = commandLine.mode.empty() ? "verify" : commandLine.mode;
+  context.isolated = commandLine.isolate;
+  context.exitStatus = status;
+  bool written = true;
+  if (!commandLine.reportPath.empty()) {
+    written = writeReportFile(commandLine.reportPath, Report::jsonReport(record, context)) && written;
+  }
+  if (!commandLine.junitPath.empty()) {
+    written = writeReportFile(commandLine.junitPath, Report::junitReport(record, context)) && written;
+  }
+  return written || status != 0 ? status : 1;
+}
+
+}  // namespace Orvel::Verifier
