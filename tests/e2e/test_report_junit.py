@@ -78,18 +78,18 @@ def test_every_text_is_escaped(verifier, tmp_path):
     assert outcome(case) == ("failure", "[ FAILED ] : Loading DLL " + path.replace("\x01", REPLACEMENT), "failed")
 
 
-@pytest.mark.skipif(IS_WINDOWS, reason="Windows reads any byte in the active code page")
+@pytest.mark.skipif(IS_WINDOWS, reason="a Windows path is text in the active code page, never stray bytes")
 def test_a_path_that_is_not_utf8_is_written_with_the_byte_replaced(verifier, tmp_path):
-    # The path cannot be converted: the run ends in the exception guard, and
-    # both reports are still written.
+    # Linux takes the path as bytes; no library is there, so the load check fails.
     path = os.fsdecode(bytes(tmp_path) + b"/orvel-\xff" + LIBRARY_SUFFIX.encode())
     result, suite, report = run_with_reports(verifier, tmp_path, "--plugin=" + path)
-    assert result.stdout.startswith("Start verification\n[Error] Unhandled exception happened: ")
-    assert result.status == -1
+    assert result.status == 1
     written = str(tmp_path) + "/orvel-" + REPLACEMENT + LIBRARY_SUFFIX
-    assert (report["plugin"], report["checks"], report["exitStatus"]) == (written, [], -1)
-    assert suite.findall("testcase") == []
-    assert suite.get("tests") == "0"
+    assert report["plugin"] == written
+    assert [(check["name"], check["result"]) for check in report["checks"]] == [("Loading DLL " + written, "failed")]
+    (case,) = suite.findall("testcase")
+    assert case.get("name") == "Loading DLL " + written
+    assert case.get("classname") == "verify.orvel-" + REPLACEMENT + LIBRARY_SUFFIX
 
 
 def test_a_junit_path_that_cannot_be_written_is_an_error_after_the_summary(verifier, tmp_path):
