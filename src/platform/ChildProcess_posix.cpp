@@ -166,17 +166,22 @@ ChildEnd ChildProcess::wait() {
   return native_->end;
 }
 
-ParentChannel::ParentChannel(const std::string& name) : handle_(std::stoi(name)) {
-  ::fcntl(static_cast<int>(handle_), F_SETFD, FD_CLOEXEC);
+struct ParentChannel::Native {
+  int fd = -1;  // the write end the parent passed down
+};
+
+ParentChannel::ParentChannel(const std::string& name) : native_(std::make_unique<Native>()) {
+  native_->fd = std::stoi(name);
+  ::fcntl(native_->fd, F_SETFD, FD_CLOEXEC);
 }
 
-ParentChannel::~ParentChannel() { ::close(static_cast<int>(handle_)); }
+ParentChannel::~ParentChannel() { ::close(native_->fd); }
 
 bool ParentChannel::writeLine(const std::string& line) {
   const std::string text = line + "\n";
   std::size_t written = 0;
   while (written < text.size()) {
-    const ssize_t done = ::write(static_cast<int>(handle_), text.data() + written, text.size() - written);
+    const ssize_t done = ::write(native_->fd, text.data() + written, text.size() - written);
     if (done < 0 && errno == EINTR) continue;
     if (done <= 0) return false;
     written += static_cast<std::size_t>(done);

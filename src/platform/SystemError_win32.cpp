@@ -1,7 +1,7 @@
 // Implementation here must contain only Win32 specific code.
 #include "platform/SystemError.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <cstdio>
 #include <exception>
@@ -13,18 +13,15 @@ std::string formatSystemError(std::uint32_t code) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(code));
     std::string text = hex;
-    LPSTR buffer = nullptr;
+    platform::UniqueLocalBuffer<char> buffer;
     const DWORD length = FormatMessageA(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
-        0x400, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    if (length != 0 && buffer != nullptr) {
-      std::string message(buffer, length);
-      LocalFree(buffer);
+        0x400, reinterpret_cast<LPSTR>(buffer.receive()), 0, nullptr);
+    if (length != 0 && buffer) {
+      std::string message(buffer.get(), length);
       while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
       text += ": ";
       text += message;
-    } else if (buffer != nullptr) {
-      LocalFree(buffer);
     }
     return text;
   } catch (const std::exception&) {
