@@ -125,7 +125,7 @@ std::string serverUsage() {
          "Serves the runtime's properties on the property pipe until it is stopped (Ctrl+C).\n"
          "Prints one line per client event and per property change.\n"
          "\n"
-         "  --pipe=<name>                 pipe name (default \\\\.\\pipe\\Orvel\\PropertiesService)\n"
+         "  --pipe=<name>                 pipe name (default " ORVEL_PROPERTIES_SERVICE_PIPE ")\n"
          "  --set=<key>=<value>           initial value of a property (repeatable)\n"
          "  --omit=<key>                  leave a property out of the definitions (repeatable)\n"
          "  --writers=<key>=<role>,...    replace a property's writers; roles by name or number,\n"

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "ipc/PropertiesServicePipe.h"
 #include "state/ClientRole.h"
 
 namespace Orvel::Tools {
@@ -22,7 +23,7 @@ struct ServerOptions {
     OversizedFrames,         // before the definitions, a frame too long to accept, with frames inside
   };
 
-  std::string pipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";
+  std::string pipeName = IPC::kPropertiesServicePipe;
   std::vector<std::pair<std::string, std::string>> values;  // key, initial value
   std::vector<std::string> omitted;                         // keys left out of the definitions
   std::vector<std::pair<std::string, std::vector<State::ClientRole>>> writers;  // key, its new writers
