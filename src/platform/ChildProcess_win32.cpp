@@ -34,6 +34,19 @@ bool isExceptionCode(DWORD code) {
   return (code & 0xF0000000u) == 0xC0000000u || code == 0x80000002u || code == 0x80000003u || code == 0x80000004u;
 }
 
+// Writes all of text to a pipe, blocking; false when its reader is gone.
+bool writeAll(HANDLE pipe, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    DWORD done = 0;
+    if (!WriteFile(pipe, text.data() + written, static_cast<DWORD>(text.size() - written), &done, nullptr) || done == 0) {
+      return false;
+    }
+    written += done;
+  }
+  return true;
+}
+
 LONG WINAPI endWithExceptionCode(EXCEPTION_POINTERS* exception) {
   TerminateProcess(GetCurrentProcess(), exception->ExceptionRecord->ExceptionCode);
   return EXCEPTION_EXECUTE_HANDLER;
@@ -158,19 +171,7 @@ void ChildProcess::waitForData(int milliseconds) {
   }
 }
 
-bool ChildProcess::writeInput(const std::string& text) {
-  if (!native_->input) return false;
-  std::size_t written = 0;
-  while (written < text.size()) {
-    DWORD done = 0;
-    if (!WriteFile(native_->input.get(), text.data() + written, static_cast<DWORD>(text.size() - written), &done, nullptr) ||
-        done == 0) {
-      return false;
-    }
-    written += done;
-  }
-  return true;
-}
+bool ChildProcess::writeInput(const std::string& text) { return native_->input && writeAll(native_->input.get(), text); }
 
 void ChildProcess::kill() {
   if (native_->process && !native_->ended) TerminateProcess(native_->process.get(), 1);
@@ -202,20 +203,7 @@ ParentChannel::ParentChannel(const std::string& name) : native_(std::make_unique
 
 ParentChannel::~ParentChannel() = default;
 
-bool ParentChannel::writeLine(const std::string& line) {
-  const std::string text = line + "\n";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    DWORD done = 0;
-    if (!WriteFile(native_->pipe.get(), text.data() + written, static_cast<DWORD>(text.size() - written),
-                   &done, nullptr) ||
-        done == 0) {
-      return false;
-    }
-    written += done;
-  }
-  return true;
-}
+bool ParentChannel::writeLine(const std::string& line) { return writeAll(native_->pipe.get(), line + "\n"); }
 
 void endProcessOnCrash() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
