@@ -67,6 +67,13 @@ const char* const kIncomplete = "Unknown or incomplete argument";
 // refusing the argument, which the error gives before the argument itself.
 using Reader = const char* (*)(const std::string& value, ServerOptions& options);
 
+// The reader of an option without a value.
+template <bool ServerOptions::*flag>
+const char* setFlag(const std::string&, ServerOptions& options) {
+  options.*flag = true;
+  return nullptr;
+}
+
 // One row of --help and of the parser.
 struct Option {
   const char* name;  // up to the "=" of an option with a value
@@ -125,12 +132,7 @@ const std::vector<Option>& optionTable() {
          return nullptr;
        },
        false},
-      {"--show-pings", "", "print a line for every ping",
-       [](const std::string&, ServerOptions& options) -> const char* {
-         options.showPings = true;
-         return nullptr;
-       },
-       false},
+      {"--show-pings", "", "print a line for every ping", setFlag<&ServerOptions::showPings>, false},
       {"--misbehave", "=<how>", "break the protocol on purpose, for testing clients:",
        [](const std::string& value, ServerOptions& options) -> const char* {
          for (const Fault& fault : faultTable()) {
@@ -142,12 +144,7 @@ const std::vector<Option>& optionTable() {
          return "Unknown misbehaviour";
        },
        true},
-      {"--help", "", "this text",
-       [](const std::string&, ServerOptions& options) -> const char* {
-         options.help = true;
-         return nullptr;
-       },
-       false},
+      {"--help", "", "this text", setFlag<&ServerOptions::help>, false},
   };
   return table;
 }
