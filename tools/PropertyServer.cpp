@@ -22,26 +22,6 @@ namespace {
 // How long one accept waits before run() looks for a stop and ended clients.
 constexpr std::chrono::milliseconds kAcceptSlice(200);
 
-// Bytes that hold no frame signature, sent to test a client's recovery.
-const std::string kGarbage = "GARBAGE BYTES, NOT A FRAME!\n";
-
-// Put before every frame by --misbehave=garbage-between-frames: bytes that
-// hold no signature, then a frame header whose length (5) is below the
-// smallest frame.
-std::vector<std::uint8_t> garbageBeforeFrames() {
-  std::vector<std::uint8_t> bytes(kGarbage.begin(), kGarbage.end());
-  const std::vector<std::uint8_t> shortFrame = {5, 0, 0, 0, 'o', 'r', 'v', 'e'};
-  bytes.insert(bytes.end(), shortFrame.begin(), shortFrame.end());
-  return bytes;
-}
-
-// --misbehave=oversized-frames: the length of the frame too long to accept
-// (a receiver takes 16 MiB at most), and the value that the frames inside it
-// give the active plugin.
-constexpr std::size_t kTooLongValueBytes = 17u * 1024u * 1024u;
-const std::string kActivePlugin = "OrvelTracking.ActivePlugin";
-const std::string kSmuggledValue = "plugin:smuggled inside a frame too long to accept";
-
 // A text in double quotes with JSON escapes, so that any key or value (line
 // ends, quotes, bytes that are no UTF-8) stays on its one output line.
 std::string quotedText(const std::string& text) {
@@ -61,7 +41,7 @@ std::string rolesText(const std::vector<ClientRole>& roles) {
 }  // namespace
 
 PropertyServer::PropertyServer(const State::PropertyCatalogue& catalogue, ServerOptions options, Output output)
-    : options_(std::move(options)), output_(std::move(output)), store_(catalogue) {}
+    : options_(std::move(options)), faults_(options_.misbehaviour), output_(std::move(output)), store_(catalogue) {}
 
 PropertyServer::~PropertyServer() = default;
 
@@ -130,9 +110,8 @@ void PropertyServer::accepted(std::unique_ptr<PipeConnection> connection) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     session = std::make_shared<ServerSession>(*this, ++connections_, options_.pipeName, std::move(connection));
-    if (options_.misbehaviour == ServerOptions::Misbehaviour::GarbageBetweenFrames) {
-      session->setFramePrefix(garbageBeforeFrames());
-    }
+    FaultScene scene = sceneOf(*session);
+    faults_.at(FaultPoint::Connected, scene);
     clients_[session->number()].session = session;
     printClient(*session, "connected");
   }
@@ -150,31 +129,15 @@ void PropertyServer::releaseEndedSessions() {
 
 void PropertyServer::onHandshake(ServerSession& session, const std::string& clientName) {
   std::lock_guard<std::mutex> lock(mutex_);
-  using Misbehaviour = ServerOptions::Misbehaviour;
-  if (options_.misbehaviour == Misbehaviour::NoHandshakeResponse) {
-    printClient(session, "handshake " + quotedText(clientName) + " left unanswered");
-    return;
-  }
+  FaultScene scene = sceneOf(session);
+  const bool answer = faults_.at(FaultPoint::BeforeHandshakeAnswer, scene);
+  printClient(session, "handshake " + quotedText(clientName) + scene.handshakeNote);
+  if (!answer) return;
   IPC::InternalMessages::ResponseHandshake response;
   response.serverValue = session.number();
-  if (options_.misbehaviour == Misbehaviour::GarbageBeforeHandshake) {
-    printClient(session, "handshake " + quotedText(clientName) + " answered after " + std::to_string(kGarbage.size()) +
-                             " bytes of garbage");
-    session.sendRaw(std::vector<std::uint8_t>(kGarbage.begin(), kGarbage.end()));
-  } else {
-    printClient(session, "handshake " + quotedText(clientName));
-  }
   session.send(response);
-  if (options_.misbehaviour == Misbehaviour::CloseAfterHandshake) {
-    printClient(session, "closing the connection after the handshake");
-    session.closeWhenSent();
-    return;
-  }
+  if (!faults_.at(FaultPoint::AfterHandshakeAnswer, scene)) return;
   session.send(State::Messages::RequestClientRole{});
-  if (options_.misbehaviour == Misbehaviour::StopReading) {
-    printClient(session, "reading nothing more");
-    session.stopReading();
-  }
 }
 
 void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
@@ -185,23 +148,14 @@ void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
   client.role = role;
   printClient(session, "role " + roleText(role));
   if (client.hasDefinitions) return;
-  if (options_.misbehaviour == ServerOptions::Misbehaviour::OversizedFrames) sendFrameTooLongToAccept(session);
-  session.send(store_.definitions());
+  const State::Messages::PropertyDefinitions definitions = store_.definitions();
+  FaultScene scene = sceneOf(session, &definitions);
+  faults_.at(FaultPoint::BeforeDefinitions, scene);
+  session.send(definitions);
   client.hasDefinitions = true;
   printClient(session, "definitions sent (" + std::to_string(store_.size()) + " properties)");
   sendFlood(session);
-  if (options_.misbehaviour == ServerOptions::Misbehaviour::ExitMidFrame) {
-    State::Messages::PropertyUpdateToClient update;
-    update.key = kActivePlugin;
-    update.value = "a value that never arrives whole";
-    update.writer = ClientRole::PROPERTY_SERVER;
-    std::vector<std::uint8_t> frame = session.encode(update);
-    const std::size_t total = frame.size();
-    frame.resize(total / 2);
-    printClient(session, "ending the process after " + std::to_string(frame.size()) + " of the " +
-                             std::to_string(total) + " bytes of a frame");
-    session.exitWhenSent(std::move(frame));
-  }
+  faults_.at(FaultPoint::AfterDefinitions, scene);
 }
 
 void PropertyServer::sendFlood(ServerSession& session) {
@@ -224,32 +178,6 @@ void PropertyServer::sendFlood(ServerSession& session) {
     printClient(session, "flood of " + std::to_string(count) + " updates of " + quotedText(key) + " sent, value now " +
                              quotedText(store_.value(key)));
   }
-}
-
-void PropertyServer::sendFrameTooLongToAccept(ServerSession& session) {
-  // Whole frames of definitions and of an update that both give the active
-  // plugin another value...
-  State::Messages::PropertyDefinitions definitions = store_.definitions();
-  const auto active = definitions.definitions.find(kActivePlugin);
-  if (active != definitions.definitions.end()) active->second.defaultValue = kSmuggledValue;
-  State::Messages::PropertyUpdateToClient smuggled;
-  smuggled.key = kActivePlugin;
-  smuggled.value = kSmuggledValue;
-  smuggled.writer = ClientRole::PROPERTY_SERVER;
-  std::vector<std::uint8_t> inside = session.encode(definitions);
-  const std::vector<std::uint8_t> update = session.encode(smuggled);
-  inside.insert(inside.end(), update.begin(), update.end());
-  // ...carried as the start of one long text value, as any client could
-  // write one, in a frame that is well-formed but too long for a receiver.
-  State::Messages::PropertyUpdateToClient carrier;
-  carrier.key = kActivePlugin;
-  carrier.value.assign(inside.begin(), inside.end());
-  carrier.value.resize(kTooLongValueBytes, 'x');
-  carrier.writer = ClientRole::PROPERTY_SERVER;
-  std::vector<std::uint8_t> frame = session.encode(carrier);
-  printClient(session, "frame of " + std::to_string(frame.size()) +
-                           " bytes sent, too long to accept, with frames of definitions and an update inside");
-  session.sendRaw(std::move(frame));
 }
 
 void PropertyServer::onUpdate(ServerSession& session, const std::string& key, const std::string& value) {
@@ -317,6 +245,11 @@ void PropertyServer::onSessionEnded(ServerSession& session) {
   ended_.push_back(std::move(found->second.session));
   clients_.erase(found);
   printClient(session, "disconnected");
+}
+
+FaultScene PropertyServer::sceneOf(ServerSession& session, const State::Messages::PropertyDefinitions* definitions) {
+  return FaultScene{session, [this, &session](const std::string& event) { printClient(session, event); }, definitions,
+                    std::string()};
 }
 
 void PropertyServer::print(const std::string& line) { output_(line); }

@@ -9,6 +9,9 @@
 // receiver and writer threads (ServerSession). The on* operations are called
 // on the receiver threads. One mutex guards the store, the client table and
 // the output, so lines come out in the order in which the state changed.
+//
+// Misbehaviours (--misbehave) are no part of this protocol code: the fault
+// plan acts at its named points of each connection.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -19,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "FaultPlan.h"
 #include "PropertyStore.h"
 #include "ServerOptions.h"
 #include "ipc/PipeServer.h"
@@ -71,9 +75,8 @@ class PropertyServer {
   // The updates of --flood to one client that has just got the definitions;
   // mutex_ must be held.
   void sendFlood(ServerSession& session);
-  // --misbehave=oversized-frames, to one client before its definitions;
-  // mutex_ must be held.
-  void sendFrameTooLongToAccept(ServerSession& session);
+  // One client as the fault plan sees it; definitions at the definitions points.
+  FaultScene sceneOf(ServerSession& session, const State::Messages::PropertyDefinitions* definitions = nullptr);
   void accepted(std::unique_ptr<PipeConnection> connection);
   // Destroys the sessions of clients that have gone; on the run() thread,
   // because a session cannot be destroyed on its own receiver thread.
@@ -83,6 +86,7 @@ class PropertyServer {
   void printClient(const ServerSession& session, const std::string& event);
 
   const ServerOptions options_;
+  const FaultPlan faults_;
   const Output output_;
   std::mutex mutex_;
   PropertyStore store_;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <sstream>
 
+#include "FaultPlan.h"
+
 namespace Orvel::Tools {
 
 namespace {
@@ -58,6 +60,108 @@ bool splitAssignment(const std::string& text, std::string& key, std::string& val
   return true;
 }
 
+// An argument that is not one of the options, or lacks its value.
+const char* const kIncomplete = "Unknown or incomplete argument";
+
+// Reads an option's value into options: null when taken, else the reason for
+// refusing the argument, which the error gives before the argument itself.
+using Reader = const char* (*)(const std::string& value, ServerOptions& options);
+
+// The reader of an option without a value.
+template <bool ServerOptions::*flag>
+const char* setFlag(const std::string&, ServerOptions& options) {
+  options.*flag = true;
+  return nullptr;
+}
+
+// One row of --help and of the parser.
+struct Option {
+  const char* name;  // up to the "=" of an option with a value
+  const char* form;  // what --help shows after the name: "=<...>", or "" for an option without a value
+  const char* help;  // its lines in --help, '\n' between them
+  Reader read;
+  bool misbehaviours;  // --help lists the misbehaviours under it
+};
+
+const std::vector<Option>& optionTable() {
+  static const std::vector<Option> table = {
+      {"--pipe", "=<name>", "pipe name (default " ORVEL_PROPERTIES_SERVICE_PIPE ")",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         if (value.empty()) return kIncomplete;
+         options.pipeName = value;
+         return nullptr;
+       },
+       false},
+      {"--set", "=<key>=<value>", "initial value of a property (repeatable)",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         std::string key, text;
+         if (!splitAssignment(value, key, text)) return kIncomplete;
+         options.values.emplace_back(key, text);
+         return nullptr;
+       },
+       false},
+      {"--omit", "=<key>", "leave a property out of the definitions (repeatable)",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         if (value.empty()) return kIncomplete;
+         options.omitted.push_back(value);
+         return nullptr;
+       },
+       false},
+      {"--writers", "=<key>=<role>,...",
+       "replace a property's writers; roles by name or number,\n"
+       "nothing after the second '=' for no writers (repeatable)",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         std::string key, text;
+         if (!splitAssignment(value, key, text)) return kIncomplete;
+         std::vector<ClientRole> roles;
+         if (!parseRoles(text, roles)) return "Unknown client role in";
+         options.writers.emplace_back(key, roles);
+         return nullptr;
+       },
+       false},
+      {"--flood", "=<key>=<count>",
+       "send each client, once it has the definitions, <count>\n"
+       "updates of the property, values 1 to <count>, the last\n"
+       "kept as its value; several keys take turns (repeatable)",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         std::string key, text;
+         if (!splitAssignment(value, key, text)) return kIncomplete;
+         std::uint32_t count = 0;
+         if (!parseCount(text, count)) return "Not a number of updates from 1 to 100000000 in";
+         options.floods.emplace_back(key, count);
+         return nullptr;
+       },
+       false},
+      {"--show-pings", "", "print a line for every ping", setFlag<&ServerOptions::showPings>, false},
+      {"--misbehave", "=<how>", "break the protocol on purpose, for testing clients:",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         for (const Fault& fault : faultTable()) {
+           if (value == fault.name) {
+             options.misbehaviour = fault.misbehaviour;
+             return nullptr;
+           }
+         }
+         return "Unknown misbehaviour";
+       },
+       true},
+      {"--help", "", "this text", setFlag<&ServerOptions::help>, false},
+  };
+  return table;
+}
+
+// A row of --help: the text in a column of its own, then the help lines,
+// the later ones under the first.
+void addHelpRow(std::string& usage, const std::string& indent, const std::string& text, const std::string& help) {
+  constexpr std::size_t kHelpColumn = 32;
+  std::string row = indent + text;
+  row.append(row.size() < kHelpColumn ? kHelpColumn - row.size() : 1, ' ');
+  std::istringstream lines(help);
+  std::string line;
+  for (bool first = true; std::getline(lines, line); first = false) {
+    usage += (first ? row : std::string(kHelpColumn, ' ')) + line + "\n";
+  }
+}
+
 }  // namespace
 
 bool parseServerOptions(int argc, const char* const argv[], ServerOptions& options, std::string& error) {
@@ -65,55 +169,16 @@ bool parseServerOptions(int argc, const char* const argv[], ServerOptions& optio
     const std::string argument = argv[i];
     const auto equals = argument.find('=');
     const std::string name = argument.substr(0, equals);
-    const std::string value = equals == std::string::npos ? std::string() : argument.substr(equals + 1);
     const bool hasValue = equals != std::string::npos;
-    std::string key;
-    std::string text;
-    if (argument == "--help") {
-      options.help = true;
-    } else if (argument == "--show-pings") {
-      options.showPings = true;
-    } else if (name == "--pipe" && hasValue && !value.empty()) {
-      options.pipeName = value;
-    } else if (name == "--set" && hasValue && splitAssignment(value, key, text)) {
-      options.values.emplace_back(key, text);
-    } else if (name == "--omit" && hasValue && !value.empty()) {
-      options.omitted.push_back(value);
-    } else if (name == "--writers" && hasValue && splitAssignment(value, key, text)) {
-      std::vector<ClientRole> roles;
-      if (!parseRoles(text, roles)) {
-        error = "Unknown client role in: " + argument;
-        return false;
-      }
-      options.writers.emplace_back(key, roles);
-    } else if (name == "--flood" && hasValue && splitAssignment(value, key, text)) {
-      std::uint32_t count = 0;
-      if (!parseCount(text, count)) {
-        error = "Not a number of updates from 1 to 100000000 in: " + argument;
-        return false;
-      }
-      options.floods.emplace_back(key, count);
-    } else if (name == "--misbehave" && hasValue) {
-      if (value == "garbage-before-handshake") {
-        options.misbehaviour = ServerOptions::Misbehaviour::GarbageBeforeHandshake;
-      } else if (value == "no-handshake") {
-        options.misbehaviour = ServerOptions::Misbehaviour::NoHandshakeResponse;
-      } else if (value == "close-after-handshake") {
-        options.misbehaviour = ServerOptions::Misbehaviour::CloseAfterHandshake;
-      } else if (value == "exit-mid-frame") {
-        options.misbehaviour = ServerOptions::Misbehaviour::ExitMidFrame;
-      } else if (value == "stop-reading") {
-        options.misbehaviour = ServerOptions::Misbehaviour::StopReading;
-      } else if (value == "garbage-between-frames") {
-        options.misbehaviour = ServerOptions::Misbehaviour::GarbageBetweenFrames;
-      } else if (value == "oversized-frames") {
-        options.misbehaviour = ServerOptions::Misbehaviour::OversizedFrames;
-      } else {
-        error = "Unknown misbehaviour: " + argument;
-        return false;
-      }
-    } else {
-      error = "Unknown or incomplete argument: " + argument;
+    const char* refusal = kIncomplete;
+    for (const Option& option : optionTable()) {
+      // An option with a value needs its "=", one without takes none.
+      if (option.name != name || hasValue != (option.form[0] != '\0')) continue;
+      refusal = option.read(hasValue ? argument.substr(equals + 1) : std::string(), options);
+      break;
+    }
+    if (refusal != nullptr) {
+      error = std::string(refusal) + ": " + argument;
       return false;
     }
   }
@@ -121,30 +186,17 @@ bool parseServerOptions(int argc, const char* const argv[], ServerOptions& optio
 }
 
 std::string serverUsage() {
-  return "Usage: OrvelPropertyServer [options]\n"
-         "Serves the runtime's properties on the property pipe until it is stopped (Ctrl+C).\n"
-         "Prints one line per client event and per property change.\n"
-         "\n"
-         "  --pipe=<name>                 pipe name (default \\\\.\\pipe\\Orvel\\PropertiesService)\n"
-         "  --set=<key>=<value>           initial value of a property (repeatable)\n"
-         "  --omit=<key>                  leave a property out of the definitions (repeatable)\n"
-         "  --writers=<key>=<role>,...    replace a property's writers; roles by name or number,\n"
-         "                                nothing after the second '=' for no writers (repeatable)\n"
-         "  --flood=<key>=<count>         send each client, once it has the definitions, <count>\n"
-         "                                updates of the property, values 1 to <count>, the last\n"
-         "                                kept as its value; several keys take turns (repeatable)\n"
-         "  --show-pings                  print a line for every ping\n"
-         "  --misbehave=<how>             break the protocol on purpose, for testing clients:\n"
-         "      garbage-before-handshake  send bytes that are no frame before the handshake answer\n"
-         "      no-handshake              never answer the handshake\n"
-         "      close-after-handshake     close each connection right after the handshake answer\n"
-         "      exit-mid-frame            after the definitions, send half a frame and end at once\n"
-         "      stop-reading              after the handshake, read nothing more from the client\n"
-         "      garbage-between-frames    send bytes that are no frame, and a frame too short to be\n"
-         "                                one, before every frame\n"
-         "      oversized-frames          before the definitions, send a frame too long to accept\n"
-         "                                (17 MiB) that holds frames of definitions and an update\n"
-         "  --help                        this text\n";
+  std::string usage =
+      "Usage: OrvelPropertyServer [options]\n"
+      "Serves the runtime's properties on the property pipe until it is stopped (Ctrl+C).\n"
+      "Prints one line per client event and per property change.\n"
+      "\n";
+  for (const Option& option : optionTable()) {
+    addHelpRow(usage, "  ", std::string(option.name) + option.form, option.help);
+    if (!option.misbehaviours) continue;
+    for (const Fault& fault : faultTable()) addHelpRow(usage, "      ", fault.name, fault.help);
+  }
+  return usage;
 }
 
 }  // namespace Orvel::Tools

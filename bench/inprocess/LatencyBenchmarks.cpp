@@ -13,6 +13,7 @@
 #include "common/ChildProgram.h"
 #include "EchoPeer.h"
 #include "PipeNames.h"
+#include "PipeTransfers.h"
 #include "ipc/LayerByteMessage.h"
 #include "ipc/MessageCodec.h"
 #include "ipc/ReadWritePipe.h"
@@ -90,26 +91,6 @@ void updateLatency(benchmark::State& state, std::chrono::microseconds pause) {
     state.SetIterationTime(seconds(seen.at - start));
   }
   seenConnection.disconnect();
-}
-
-bool readExactly(ReadWritePipe& pipe, std::uint8_t* data, std::uint32_t size) {
-  while (size > 0) {
-    std::uint32_t got = size;
-    if (!pipe.read(data, got)) return false;
-    data += got;
-    size -= got;
-  }
-  return true;
-}
-
-bool writeAll(ReadWritePipe& pipe, const std::uint8_t* data, std::uint32_t size) {
-  while (size > 0) {
-    std::uint32_t written = size;
-    if (!pipe.write(data, written, 0) || written == 0) return false;
-    data += written;
-    size -= written;
-  }
-  return true;
 }
 
 void bareRoundTrip(benchmark::State& state, std::chrono::microseconds pause) {

@@ -9,6 +9,7 @@
 #include "FrameCounter.h"
 #include "FrameFeeder.h"
 #include "PipeNames.h"
+#include "PipeTransfers.h"
 #include "ipc/Client.h"
 #include "ipc/ReadWritePipe.h"
 #include "state/PropertyUpdateToClient.h"
@@ -56,16 +57,6 @@ void receiveWithClient(benchmark::State& state, FrameKind kind) {
   client.disconnect();
   subscription.release();
   if (counter.sawBadFrame()) state.SkipWithError("a frame arrived damaged");
-}
-
-bool readExactly(ReadWritePipe& pipe, std::uint8_t* data, std::uint32_t size) {
-  while (size > 0) {
-    std::uint32_t got = size;
-    if (!pipe.read(data, got)) return false;
-    data += got;
-    size -= got;
-  }
-  return true;
 }
 
 // The limit: the same connection read with the receiver's two exact reads

@@ -14,7 +14,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#define DEFAULT_PIPE "\\\\.\\pipe\\Orvel\\PropertiesService"
+#include "ipc/PropertiesServicePipe.h"
+
 #define CLIENT_NAME "OrvelPluginVerifier"
 #define SIGNATURE "orve"
 #define ROLE_TRACKING 3u
@@ -70,7 +71,7 @@ static int isName(const uint8_t* body, uint32_t nameLength, const char* name) {
 }
 
 int main(int argc, char* argv[]) {
-  const char* pipeName = argc > 1 ? argv[1] : DEFAULT_PIPE;
+  const char* pipeName = argc > 1 ? argv[1] : ORVEL_PROPERTIES_SERVICE_PIPE;
   struct sockaddr_un address;
   memset(&address, 0, sizeof address);
   address.sun_family = AF_UNIX;

@@ -29,6 +29,32 @@ LayerByteMessage::LayerByteMessage(const std::string& name, const void* payload,
   }
 }
 
+std::uint32_t LayerByteMessage::readUint32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+LayerByteMessage::Header LayerByteMessage::checkHeader(const std::uint8_t* header) {
+  if (readUint32(header + 4) != kSignature) return Header::BadSignature;
+  const std::uint32_t totalLength = readUint32(header);
+  if (totalLength < kMinimumFrameLength) return Header::TooShort;
+  if (totalLength > kMaximumFrameLength) return Header::TooLong;
+  return Header::Accepted;
+}
+
+bool LayerByteMessage::decodeBody(const std::uint8_t* body, std::uint32_t bodySize, IncomingMessage& message) {
+  if (bodySize < 8) return false;
+  const std::uint64_t nameLength = readUint32(body);
+  if (nameLength + 8 > bodySize) return false;
+  const std::uint64_t payloadLength = readUint32(body + 4 + nameLength);
+  if (payloadLength != bodySize - 8 - nameLength) return false;
+  const auto* name = body + 4;
+  message.name.assign(reinterpret_cast<const char*>(name), nameLength);
+  const auto* payload = name + nameLength + 4;
+  message.payload.assign(payload, payload + payloadLength);
+  return true;
+}
+
 bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStream>& stream,
                                    const std::shared_ptr<const LayerByteMessage>& message, std::int64_t timeoutMs) {
   if (!stream || !message) return false;

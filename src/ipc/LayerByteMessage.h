@@ -1,4 +1,7 @@
-// One encoded frame. Layout, all integers little-endian, no gaps:
+// One encoded frame, and the one place that knows the frame layout: every
+// encoder and decoder of frames (the client, the server end, the reference
+// server, tests and benchmarks) goes through here. Layout, all integers
+// little-endian, no gaps:
 //   uint32 totalLength (16 + nameLength + payloadLength, this field included)
 //   "orve" signature, uint32 nameLength, name bytes,
 //   uint32 payloadLength, payload bytes.
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "ipc/IBidirectionalByteStream.h"
+#include "ipc/IncomingMessage.h"
 
 namespace Orvel {
 
@@ -26,6 +30,14 @@ class LayerByteMessage {
   // announced length without looking inside.
   static constexpr std::uint32_t kMaximumFrameLength = 16u * 1024u * 1024u;
 
+  // What the kHeaderLength bytes at the start of a frame say about it.
+  enum class Header {
+    Accepted,      // a frame to read whole: kMinimumFrameLength to kMaximumFrameLength bytes
+    BadSignature,  // no "orve": not the start of a frame
+    TooShort,      // shorter than the smallest frame: corrupted
+    TooLong,       // beyond the ceiling: corrupted, to be read past whole
+  };
+
   LayerByteMessage(const std::string& name, const void* payload, std::uint32_t payloadLength);
 
   const std::vector<std::uint8_t>& bytes() const { return bytes_; }
@@ -36,6 +48,16 @@ class LayerByteMessage {
   // Must not run concurrently with another writeToPipe on the same stream.
   static bool writeToPipe(const std::shared_ptr<IBidirectionalByteStream>& stream,
                           const std::shared_ptr<const LayerByteMessage>& message, std::int64_t timeoutMs);
+
+  // The little-endian uint32 at bytes.
+  static std::uint32_t readUint32(const std::uint8_t* bytes);
+  // Judges a header: its signature first, then its totalLength.
+  static Header checkHeader(const std::uint8_t* header);
+  // The body check of an accepted frame: body is the frame's bodySize bytes
+  // after the header (totalLength - kHeaderLength). Splits them into name and
+  // payload, refilling message's buffers. False when the lengths inside do not
+  // add up exactly to bodySize: a short frame, or one with trailing bytes.
+  static bool decodeBody(const std::uint8_t* body, std::uint32_t bodySize, IncomingMessage& message);
 
  private:
   std::vector<std::uint8_t> bytes_;

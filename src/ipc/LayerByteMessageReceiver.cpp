@@ -15,27 +15,6 @@ namespace {
 constexpr std::uint32_t kInitialBufferSize = 2048;
 constexpr char kSignatureBytes[4] = {'o', 'r', 'v', 'e'};
 
-std::uint32_t readUint32(const std::vector<std::uint8_t>& buffer, std::size_t offset) {
-  return static_cast<std::uint32_t>(buffer[offset]) | static_cast<std::uint32_t>(buffer[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(buffer[offset + 2]) << 16 | static_cast<std::uint32_t>(buffer[offset + 3]) << 24;
-}
-
-// Splits the frame bytes after the signature into name and payload. False
-// when the lengths do not add up exactly to the frame's length.
-bool checkBody(const std::vector<std::uint8_t>& buffer, std::uint32_t totalLength, IncomingMessage& message) {
-  const std::uint64_t bodySize = totalLength - LayerByteMessage::kHeaderLength;
-  if (bodySize < 8) return false;
-  const std::uint64_t nameLength = readUint32(buffer, 8);
-  if (nameLength + 8 > bodySize) return false;
-  const std::uint64_t payloadLength = readUint32(buffer, 12 + nameLength);
-  if (payloadLength != bodySize - 8 - nameLength) return false;
-  const auto* name = buffer.data() + 12;
-  message.name.assign(reinterpret_cast<const char*>(name), nameLength);
-  const auto* payload = name + nameLength + 4;
-  message.payload.assign(payload, payload + payloadLength);
-  return true;
-}
-
 }  // namespace
 
 LayerByteMessageReceiver::~LayerByteMessageReceiver() { stop(); }
@@ -99,9 +78,10 @@ void LayerByteMessageReceiver::run() {
       continue;
     }
 
-    const std::uint32_t signature = readUint32(buffer, 4);
-    if (signature != LayerByteMessage::kSignature) {
+    const LayerByteMessage::Header header = LayerByteMessage::checkHeader(buffer.data());
+    if (header == LayerByteMessage::Header::BadSignature) {
       if (!resyncing) {
+        const std::uint32_t signature = LayerByteMessage::readUint32(buffer.data() + 4);
         LOG_WARNING("Invalid message signature: %d != %d", static_cast<std::int32_t>(signature),
                     static_cast<std::int32_t>(LayerByteMessage::kSignature));
       }
@@ -120,14 +100,14 @@ void LayerByteMessageReceiver::run() {
     }
     resyncing = false;
 
-    const std::uint32_t totalLength = readUint32(buffer, 0);
-    if (totalLength < LayerByteMessage::kMinimumFrameLength) {
+    const std::uint32_t totalLength = LayerByteMessage::readUint32(buffer.data());
+    if (header == LayerByteMessage::Header::TooShort) {
       LOG_WARNING("Corrupted message");
       consumed = 4;  // the next pass searches onwards without warning again
       resyncing = true;
       continue;
     }
-    if (totalLength > LayerByteMessage::kMaximumFrameLength) {
+    if (header == LayerByteMessage::Header::TooLong) {
       // Too long to accept, and skipped whole, unread: its body is never
       // searched for frames. It may be a real frame (one long property value
       // of a peer), whose bytes could hold what looks like whole frames that
@@ -157,7 +137,8 @@ void LayerByteMessageReceiver::run() {
       }
     }
 
-    if (!checkBody(buffer, totalLength, message)) {
+    if (!LayerByteMessage::decodeBody(buffer.data() + LayerByteMessage::kHeaderLength,
+                                      totalLength - LayerByteMessage::kHeaderLength, message)) {
       LOG_WARNING("Corrupted message");
       consumed = 4;  // the next pass searches onwards without warning again
       resyncing = true;

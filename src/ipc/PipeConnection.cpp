@@ -1,22 +1,12 @@
 #include "ipc/PipeConnection.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "ipc/LayerByteMessage.h"
 
 namespace Orvel {
 
 namespace {
-
-void appendUint32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-std::uint32_t toUint32(const std::uint8_t* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 // Reads size bytes and drops them, a piece at a time.
 bool skipExact(PipeConnection& connection, std::uint64_t size, std::chrono::milliseconds bound) {
@@ -42,43 +32,24 @@ bool PipeConnection::readExact(void* data, std::size_t size, std::chrono::millis
   return true;
 }
 
-std::vector<std::uint8_t> PipeConnection::encodeFrame(const std::string& name, const std::vector<std::uint8_t>& payload) {
-  static constexpr std::uint8_t kSignature[4] = {'o', 'r', 'v', 'e'};
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(16 + name.size() + payload.size());
-  appendUint32(bytes, static_cast<std::uint32_t>(16 + name.size() + payload.size()));
-  bytes.insert(bytes.end(), kSignature, kSignature + 4);
-  appendUint32(bytes, static_cast<std::uint32_t>(name.size()));
-  bytes.insert(bytes.end(), name.begin(), name.end());
-  appendUint32(bytes, static_cast<std::uint32_t>(payload.size()));
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
-  return bytes;
-}
-
 bool PipeConnection::writeFrame(const std::string& name, const std::vector<std::uint8_t>& payload) {
-  return writeAll(encodeFrame(name, payload));
+  return writeAll(LayerByteMessage(name, payload.data(), static_cast<std::uint32_t>(payload.size())).bytes());
 }
 
 bool PipeConnection::readFrame(Frame& frame, std::chrono::milliseconds bound) {
-  std::uint8_t header[8];
+  std::uint8_t header[LayerByteMessage::kHeaderLength];
   if (!readExact(header, sizeof header, bound)) return false;
-  const std::uint32_t total = toUint32(header);
-  if (std::memcmp(header + 4, "orve", 4) != 0 || total < LayerByteMessage::kMinimumFrameLength) return false;
-  if (total > LayerByteMessage::kMaximumFrameLength) {
+  const LayerByteMessage::Header check = LayerByteMessage::checkHeader(header);
+  if (check == LayerByteMessage::Header::BadSignature || check == LayerByteMessage::Header::TooShort) return false;
+  const std::uint32_t bodySize = LayerByteMessage::readUint32(header) - LayerByteMessage::kHeaderLength;
+  if (check == LayerByteMessage::Header::TooLong) {
     // Refused, and read past whole: the next frame read starts after it, not
     // inside it, where the bytes of its payload could pass for frames.
-    skipExact(*this, total - LayerByteMessage::kHeaderLength, bound);
+    skipExact(*this, bodySize, bound);
     return false;
   }
-  std::vector<std::uint8_t> body(total - 8);
-  if (!readExact(body.data(), body.size(), bound)) return false;
-  const std::uint64_t nameLength = toUint32(body.data());
-  if (nameLength + 8 > body.size()) return false;
-  const std::uint64_t payloadLength = toUint32(body.data() + 4 + nameLength);
-  if (payloadLength != body.size() - 8 - nameLength) return false;
-  frame.name.assign(reinterpret_cast<const char*>(body.data() + 4), nameLength);
-  frame.payload.assign(body.begin() + 8 + static_cast<std::ptrdiff_t>(nameLength), body.end());
-  return true;
+  std::vector<std::uint8_t> body(bodySize);
+  return readExact(body.data(), body.size(), bound) && LayerByteMessage::decodeBody(body.data(), bodySize, frame);
 }
 
 bool PipeConnection::waitForEnd(std::chrono::milliseconds bound) {

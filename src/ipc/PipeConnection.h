@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "ipc/IncomingMessage.h"
+
 namespace Orvel {
 
 class PipeConnection {
  public:
   struct Native;  // the platform's handles
 
-  struct Frame {
-    std::string name;
-    std::vector<std::uint8_t> payload;
-  };
+  // A frame's name and payload, as the receiver delivers them.
+  using Frame = IncomingMessage;
 
   enum class ReadStatus { Data, End, TimedOut };
 
@@ -42,14 +42,13 @@ class PipeConnection {
   bool writeAvailable(const void* data, std::size_t& size);
   bool writeAll(const std::vector<std::uint8_t>& bytes) { return writeAll(bytes.data(), bytes.size()); }
 
-  // One frame as the protocol lays it out; false on a bad signature or
-  // inconsistent lengths, the end of the stream, or a read that took longer
-  // than bound. A frame longer than LayerByteMessage's ceiling is read past
-  // whole, unseen, and refused: the next call reads the frame after it.
+  // One frame, judged and split by LayerByteMessage's rules; false on a bad
+  // signature or inconsistent lengths, the end of the stream, or a read that
+  // took longer than bound. A frame longer than LayerByteMessage's ceiling is
+  // read past whole, unseen, and refused: the next call reads the frame after it.
   bool readFrame(Frame& frame, std::chrono::milliseconds bound);
+  // Writes the frame that LayerByteMessage encodes for name and payload.
   bool writeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
-  // The bytes of a frame, encoded here independently of the client's encoder.
-  static std::vector<std::uint8_t> encodeFrame(const std::string& name, const std::vector<std::uint8_t>& payload);
 
   // Discards what the client sends until it closes its end. True when it
   // did so within bound.

@@ -5,15 +5,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/windows_include.h"
 #include "ipc/PipeConnection.h"
+#include "platform/UniqueHandle_win32.h"
 
 namespace Orvel {
 
 struct PipeConnection::Native {
+  // The connected pipe instance. close takes it out first with one exchange,
+  // so that a read racing with it sees the invalid handle, and closes it
+  // through a UniqueHandle.
   std::atomic<HANDLE> pipe{INVALID_HANDLE_VALUE};
-  HANDLE readEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE writeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  platform::UniqueHandle readEvent{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  platform::UniqueHandle writeEvent{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   // A write that writeAvailable left to the system because the client had
   // not made room for it: it writes from pendingBytes, its own copy, and
   // every later write waits for it to end first.

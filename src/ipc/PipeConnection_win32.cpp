@@ -41,14 +41,12 @@ PipeConnection::~PipeConnection() {
   // The system owns the pending write's record and bytes until it has ended,
   // cancelled by close.
   finishPendingWrite(*native_, true);
-  CloseHandle(native_->readEvent);
-  CloseHandle(native_->writeEvent);
 }
 
 PipeConnection::ReadStatus PipeConnection::readSome(void* data, std::size_t& size, std::chrono::milliseconds bound) {
   const HANDLE pipe = native_->pipe.load();
   OVERLAPPED overlapped{};
-  overlapped.hEvent = native_->readEvent;
+  overlapped.hEvent = native_->readEvent.get();
   ResetEvent(overlapped.hEvent);
   DWORD transferred = 0;
   if (!ReadFile(pipe, data, static_cast<DWORD>(size), nullptr, &overlapped)) {
@@ -73,7 +71,7 @@ bool PipeConnection::writeAll(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   while (size > 0) {
     OVERLAPPED overlapped{};
-    overlapped.hEvent = native_->writeEvent;
+    overlapped.hEvent = native_->writeEvent.get();
     ResetEvent(overlapped.hEvent);
     DWORD written = 0;
     if (!WriteFile(pipe, bytes, static_cast<DWORD>(size), nullptr, &overlapped) && GetLastError() != ERROR_IO_PENDING) {
@@ -106,7 +104,7 @@ bool PipeConnection::writeAvailable(const void* data, std::size_t& size) {
   native_->pendingBytes.assign(bytes, bytes + size);
   OVERLAPPED& overlapped = native_->pendingWrite;
   overlapped = OVERLAPPED{};
-  overlapped.hEvent = native_->writeEvent;
+  overlapped.hEvent = native_->writeEvent.get();
   ResetEvent(overlapped.hEvent);
   const HANDLE pipe = native_->pipe.load();
   if (!WriteFile(pipe, native_->pendingBytes.data(), static_cast<DWORD>(size), nullptr, &overlapped)) {
@@ -121,10 +119,8 @@ bool PipeConnection::writeAvailable(const void* data, std::size_t& size) {
 }
 
 void PipeConnection::close() {
-  const HANDLE pipe = native_->pipe.exchange(INVALID_HANDLE_VALUE);
-  if (pipe == INVALID_HANDLE_VALUE) return;
-  CancelIoEx(pipe, nullptr);
-  CloseHandle(pipe);
+  platform::UniqueHandle pipe(native_->pipe.exchange(INVALID_HANDLE_VALUE));
+  if (pipe) CancelIoEx(pipe.get(), nullptr);
 }
 
 }  // namespace Orvel

@@ -5,20 +5,22 @@
 
 namespace Orvel {
 
+using platform::UniqueHandle;
+
 struct PipeServer::Native {
-  HANDLE instance = INVALID_HANDLE_VALUE;  // the instance waiting for the next client
-  HANDLE connectEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  UniqueHandle instance;  // the instance waiting for the next client
+  UniqueHandle connectEvent{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
 
 namespace {
 
 // The first instance insists on being first, so that a second server of the
 // same name fails instead of taking some of the clients.
-HANDLE createInstance(const std::string& name, std::uint32_t bufferSize, bool first) {
+UniqueHandle createInstance(const std::string& name, std::uint32_t bufferSize, bool first) {
   const DWORD firstFlag = first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
-  return CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstFlag,
-                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, bufferSize,
-                          bufferSize, 0, nullptr);
+  return UniqueHandle(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | firstFlag,
+                                       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                                       bufferSize, bufferSize, 0, nullptr));
 }
 
 // True when some server already offers the pipe: a client could wait for
@@ -37,21 +39,18 @@ PipeServer::PipeServer(std::string name, std::uint32_t bufferSize)
     return;
   }
   native_->instance = createInstance(name_, bufferSize_, true);
-  if (native_->instance == INVALID_HANDLE_VALUE) errorCode_ = GetLastError();
+  if (!native_->instance) errorCode_ = GetLastError();
 }
 
-PipeServer::~PipeServer() {
-  if (native_->instance != INVALID_HANDLE_VALUE) CloseHandle(native_->instance);
-  CloseHandle(native_->connectEvent);
-}
+PipeServer::~PipeServer() = default;
 
-bool PipeServer::isListening() const { return native_->instance != INVALID_HANDLE_VALUE; }
+bool PipeServer::isListening() const { return static_cast<bool>(native_->instance); }
 
 std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bound) {
-  const HANDLE instance = native_->instance;
-  if (instance == INVALID_HANDLE_VALUE) return nullptr;
+  const HANDLE instance = native_->instance.get();
+  if (!native_->instance) return nullptr;
   OVERLAPPED overlapped{};
-  overlapped.hEvent = native_->connectEvent;
+  overlapped.hEvent = native_->connectEvent.get();
   ResetEvent(overlapped.hEvent);
   bool connected = ConnectNamedPipe(instance, &overlapped) != FALSE;
   if (!connected) {
@@ -68,7 +67,7 @@ std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bou
   if (!connected) return nullptr;
   // The connected instance becomes the connection; a fresh one waits for the next client.
   auto native = std::make_unique<PipeConnection::Native>();
-  native->pipe = instance;
+  native->pipe = native_->instance.release();
   native_->instance = createInstance(name_, bufferSize_, false);
   return std::make_unique<PipeConnection>(std::move(native));
 }

@@ -2,7 +2,7 @@
 // overlapped named pipe; error codes are Win32 codes.
 #include "ipc/ReadWritePipe.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,10 +12,15 @@
 
 namespace Orvel {
 
+using platform::UniqueHandle;
+
 struct ReadWritePipe::Native {
+  // The open pipe. Whoever closes it takes it out first with one exchange,
+  // so that an operation racing with that sees the invalid handle, and
+  // closes it through a UniqueHandle.
   std::atomic<HANDLE> pipe{INVALID_HANDLE_VALUE};
-  HANDLE readEvent = nullptr;   // hEvent of every read's OVERLAPPED record
-  HANDLE writeEvent = nullptr;  // the same for writes, so both directions can be in flight
+  UniqueHandle readEvent;   // hEvent of every read's OVERLAPPED record
+  UniqueHandle writeEvent;  // the same for writes, so both directions can be in flight
 };
 
 namespace {
@@ -50,11 +55,11 @@ std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, s
       SetLastError(error);
       return nullptr;
     }
-    HANDLE pipe = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_OVERLAPPED, nullptr);
-    if (pipe != INVALID_HANDLE_VALUE) {
+    UniqueHandle pipe(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr));
+    if (pipe) {
       auto native = std::make_unique<Native>();
-      native->pipe = pipe;
+      native->pipe = pipe.release();
       return std::shared_ptr<ReadWritePipe>(new ReadWritePipe(name, std::move(native)));
     }
     if (GetLastError() == ERROR_PIPE_BUSY) continue;  // another client took the free instance
@@ -64,28 +69,28 @@ std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, s
 
 ReadWritePipe::ReadWritePipe(std::string name, std::unique_ptr<Native> native)
     : name_(std::move(name)), native_(std::move(native)) {
-  native_->readEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-  native_->writeEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  native_->readEvent.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  native_->writeEvent.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
 ReadWritePipe::~ReadWritePipe() {
-  const HANDLE pipe = native_->pipe.load();
-  if (pipe != INVALID_HANDLE_VALUE) FlushFileBuffers(pipe);
-  if (native_->readEvent != nullptr) CloseHandle(native_->readEvent);
-  if (native_->writeEvent != nullptr) CloseHandle(native_->writeEvent);
-  if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
+  UniqueHandle pipe(native_->pipe.exchange(INVALID_HANDLE_VALUE));
+  if (pipe) FlushFileBuffers(pipe.get());
+  native_->readEvent.reset();
+  native_->writeEvent.reset();
+  pipe.reset();
 }
 
 bool ReadWritePipe::isClosed() const { return native_->pipe.load() == INVALID_HANDLE_VALUE; }
 
 void ReadWritePipe::close() {
   // Marked invalid first, so that an operation racing with close fails quietly.
-  const HANDLE pipe = native_->pipe.exchange(INVALID_HANDLE_VALUE);
-  if (pipe == INVALID_HANDLE_VALUE) return;
-  if (!CancelIoEx(pipe, nullptr) && GetLastError() != ERROR_NOT_FOUND) {
+  UniqueHandle pipe(native_->pipe.exchange(INVALID_HANDLE_VALUE));
+  if (!pipe) return;
+  if (!CancelIoEx(pipe.get(), nullptr) && GetLastError() != ERROR_NOT_FOUND) {
     LOG_ERROR("Failed to cancel IO: %s", lastSystemErrorText().c_str());
   }
-  if (!CloseHandle(pipe)) {
+  if (!pipe.reset()) {
     LOG_ERROR("Failed to close pipe handle: %s", lastSystemErrorText().c_str());
   }
 }
@@ -99,7 +104,7 @@ void ReadWritePipe::recordError(std::uint32_t code) {
 bool ReadWritePipe::read(void* data, std::uint32_t& size) {
   lastError_.store(0, std::memory_order_relaxed);
   OVERLAPPED overlapped{};
-  overlapped.hEvent = native_->readEvent;
+  overlapped.hEvent = native_->readEvent.get();
   const HANDLE pipe = native_->pipe.load();
   DWORD transferred = 0;
   if (ReadFile(pipe, data, size, nullptr, &overlapped) ||
@@ -116,7 +121,7 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
   const auto start = Clock::now();
   lastError_.store(0, std::memory_order_relaxed);
   OVERLAPPED overlapped{};
-  overlapped.hEvent = native_->writeEvent;
+  overlapped.hEvent = native_->writeEvent.get();
   const HANDLE pipe = native_->pipe.load();
   DWORD transferred = 0;
   if (WriteFile(pipe, data, size, nullptr, &overlapped)) {

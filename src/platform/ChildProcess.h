@@ -72,7 +72,8 @@ class ParentChannel {
   bool writeLine(const std::string& line);
 
  private:
-  std::intptr_t handle_;
+  struct Native;
+  std::unique_ptr<Native> native_;
 };
 
 // Makes a crash end this process at once, with the crash as its cause: no

@@ -22,6 +22,20 @@ void closeDescriptor(int& descriptor) {
   descriptor = -1;
 }
 
+// Writes all of text, blocking; false when the reader is gone. (A pipe whose
+// reader is gone raises SIGPIPE, which both sides of a child process ignore:
+// the write fails instead.)
+bool writeAll(int descriptor, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t done = ::write(descriptor, text.data() + written, text.size() - written);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    written += static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string describeCrash(std::int64_t code) {
@@ -133,19 +147,7 @@ void ChildProcess::waitForData(int milliseconds) {
   }
 }
 
-bool ChildProcess::writeInput(const std::string& text) {
-  if (native_->input < 0) return false;
-  std::size_t written = 0;
-  while (written < text.size()) {
-    // A pipe whose reader is gone raises SIGPIPE, which the constructor has
-    // this process ignore: the write fails instead.
-    const ssize_t done = ::write(native_->input, text.data() + written, text.size() - written);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    written += static_cast<std::size_t>(done);
-  }
-  return true;
-}
+bool ChildProcess::writeInput(const std::string& text) { return native_->input >= 0 && writeAll(native_->input, text); }
 
 void ChildProcess::kill() {
   if (native_->pid > 0 && !native_->ended) ::kill(native_->pid, SIGKILL);
@@ -166,23 +168,18 @@ ChildEnd ChildProcess::wait() {
   return native_->end;
 }
 
-ParentChannel::ParentChannel(const std::string& name) : handle_(std::stoi(name)) {
-  ::fcntl(static_cast<int>(handle_), F_SETFD, FD_CLOEXEC);
+struct ParentChannel::Native {
+  int fd = -1;  // the write end the parent passed down
+};
+
+ParentChannel::ParentChannel(const std::string& name) : native_(std::make_unique<Native>()) {
+  native_->fd = std::stoi(name);
+  ::fcntl(native_->fd, F_SETFD, FD_CLOEXEC);
 }
 
-ParentChannel::~ParentChannel() { ::close(static_cast<int>(handle_)); }
+ParentChannel::~ParentChannel() { ::close(native_->fd); }
 
-bool ParentChannel::writeLine(const std::string& line) {
-  const std::string text = line + "\n";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t done = ::write(static_cast<int>(handle_), text.data() + written, text.size() - written);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    written += static_cast<std::size_t>(done);
-  }
-  return true;
-}
+bool ParentChannel::writeLine(const std::string& line) { return writeAll(native_->fd, line + "\n"); }
 
 void endProcessOnCrash() {
   const rlimit noCoreFile{0, 0};

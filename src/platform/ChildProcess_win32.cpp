@@ -1,7 +1,7 @@
 // Implementation here must contain only Win32 specific code.
 #include "platform/ChildProcess.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <cstdio>
 
@@ -34,9 +34,17 @@ bool isExceptionCode(DWORD code) {
   return (code & 0xF0000000u) == 0xC0000000u || code == 0x80000002u || code == 0x80000003u || code == 0x80000004u;
 }
 
-void closeHandle(HANDLE& handle) {
-  if (handle != nullptr) CloseHandle(handle);
-  handle = nullptr;
+// Writes all of text to a pipe, blocking; false when its reader is gone.
+bool writeAll(HANDLE pipe, const std::string& text) {
+  std::size_t written = 0;
+  while (written < text.size()) {
+    DWORD done = 0;
+    if (!WriteFile(pipe, text.data() + written, static_cast<DWORD>(text.size() - written), &done, nullptr) || done == 0) {
+      return false;
+    }
+    written += done;
+  }
+  return true;
 }
 
 LONG WINAPI endWithExceptionCode(EXCEPTION_POINTERS* exception) {
@@ -62,9 +70,9 @@ std::string describeCrash(std::int64_t code) {
 }
 
 struct ChildProcess::Native {
-  HANDLE process = nullptr;
-  HANDLE streams[2] = {nullptr, nullptr};  // read ends: output, channel
-  HANDLE input = nullptr;                  // write end of the child's standard input
+  UniqueHandle process;
+  UniqueHandle streams[2];  // read ends: output, channel
+  UniqueHandle input;       // write end of the child's standard input
   bool ended = false;
   ChildEnd end;
 };
@@ -72,83 +80,74 @@ struct ChildProcess::Native {
 ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments)
     : native_(std::make_unique<Native>()) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE outputRead = nullptr, outputWrite = nullptr;
-  HANDLE channelRead = nullptr, channelWrite = nullptr;
-  HANDLE inputRead = nullptr, inputWrite = nullptr;
-  HANDLE errorCopy = nullptr;
-  const auto closeAll = [&] {
-    for (HANDLE* handle : {&outputRead, &outputWrite, &channelRead, &channelWrite, &inputRead, &inputWrite, &errorCopy})
-      closeHandle(*handle);
-  };
-  if (!CreatePipe(&outputRead, &outputWrite, &inheritable, 0) ||
-      !CreatePipe(&channelRead, &channelWrite, &inheritable, 0) ||
-      !CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
-    closeAll();
+  UniqueHandle outputRead, outputWrite;
+  UniqueHandle channelRead, channelWrite;
+  UniqueHandle inputRead, inputWrite;
+  UniqueHandle errorCopy;
+  if (!CreatePipe(outputRead.receive(), outputWrite.receive(), &inheritable, 0) ||
+      !CreatePipe(channelRead.receive(), channelWrite.receive(), &inheritable, 0) ||
+      !CreatePipe(inputRead.receive(), inputWrite.receive(), &inheritable, 0)) {
     return;
   }
   // The parent's ends stay with the parent.
-  for (HANDLE handle : {outputRead, channelRead, inputWrite}) SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0);
+  for (const UniqueHandle* handle : {&outputRead, &channelRead, &inputWrite}) {
+    SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, 0);
+  }
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error != nullptr && error != INVALID_HANDLE_VALUE) {
-    DuplicateHandle(GetCurrentProcess(), error, GetCurrentProcess(), &errorCopy, 0, TRUE, DUPLICATE_SAME_ACCESS);
+    DuplicateHandle(GetCurrentProcess(), error, GetCurrentProcess(), errorCopy.receive(), 0, TRUE,
+                    DUPLICATE_SAME_ACCESS);
   }
 
   char self[MAX_PATH * 4];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   std::string commandLine = quoted(std::string(self, length));
-  commandLine += " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite)));
+  commandLine +=
+      " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite.get())));
   for (const std::string& argument : arguments) commandLine += " " + quoted(argument);
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inputRead;
-  startup.hStdOutput = outputWrite;
-  startup.hStdError = errorCopy;
+  startup.hStdInput = inputRead.get();
+  startup.hStdOutput = outputWrite.get();
+  startup.hStdError = errorCopy.get();
   PROCESS_INFORMATION info{};
   const BOOL created =
       CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-  closeHandle(outputWrite);
-  closeHandle(channelWrite);
-  closeHandle(inputRead);
-  closeHandle(errorCopy);
-  if (!created) {
-    closeAll();
-    return;
-  }
-  CloseHandle(info.hThread);
-  native_->process = info.hProcess;
-  native_->streams[0] = outputRead;
-  native_->streams[1] = channelRead;
-  native_->input = inputWrite;
+  // The parent's copies of the child's ends go when this returns, so that
+  // the parent sees its streams end when the child ends.
+  if (!created) return;
+  UniqueHandle thread(info.hThread);
+  native_->process.reset(info.hProcess);
+  native_->streams[0] = std::move(outputRead);
+  native_->streams[1] = std::move(channelRead);
+  native_->input = std::move(inputWrite);
 }
 
 ChildProcess::~ChildProcess() {
   kill();
   wait();
-  for (HANDLE& handle : native_->streams) closeHandle(handle);
-  closeHandle(native_->input);
-  closeHandle(native_->process);
 }
 
-bool ChildProcess::started() const { return native_->process != nullptr; }
+bool ChildProcess::started() const { return static_cast<bool>(native_->process); }
 
 ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text) {
-  HANDLE& handle = native_->streams[stream == Stream::Output ? 0 : 1];
-  if (handle == nullptr) return Read::Ended;
+  UniqueHandle& handle = native_->streams[stream == Stream::Output ? 0 : 1];
+  if (!handle) return Read::Ended;
   Read result = Read::Nothing;
   char buffer[65536];
   for (;;) {
     DWORD available = 0;
-    if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr)) {
+    if (!PeekNamedPipe(handle.get(), nullptr, 0, nullptr, &available, nullptr)) {
       // The child's end is closed and everything was read.
-      closeHandle(handle);
+      handle.reset();
       return result == Read::Data ? Read::Data : Read::Ended;
     }
     if (available == 0) return result;
     DWORD got = 0;
-    if (!ReadFile(handle, buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) {
-      closeHandle(handle);
+    if (!ReadFile(handle.get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) {
+      handle.reset();
       return result == Read::Data ? Read::Data : Read::Ended;
     }
     text.append(buffer, got);
@@ -161,40 +160,28 @@ void ChildProcess::waitForData(int milliseconds) {
   const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   for (;;) {
     bool open = false;
-    for (HANDLE handle : native_->streams) {
-      if (handle == nullptr) continue;
+    for (const UniqueHandle& handle : native_->streams) {
+      if (!handle) continue;
       open = true;
       DWORD available = 0;
-      if (!PeekNamedPipe(handle, nullptr, 0, nullptr, &available, nullptr) || available > 0) return;
+      if (!PeekNamedPipe(handle.get(), nullptr, 0, nullptr, &available, nullptr) || available > 0) return;
     }
     if (!open || GetTickCount64() >= until) return;
     Sleep(1);
   }
 }
 
-bool ChildProcess::writeInput(const std::string& text) {
-  if (native_->input == nullptr) return false;
-  std::size_t written = 0;
-  while (written < text.size()) {
-    DWORD done = 0;
-    if (!WriteFile(native_->input, text.data() + written, static_cast<DWORD>(text.size() - written), &done, nullptr) ||
-        done == 0) {
-      return false;
-    }
-    written += done;
-  }
-  return true;
-}
+bool ChildProcess::writeInput(const std::string& text) { return native_->input && writeAll(native_->input.get(), text); }
 
 void ChildProcess::kill() {
-  if (native_->process != nullptr && !native_->ended) TerminateProcess(native_->process, 1);
+  if (native_->process && !native_->ended) TerminateProcess(native_->process.get(), 1);
 }
 
 ChildEnd ChildProcess::wait() {
-  if (native_->process == nullptr || native_->ended) return native_->end;
-  WaitForSingleObject(native_->process, INFINITE);
+  if (!native_->process || native_->ended) return native_->end;
+  WaitForSingleObject(native_->process.get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(native_->process, &code);
+  GetExitCodeProcess(native_->process.get(), &code);
   native_->ended = true;
   if (isExceptionCode(code)) {
     native_->end = {ChildEnd::Kind::Crashed, static_cast<std::int64_t>(code)};
@@ -204,28 +191,19 @@ ChildEnd ChildProcess::wait() {
   return native_->end;
 }
 
-ParentChannel::ParentChannel(const std::string& name)
-    : handle_(static_cast<std::intptr_t>(std::stoull(name))) {
+struct ParentChannel::Native {
+  UniqueHandle pipe;  // the write end the parent passed down
+};
+
+ParentChannel::ParentChannel(const std::string& name) : native_(std::make_unique<Native>()) {
+  native_->pipe.reset(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(name))));
   // A process the plugin starts does not get it.
-  SetHandleInformation(reinterpret_cast<HANDLE>(handle_), HANDLE_FLAG_INHERIT, 0);
+  SetHandleInformation(native_->pipe.get(), HANDLE_FLAG_INHERIT, 0);
 }
 
-ParentChannel::~ParentChannel() { CloseHandle(reinterpret_cast<HANDLE>(handle_)); }
+ParentChannel::~ParentChannel() = default;
 
-bool ParentChannel::writeLine(const std::string& line) {
-  const std::string text = line + "\n";
-  std::size_t written = 0;
-  while (written < text.size()) {
-    DWORD done = 0;
-    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), text.data() + written, static_cast<DWORD>(text.size() - written),
-                   &done, nullptr) ||
-        done == 0) {
-      return false;
-    }
-    written += done;
-  }
-  return true;
-}
+bool ParentChannel::writeLine(const std::string& line) { return writeAll(native_->pipe.get(), line + "\n"); }
 
 void endProcessOnCrash() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);

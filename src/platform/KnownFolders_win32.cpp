@@ -1,7 +1,7 @@
 // Implementation here must contain only Win32 specific code.
 #include "platform/KnownFolders.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <knownfolders.h>
 #include <shlobj.h>
@@ -9,14 +9,10 @@
 namespace Orvel::platform {
 
 bool programDataFolder(std::filesystem::path& folder) {
-  PWSTR path = nullptr;
-  const HRESULT result = SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, &path);
-  if (FAILED(result)) {
-    CoTaskMemFree(path);
-    return false;
-  }
-  folder = path;
-  CoTaskMemFree(path);
+  // Freed also when the call fails.
+  UniqueCoTaskBuffer<wchar_t> path;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_ProgramData, 0, nullptr, path.receive()))) return false;
+  folder = path.get();
   return true;
 }
 

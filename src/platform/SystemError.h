@@ -14,6 +14,11 @@ std::string formatSystemError(std::uint32_t code);
 // formatSystemError(lastSystemErrorCode()), or "" when that code is 0.
 std::string lastSystemErrorText();
 
+// The system's own message for code, as the system gives it (line ends
+// included): FormatMessageA on Windows, strerror_r elsewhere. False when the
+// system has none. May throw the standard allocation failure.
+bool systemErrorMessage(std::uint32_t code, std::string& message);
+
 // The calling thread's last error code (GetLastError / errno).
 std::uint32_t lastSystemErrorCode();
 void setLastSystemErrorCode(std::uint32_t code);

@@ -1,44 +1,22 @@
 // Implementation here must contain only Win32 specific code.
 #include "platform/SystemError.h"
 
-#include "platform/windows_include.h"
-
-#include <cstdio>
-#include <exception>
+#include "platform/UniqueHandle_win32.h"
 
 namespace Orvel {
 
-std::string formatSystemError(std::uint32_t code) {
-  try {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(code));
-    std::string text = hex;
-    LPSTR buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
-        0x400, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    if (length != 0 && buffer != nullptr) {
-      std::string message(buffer, length);
-      LocalFree(buffer);
-      while (!message.empty() && (message.back() == '\r' || message.back() == '\n')) message.pop_back();
-      text += ": ";
-      text += message;
-    } else if (buffer != nullptr) {
-      LocalFree(buffer);
-    }
-    return text;
-  } catch (const std::exception&) {
-    return {};
-  }
+bool systemErrorMessage(std::uint32_t code, std::string& message) {
+  platform::UniqueLocalBuffer<char> buffer;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+      0x400, reinterpret_cast<LPSTR>(buffer.receive()), 0, nullptr);
+  if (length == 0 || !buffer) return false;
+  message.assign(buffer.get(), length);
+  return true;
 }
 
 std::uint32_t lastSystemErrorCode() { return GetLastError(); }
 
 void setLastSystemErrorCode(std::uint32_t code) { SetLastError(code); }
-
-std::string lastSystemErrorText() {
-  const DWORD code = GetLastError();
-  return code == 0 ? std::string() : formatSystemError(code);
-}
 
 }  // namespace Orvel

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "ipc/PropertiesServicePipe.h"
 #include "property/PropertyClient.h"
 #include "property/PropertyKeys.h"
 #include "state/ClientRole.h"
@@ -16,7 +17,6 @@ namespace Orvel::Verifier {
 
 namespace {
 
-const char* const kPipeName = "\\\\.\\pipe\\Orvel\\PropertiesService";
 const char* const kClientName = "OrvelPluginVerifier";
 constexpr State::ClientRole kClientRole = State::ClientRole::TRACKING;
 const char* const kOpenVR = "openvr";
@@ -45,7 +45,7 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
   const std::unique_ptr<State::PropertyClient> client =
-      State::PropertyClient::create(kClientName, kClientRole, kPipeName, false);
+      State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
   if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
     std::cout << "[Error] Unable to connect OrvelProcessServer." << std::endl;
     return -1;

@@ -1,7 +1,7 @@
 // Implementation here must contain only Win32 specific code.
 #include "ChildProcess.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <mutex>
 
@@ -32,9 +32,11 @@ std::wstring quoted(const std::wstring& argument) {
 
 }  // namespace
 
+using platform::UniqueHandle;
+
 struct ChildProcess::Native {
-  HANDLE process = nullptr;
-  HANDLE output = nullptr;  // read end of the child's standard output
+  UniqueHandle process;
+  UniqueHandle output;  // read end of the child's standard output
   std::mutex mutex;
   bool ended = false;
 };
@@ -42,57 +44,49 @@ struct ChildProcess::Native {
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments)
     : native_(std::make_unique<Native>()) {
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return;
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-  const HANDLE nullInput = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                       OPEN_EXISTING, 0, nullptr);
-  const HANDLE nullOutput = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                        OPEN_EXISTING, 0, nullptr);
+  UniqueHandle readEnd;
+  UniqueHandle writeEnd;
+  if (!CreatePipe(readEnd.receive(), writeEnd.receive(), &inheritable, 0)) return;
+  SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+  // The parent's copies of the child's handles go when this returns.
+  const UniqueHandle nullInput(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                           OPEN_EXISTING, 0, nullptr));
+  const UniqueHandle nullOutput(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                            OPEN_EXISTING, 0, nullptr));
   std::wstring commandLine = quoted(strutil::utf8ToWide(program));
   for (const auto& argument : arguments) commandLine += L" " + quoted(strutil::utf8ToWide(argument));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nullInput;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = nullOutput;
+  startup.hStdInput = nullInput.get();
+  startup.hStdOutput = writeEnd.get();
+  startup.hStdError = nullOutput.get();
   PROCESS_INFORMATION info{};
-  const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                      nullptr, &startup, &info);
-  CloseHandle(writeEnd);
-  CloseHandle(nullInput);
-  CloseHandle(nullOutput);
-  if (!created) {
-    CloseHandle(readEnd);
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                      &startup, &info)) {
     return;
   }
-  CloseHandle(info.hThread);
-  native_->process = info.hProcess;
-  native_->output = readEnd;
+  const UniqueHandle thread(info.hThread);
+  native_->process.reset(info.hProcess);
+  native_->output = std::move(readEnd);
 }
 
-ChildProcess::~ChildProcess() {
-  kill();
-  if (native_->output != nullptr) CloseHandle(native_->output);
-  if (native_->process != nullptr) CloseHandle(native_->process);
-}
+ChildProcess::~ChildProcess() { kill(); }
 
-bool ChildProcess::started() const { return native_->process != nullptr; }
+bool ChildProcess::started() const { return static_cast<bool>(native_->process); }
 
 std::size_t ChildProcess::readOutput(char* buffer, std::size_t size) {
-  if (native_->output == nullptr) return 0;
+  if (!native_->output) return 0;
   DWORD got = 0;
-  if (!ReadFile(native_->output, buffer, static_cast<DWORD>(size), &got, nullptr)) return 0;
+  if (!ReadFile(native_->output.get(), buffer, static_cast<DWORD>(size), &got, nullptr)) return 0;
   return got;
 }
 
 void ChildProcess::kill() {
   std::lock_guard<std::mutex> lock(native_->mutex);
-  if (native_->process == nullptr || native_->ended) return;
-  TerminateProcess(native_->process, 9);
-  WaitForSingleObject(native_->process, INFINITE);
+  if (!native_->process || native_->ended) return;
+  TerminateProcess(native_->process.get(), 9);
+  WaitForSingleObject(native_->process.get(), INFINITE);
   native_->ended = true;
 }
 

@@ -1,7 +1,7 @@
 // Implementation here must contain only Win32 specific code.
 #include "ProcessResources.h"
 
-#include "platform/windows_include.h"
+#include "platform/UniqueHandle_win32.h"
 
 #include <tlhelp32.h>
 
@@ -60,15 +60,14 @@ std::size_t handlesInSystemTable() {
 }  // namespace
 
 std::size_t threadCount() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  const Orvel::platform::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot) return 0;
   std::size_t count = 0;
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
     if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
   }
-  CloseHandle(snapshot);
   return count;
 }
 

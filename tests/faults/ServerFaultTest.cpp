@@ -78,6 +78,9 @@ TEST(ServerFaults, ServerEndingInTheMiddleOfAFrameIsALostConnectionAndNothingMor
   EXPECT_TRUE(again.waitForLine("client 1: definitions sent (439 properties)"));
 }
 
+// The one scenario of failing pings: a server that reads nothing more. Timed
+// writes give up with the timeout error; pings fail each second, and only
+// the first failure of the run is logged.
 TEST(ServerFaults, TimedWritesToAServerThatStopsReadingFailWithTheTimeoutError) {
   LogCapture log;
   const std::string pipe = uniquePipeName("stop-reading");

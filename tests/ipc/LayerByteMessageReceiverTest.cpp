@@ -13,6 +13,7 @@
 #include "ipc/LayerByteMessage.h"
 #include "ipc/ReadWritePipe.h"
 #include "platform/SystemError.h"
+#include "support/FrameBytes.h"
 #include "support/LogCapture.h"
 #include "support/PipeServer.h"
 #include "support/SystemCodes.h"
@@ -26,7 +27,7 @@ const std::string kRun = " WAR [Orvel::LayerByteMessageReceiver::run] ";
 const std::string kBadSignature = kRun + "Invalid message signature: ";
 const std::string kCorrupted = kRun + "Corrupted message";
 
-Bytes frame(const std::string& name, const Bytes& payload) { return PipeConnection::encodeFrame(name, payload); }
+Bytes frame(const std::string& name, const Bytes& payload) { return Orvel::Test::frameBytes(name, payload); }
 
 Bytes join(std::initializer_list<Bytes> parts) {
   Bytes all;

@@ -10,6 +10,7 @@
 #include "platform/SystemError.h"
 #include "support/LogCapture.h"
 #include "support/SystemCodes.h"
+#include "support/WireBytes.h"
 
 namespace {
 
@@ -36,6 +37,61 @@ TEST(LayerByteMessage, EncodesFrames) {
   ASSERT_EQ(large.bytes().size(), 319u);
   EXPECT_EQ(Bytes(large.bytes().begin(), large.bytes().begin() + 4), (Bytes{0x3F, 0x01, 0, 0}));
   EXPECT_EQ(Bytes(large.bytes().begin() + 15, large.bytes().begin() + 19), (Bytes{0x2C, 0x01, 0, 0}));
+}
+
+// The rules every reader of frames shares: which headers start a frame to
+// read, and which bodies split into a name and a payload.
+TEST(LayerByteMessage, JudgesHeadersAndSplitsBodies) {
+  using Header = Orvel::LayerByteMessage::Header;
+  const std::uint32_t ceiling = Orvel::LayerByteMessage::kMaximumFrameLength;
+  const auto header = [](std::uint32_t total, const std::string& signature) {
+    Bytes bytes;
+    Orvel::Test::putU32(bytes, total);
+    bytes.insert(bytes.end(), signature.begin(), signature.end());
+    return bytes;
+  };
+  const struct {
+    Bytes header;
+    Header expected;
+  } headers[] = {
+      {header(16, "orve"), Header::Accepted},
+      {header(ceiling, "orve"), Header::Accepted},
+      {header(15, "orve"), Header::TooShort},
+      {header(0, "orve"), Header::TooShort},
+      {header(ceiling + 1, "orve"), Header::TooLong},
+      {header(0xFFFFFFFF, "orve"), Header::TooLong},
+      {header(20, "Orve"), Header::BadSignature},
+      {header(5, "evro"), Header::BadSignature},
+  };
+  for (const auto& c : headers) {
+    EXPECT_EQ(Orvel::LayerByteMessage::checkHeader(c.header.data()), c.expected) << ::testing::PrintToString(c.header);
+  }
+
+  // Bodies: the bytes after the header of an encoded frame, whole, then with
+  // one byte more or less than its lengths say.
+  const Bytes frame = Orvel::LayerByteMessage("Name", "\x01\x02\x03", 3).bytes();
+  const Bytes body(frame.begin() + 8, frame.end());
+  Orvel::IncomingMessage message{"stale", {9, 9, 9, 9}};
+  ASSERT_TRUE(Orvel::LayerByteMessage::decodeBody(body.data(), static_cast<std::uint32_t>(body.size()), message));
+  EXPECT_EQ(message.name, "Name");
+  EXPECT_EQ(message.payload, (Bytes{1, 2, 3}));
+  Bytes longer = body;
+  longer.push_back(0);
+  const struct {
+    const char* what;
+    Bytes body;
+  } refused[] = {
+      {"trailing byte", longer},
+      {"payload cut short", Bytes(body.begin(), body.end() - 1)},
+      {"name longer than the body", Bytes{200, 0, 0, 0, 0, 0, 0, 0}},
+      {"no room for the lengths", Bytes{0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const auto& c : refused) {
+    Orvel::IncomingMessage untouched{"kept", {7}};
+    EXPECT_FALSE(Orvel::LayerByteMessage::decodeBody(c.body.data(), static_cast<std::uint32_t>(c.body.size()), untouched))
+        << c.what;
+    EXPECT_EQ(untouched.name, "kept") << c.what;
+  }
 }
 
 TEST(LayerByteMessage, WritesHeaderFirstThenTheRest) {

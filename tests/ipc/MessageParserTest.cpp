@@ -12,22 +12,14 @@
 #include <typeinfo>
 #include <vector>
 
+#include "TestMessages.h"
 #include "ipc/MessageHandlerBase.h"
 #include "support/LogCapture.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct Update {
-  static constexpr const char* messageName = "Update";
-  std::string key;
-  std::int32_t value = 0;
-  static void describeFields(Orvel::FieldList<Update>& fields) {
-    fields.add(&Update::key);
-    fields.add(&Update::value);
-  }
-};
+using Orvel::Test::Update;
 
 struct Status {
   static constexpr const char* messageName = "Status";

@@ -13,6 +13,7 @@
 #include "ConnectedPair.h"
 #include "ipc/LayerByteMessage.h"
 #include "ipc/ReadWritePipe.h"
+#include "support/FrameBytes.h"
 
 namespace {
 
@@ -122,11 +123,11 @@ TEST(PipeConnection, ReadFrameSkipsAFrameTooLongToAcceptWithoutLookingInside) {
   const auto pair = Orvel::Test::connectPair("read-frame-too-long");
   ASSERT_TRUE(pair.pipe);
   ASSERT_TRUE(pair.connection);
-  const Bytes hidden = Orvel::PipeConnection::encodeFrame("PropertyUpdateToClient", {1, 2, 3});
+  const Bytes hidden = Orvel::Test::frameBytes("PropertyUpdateToClient", {1, 2, 3});
   Bytes payload(Orvel::LayerByteMessage::kMaximumFrameLength, 'x');
   std::copy(hidden.begin(), hidden.end(), payload.begin());
-  const Bytes tooLong = Orvel::PipeConnection::encodeFrame("Long", payload);
-  const Bytes after = Orvel::PipeConnection::encodeFrame("After", {4});
+  const Bytes tooLong = Orvel::Test::frameBytes("Long", payload);
+  const Bytes after = Orvel::Test::frameBytes("After", {4});
   const Bytes endless = {0xFF, 0xFF, 0xFF, 0xFF, 'o', 'r', 'v', 'e'};  // announces 4 GiB - 1
 
   // Written on a thread of its own: the reads below make room for it.

@@ -19,6 +19,15 @@ TEST(SystemError, TextIsHexCodeThenSystemMessage) {
   EXPECT_NE(text.back(), '\r');
   const std::string big = Orvel::formatSystemError(0xABCDEF12u);
   EXPECT_EQ(big.substr(0, 10), "0xABCDEF12") << "upper-case hexadecimal, no leading zeros";
+  // The whole text: the system's own message, its line ends dropped, after the
+  // code; the code alone where the system has no message.
+  for (const std::uint32_t code : {2u, 0xABCDEF12u}) {
+    std::string message;
+    const bool known = Orvel::systemErrorMessage(code, message);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    const std::string hex = code == 2 ? "0x2" : "0xABCDEF12";
+    EXPECT_EQ(Orvel::formatSystemError(code), known ? hex + ": " + message : hex);
+  }
 }
 
 TEST(SystemError, LastErrorTextIsEmptyForNoError) {

@@ -5,7 +5,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -312,6 +315,68 @@ TEST(ServerOptions, ReadsEveryOptionAndNamesTheFirstItCannotRead) {
     EXPECT_FALSE(Tools::parseServerOptions(2, arguments, ignored, message)) << entry.argument;
     EXPECT_EQ(message, entry.error);
   }
+}
+
+// The options that --help lists, one per row; an option whose value is one of
+// a list ("--misbehave=<how>") once per value ("--misbehave=no-handshake").
+std::vector<std::string> optionsOfHelp(const std::string& usage) {
+  std::vector<std::string> options;
+  std::string parent;  // the option the value rows belong to
+  std::istringstream lines(usage);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (line.rfind("  --", 0) == 0) {
+      parent = line.substr(2, line.find(' ', 2) - 2);
+      options.push_back(parent);
+    } else if (line.rfind("      ", 0) == 0 && line.size() > 6 && line[6] != ' ') {
+      if (!options.empty() && options.back() == parent) options.pop_back();
+      options.push_back(parent.substr(0, parent.find('=') + 1) + line.substr(6, line.find(' ', 6) - 6));
+    }
+  }
+  return options;
+}
+
+// The first column of the README's table of the server's options.
+std::vector<std::string> optionsOfReadme() {
+  std::ifstream file(ORVEL_README);
+  std::vector<std::string> options;
+  std::string line;
+  bool inSection = false;
+  bool inTable = false;
+  while (std::getline(file, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("#", 0) == 0) inSection = line == "### The reference property server";
+    if (!inSection) continue;
+    if (line == "| option | meaning |") {
+      inTable = true;
+    } else if (inTable && line.rfind("| `", 0) == 0) {
+      options.push_back(line.substr(3, line.find('`', 3) - 3));
+    } else if (inTable && line.rfind("|", 0) != 0) {
+      break;
+    }
+  }
+  return options;
+}
+
+TEST(ServerOptions, ReadmeTableListsWhatHelpListsAndEachIsRead) {
+  const std::vector<std::string> help = optionsOfHelp(Tools::serverUsage());
+  ASSERT_GE(help.size(), 8u) << Tools::serverUsage();
+  EXPECT_EQ(help.front(), "--pipe=<name>");
+  EXPECT_EQ(help.back(), "--help");
+  EXPECT_EQ(optionsOfReadme(), help) << "the README's option table of the reference server, against --help";
+
+  // Every misbehaviour that --help names is read, each as another one.
+  std::set<ServerOptions::Misbehaviour> read;
+  for (const std::string& option : help) {
+    if (option.rfind("--misbehave=", 0) != 0) continue;
+    const char* const arguments[] = {"OrvelPropertyServer", option.c_str()};
+    ServerOptions options;
+    std::string error;
+    EXPECT_TRUE(Tools::parseServerOptions(2, arguments, options, error)) << error;
+    EXPECT_NE(options.misbehaviour, ServerOptions::Misbehaviour::None) << option;
+    read.insert(options.misbehaviour);
+  }
+  EXPECT_EQ(read.size(), 7u) << "seven misbehaviours, each its own";
 }
 
 }  // namespace
