@@ -2,6 +2,7 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/SystemError.h"
+#include "platform/UniqueHandle_win32.h"
 #include "platform/windows_include.h"
 
 namespace Orvel::platform {
@@ -24,15 +25,16 @@ bool writeAll(HANDLE file, const std::string& contents) {
 
 bool writeFileAtomically(const std::string& path, const std::string& contents, std::string& errorText) {
   const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-  const HANDLE file =
-      CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  UniqueHandle file(
+      CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
     errorText = formatSystemError(GetLastError());
     return false;
   }
-  const bool written = writeAll(file, contents);
+  const bool written = writeAll(file.get(), contents);
   DWORD error = written ? ERROR_SUCCESS : GetLastError();
-  if (!CloseHandle(file) && error == ERROR_SUCCESS) error = GetLastError();
+  // Closed before the rename, which a file still open would refuse.
+  if (!file.reset() && error == ERROR_SUCCESS) error = GetLastError();
   if (error == ERROR_SUCCESS &&
       !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
