@@ -1,7 +1,8 @@
 // Command-line parsing: arguments are the input split at NUL bytes. Checks
 // that parsing never crashes and that its result agrees with the rules: an
-// error names the argument it stopped at, "--list" stops the reading, and the
-// last valid --mode / --plugin value wins.
+// error names the argument it stopped at, "--list" stops the reading, a key
+// whose value is checked stops it at an invalid value, and the last valid
+// --mode / --plugin value wins.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +13,36 @@
 #include "verifier/CommandLine.h"
 
 using Orvel::Verifier::CommandLine;
+
+namespace {
+
+// Whether value is a decimal number of at most ten digits within [lowest, highest].
+bool isNumberWithin(const std::string& value, unsigned long long lowest, unsigned long long highest) {
+  if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long long number = std::strtoull(value.c_str(), nullptr, 10);
+  return number >= lowest && number <= highest;
+}
+
+// For the keys whose values are checked: whether value is one they take.
+// Keys whose values are not checked are not in the list.
+bool isCheckedKey(const std::string& key, const std::string& value, bool& valid) {
+  if (key == "--isolate" || key == "--strict") {
+    valid = value == "0" || value == "1";
+  } else if (key == "--timeout") {
+    valid = isNumberWithin(value, 1, 3600000);
+  } else if (key == "--repeat") {
+    valid = isNumberWithin(value, 1, 1000);
+  } else if (key == "--latency-budget-us") {
+    valid = isNumberWithin(value, 0, 60000000);
+  } else if (key == "--report" || key == "--junit") {
+    valid = !value.empty();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::string> arguments{"OrvelPluginVerifier"};
@@ -46,6 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       return 0;
     }
     const std::string key = a.substr(0, equals), value = a.substr(equals + 1);
+    bool valid = true;
+    if (isCheckedKey(key, value, valid) && !valid) {
+      if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
+      if (out.str().rfind("Invalid value for " + key + ": " + value + "\n", 0) != 0) std::abort();
+      return 0;
+    }
     if (key == "--mode") {
       if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin") {
         if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
