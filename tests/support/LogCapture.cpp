@@ -1,32 +1,48 @@
 #include "support/LogCapture.h"
 
+#include <cctype>
+
 #include "logging/Logger.h"
 
 namespace Orvel::Test {
 
 namespace {
 
-// "yyyymmdd h:mm:ss.fff" comes first; the tag follows the three digits after the point.
-std::string withoutTimestamp(const std::string& line) {
-  std::string rest = line;
-  const auto point = rest.find('.');
-  if (point != std::string::npos && point + 4 <= rest.size()) rest.erase(0, point + 4);
-  if (!rest.empty() && rest.back() == '\n') rest.pop_back();
-  return rest;
+// Length of the timestamp at the start of the line: "yyyymmdd h:mm:ss.fff"
+// (the hour has one or two digits), or 0 when the line has none.
+std::size_t timestampLength(const std::string& line) {
+  std::size_t at = 0;
+  const auto digits = [&](std::size_t least, std::size_t most) {
+    std::size_t count = 0;
+    while (count < most && at < line.size() && std::isdigit(static_cast<unsigned char>(line[at]))) ++at, ++count;
+    return count >= least;
+  };
+  const auto separator = [&](char expected) { return at < line.size() && line[at++] == expected; };
+  const bool matches = digits(8, 8) && separator(' ') && digits(1, 2) && separator(':') && digits(2, 2) &&
+                       separator(':') && digits(2, 2) && separator('.') && digits(3, 3);
+  return matches ? at : 0;
 }
 
 }  // namespace
 
-LogCapture::LogCapture() {
-  Logger::instance().setSink([this](int, const std::string& line) { add(line); });
+std::string withoutTimestamp(const std::string& line) { return line.substr(timestampLength(line)); }
+
+LogCapture::LogCapture(Keep keep) : keep_(keep) {
+  Logger::instance().setSink([this](int level, const std::string& line) { add(level, line); });
 }
 
 LogCapture::~LogCapture() { Logger::instance().setSink(LogSink()); }
 
-void LogCapture::add(const std::string& line) {
+void LogCapture::add(int level, const std::string& line) {
+  std::string kept = line;
+  if (keep_ == Keep::Level) {
+    kept = withoutTimestamp(line);
+    if (!kept.empty() && kept.back() == '\n') kept.pop_back();
+  }
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_.push_back(withoutTimestamp(line));
+    lines_.push_back(std::move(kept));
+    levels_.push_back(level);
   }
   changed_.notify_all();
 }
@@ -34,6 +50,11 @@ void LogCapture::add(const std::string& line) {
 std::vector<std::string> LogCapture::lines() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return lines_;
+}
+
+std::vector<int> LogCapture::levels() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return levels_;
 }
 
 std::vector<std::string> LogCapture::linesContaining(const std::string& text) const {
@@ -44,9 +65,18 @@ std::vector<std::string> LogCapture::linesContaining(const std::string& text) co
   return found;
 }
 
+std::vector<std::string> LogCapture::take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> taken;
+  taken.swap(lines_);
+  levels_.clear();
+  return taken;
+}
+
 void LogCapture::clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   lines_.clear();
+  levels_.clear();
 }
 
 bool LogCapture::waitForLine(const std::string& text, std::chrono::milliseconds bound) const {
