@@ -89,6 +89,19 @@ function(orvel_component name)
   endif()
 endfunction()
 
+# orvel_add_folder(<folder>): add_subdirectory() of a folder that a list of
+# this tree names. A folder that is missing, or has no CMakeLists.txt, stops
+# the configuration: a renamed folder must not take what it builds (its tests)
+# out of the build in silence.
+macro(orvel_add_folder folder)
+  if(NOT EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt")
+    message(FATAL_ERROR "${CMAKE_CURRENT_LIST_FILE} lists the folder '${folder}', but "
+                        "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt does not exist: "
+                        "restore the folder or take it off the list")
+  endif()
+  add_subdirectory(${folder})
+endmacro()
+
 # Names of plugin libraries as the loader of each platform expects them.
 if(WIN32)
   set(ORVEL_PLUGIN_SUFFIX ".dll")
