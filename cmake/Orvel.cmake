@@ -59,10 +59,6 @@ add_library(orvel_thirdparty INTERFACE)
 target_include_directories(orvel_thirdparty SYSTEM INTERFACE "${ORVEL_STAGED_INCLUDE}")
 target_compile_definitions(orvel_thirdparty INTERFACE FMT_HEADER_ONLY)
 
-# orvel_component(<name> [DEPS <targets>...] [WHOLE_ARCHIVE])
-# Defines the static library orvel_<name> from every *.cpp in the calling
-# folder. Files ending in _win32.cpp are built only for Windows, files ending
-# in _posix.cpp only elsewhere. Headers are included as "<folder>/<File>.h".
 # orvel_platform_sources(<var>): every *.cpp of the calling folder that this
 # platform builds (no *_posix.cpp on Windows, no *_win32.cpp elsewhere).
 function(orvel_platform_sources var)
@@ -75,6 +71,10 @@ function(orvel_platform_sources var)
   set(${var} ${sources} PARENT_SCOPE)
 endfunction()
 
+# orvel_component(<name> [DEPS <targets>...])
+# Defines the static library orvel_<name> from every *.cpp in the calling
+# folder that this platform builds (an interface library when there is none),
+# linked to the DEPS. Headers are included as "<folder>/<File>.h".
 function(orvel_component name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   orvel_platform_sources(sources)
