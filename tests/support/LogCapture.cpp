@@ -27,7 +27,7 @@ std::size_t timestampLength(const std::string& line) {
 
 std::string withoutTimestamp(const std::string& line) { return line.substr(timestampLength(line)); }
 
-LogCapture::LogCapture(Keep keep) : keep_(keep) {
+LogCapture::LogCapture(Keep keep) : keep_(keep), captured_(std::make_unique<Captured>()) {
   Logger::instance().setSink([this](int level, const std::string& line) { add(level, line); });
 }
 
@@ -40,21 +40,21 @@ void LogCapture::add(int level, const std::string& line) {
     if (!kept.empty() && kept.back() == '\n') kept.pop_back();
   }
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    lines_.push_back(std::move(kept));
-    levels_.push_back(level);
+    std::lock_guard<std::mutex> lock(captured_->mutex);
+    captured_->lines.push_back(std::move(kept));
+    captured_->levels.push_back(level);
   }
-  changed_.notify_all();
+  captured_->changed.notify_all();
 }
 
 std::vector<std::string> LogCapture::lines() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return lines_;
+  std::lock_guard<std::mutex> lock(captured_->mutex);
+  return captured_->lines;
 }
 
 std::vector<int> LogCapture::levels() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return levels_;
+  std::lock_guard<std::mutex> lock(captured_->mutex);
+  return captured_->levels;
 }
 
 std::vector<std::string> LogCapture::linesContaining(const std::string& text) const {
@@ -66,23 +66,23 @@ std::vector<std::string> LogCapture::linesContaining(const std::string& text) co
 }
 
 std::vector<std::string> LogCapture::take() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(captured_->mutex);
   std::vector<std::string> taken;
-  taken.swap(lines_);
-  levels_.clear();
+  taken.swap(captured_->lines);
+  captured_->levels.clear();
   return taken;
 }
 
 void LogCapture::clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  lines_.clear();
-  levels_.clear();
+  std::lock_guard<std::mutex> lock(captured_->mutex);
+  captured_->lines.clear();
+  captured_->levels.clear();
 }
 
 bool LogCapture::waitForLine(const std::string& text, std::chrono::milliseconds bound) const {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, bound, [&] {
-    for (const auto& line : lines_) {
+  std::unique_lock<std::mutex> lock(captured_->mutex);
+  return captured_->changed.wait_for(lock, bound, [&] {
+    for (const auto& line : captured_->lines) {
       if (line.find(text) != std::string::npos) return true;
     }
     return false;

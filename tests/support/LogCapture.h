@@ -2,6 +2,7 @@
 #pragma once
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -44,13 +45,21 @@ class LogCapture {
   bool waitForLine(const std::string& text, std::chrono::milliseconds bound = std::chrono::seconds(20)) const;
 
  private:
+  struct Captured {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> lines;
+    std::vector<int> levels;
+  };
+
   void add(int level, const std::string& line);
 
   const Keep keep_;
-  mutable std::mutex mutex_;
-  mutable std::condition_variable changed_;
-  std::vector<std::string> lines_;
-  std::vector<int> levels_;
+  // On the heap: ThreadSanitizer never sees a std::mutex on the stack
+  // destroyed, and would take a later test's mutex at the same stack address
+  // (held while that test logs) for this one, reporting a lock order that
+  // never was.
+  const std::unique_ptr<Captured> captured_;
 };
 
 }  // namespace Orvel::Test
