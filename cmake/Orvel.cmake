@@ -59,10 +59,6 @@ add_library(orvel_thirdparty INTERFACE)
 target_include_directories(orvel_thirdparty SYSTEM INTERFACE "${ORVEL_STAGED_INCLUDE}")
 target_compile_definitions(orvel_thirdparty INTERFACE FMT_HEADER_ONLY)
 
-# orvel_component(<name> [DEPS <targets>...] [WHOLE_ARCHIVE])
-# Defines the static library orvel_<name> from every *.cpp in the calling
-# folder. Files ending in _win32.cpp are built only for Windows, files ending
-# in _posix.cpp only elsewhere. Headers are included as "<folder>/<File>.h".
 # orvel_platform_sources(<var>): every *.cpp of the calling folder that this
 # platform builds (no *_posix.cpp on Windows, no *_win32.cpp elsewhere).
 function(orvel_platform_sources var)
@@ -75,6 +71,10 @@ function(orvel_platform_sources var)
   set(${var} ${sources} PARENT_SCOPE)
 endfunction()
 
+# orvel_component(<name> [DEPS <targets>...])
+# Defines the static library orvel_<name> from every *.cpp in the calling
+# folder that this platform builds (an interface library when there is none),
+# linked to the DEPS. Headers are included as "<folder>/<File>.h".
 function(orvel_component name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   orvel_platform_sources(sources)
@@ -88,6 +88,19 @@ function(orvel_component name)
     target_link_libraries(orvel_${name} INTERFACE orvel_thirdparty ${ARG_DEPS})
   endif()
 endfunction()
+
+# orvel_add_folder(<folder>): add_subdirectory() of a folder that a list of
+# this tree names. A folder that is missing, or has no CMakeLists.txt, stops
+# the configuration: a renamed folder must not take what it builds (its tests)
+# out of the build in silence.
+macro(orvel_add_folder folder)
+  if(NOT EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt")
+    message(FATAL_ERROR "${CMAKE_CURRENT_LIST_FILE} lists the folder '${folder}', but "
+                        "${CMAKE_CURRENT_SOURCE_DIR}/${folder}/CMakeLists.txt does not exist: "
+                        "restore the folder or take it off the list")
+  endif()
+  add_subdirectory(${folder})
+endmacro()
 
 # Names of plugin libraries as the loader of each platform expects them.
 if(WIN32)

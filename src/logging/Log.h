@@ -9,17 +9,9 @@
 
 #include "logging/FunctionName.h"
 #include "logging/Logger.h"
+#include "logging/PrintfFormat.h"
 
 namespace Orvel {
-
-#if defined(__MINGW32__)
-// libstdc++ turns on mingw's own printf family, which knows %zu and %lld.
-#define ORVEL_PRINTF_FORMAT(f, a) __attribute__((format(__MINGW_PRINTF_FORMAT, f, a)))
-#elif defined(__GNUC__)
-#define ORVEL_PRINTF_FORMAT(f, a) __attribute__((format(printf, f, a)))
-#else
-#define ORVEL_PRINTF_FORMAT(f, a)
-#endif
 
 // Formats "timestamp tag[function] message\n" and writes it through the
 // process-wide logger. The message is cut to 4095 characters.

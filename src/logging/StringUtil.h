@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "logging/PrintfFormat.h"
 #include "logging/StringConversionError.h"
 
 namespace strutil {
@@ -18,10 +19,6 @@ namespace Orvel {
 
 // printf-style formatting through a 4096-byte buffer: at most 4095 characters.
 // A longer text is cut to 4095 characters; a format that fails gives "".
-std::string formatString(const char* format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
+std::string formatString(const char* format, ...) ORVEL_PRINTF_FORMAT(1, 2);
 
 }  // namespace Orvel

@@ -27,6 +27,10 @@ bool CommonAPIProxy::bindsAll(ExportFilter picks) const {
   return true;
 }
 
+bool CommonAPIProxy::isPluginType(std::int64_t type) const {
+  return GetPluginType != nullptr && GetPluginType() == type;
+}
+
 bool CommonAPIProxy::isAPIVersionSupported() const {
   if (GetPluginAPIVersion == nullptr) return false;
   const std::uint64_t version = GetPluginAPIVersion();

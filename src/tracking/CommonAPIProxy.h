@@ -28,6 +28,9 @@ struct CommonAPIProxy {
   // Majors 2 and 3 with any minor, and 4.0 to 4.16; false without the export.
   bool isAPIVersionSupported() const;
 
+  // orvel_GetPluginType is present and returns `type`.
+  bool isPluginType(std::int64_t type) const;
+
   PFN_orvel_GetPluginType GetPluginType = nullptr;
   PFN_orvel_GetPluginAPIVersion GetPluginAPIVersion = nullptr;
   PFN_orvel_GetPluginName GetPluginName = nullptr;

@@ -15,8 +15,6 @@ MotionPlatformAPIProxy::MotionPlatformAPIProxy(const platform::NativePath& plugi
 
 bool MotionPlatformAPIProxy::isValid() const { return bindsAll(isMotionPlatformExport); }
 
-bool MotionPlatformAPIProxy::isMotionPlatformPlugin() const {
-  return GetPluginType != nullptr && GetPluginType() == ORVEL_PLUGIN_TYPE_MOTION_PLATFORM;
-}
+bool MotionPlatformAPIProxy::isMotionPlatformPlugin() const { return isPluginType(ORVEL_PLUGIN_TYPE_MOTION_PLATFORM); }
 
 }  // namespace Orvel::Tracking

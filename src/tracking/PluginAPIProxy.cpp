@@ -13,8 +13,6 @@ PluginAPIProxy::PluginAPIProxy(const platform::NativePath& pluginPath) : CommonA
 
 bool PluginAPIProxy::isValid() const { return bindsAll(isTrackingExport); }
 
-bool PluginAPIProxy::isTrackingPlugin() const {
-  return GetPluginType != nullptr && GetPluginType() == ORVEL_PLUGIN_TYPE_TRACKING;
-}
+bool PluginAPIProxy::isTrackingPlugin() const { return isPluginType(ORVEL_PLUGIN_TYPE_TRACKING); }
 
 }  // namespace Orvel::Tracking

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tracking/PluginExports.h"
 #include "tracking/PluginManifest.h"
 
 namespace Orvel::Tracking {
@@ -39,8 +40,12 @@ class PluginDiscovery {
   bool referencesTrackingPlugin(const PluginManifest& manifest) const;
   bool referencesMotionPlatformPlugin(const PluginManifest& manifest) const;
 
-  // Runs every check of the kind (type, exports, API version) and reports one
-  // text per failed check, in that order.
+  // Runs every check of the kind on a proxy of that kind, in this order, and
+  // reports one text per failed check: orvel_GetPluginType names the kind,
+  // every export the kind needs in the export table is present, the API
+  // version is accepted. True when all three pass.
+  bool validate(const PluginManifest& manifest, PluginKind kind) const;
+  // validate() of the kind.
   bool validateTrackingPlugin(const PluginManifest& manifest) const;
   bool validateMotionPlatformPlugin(const PluginManifest& manifest) const;
 

@@ -3,6 +3,8 @@
 // its own and unloads it on return; load failures are logged by the proxy.
 #include "tracking/PluginDiscovery.h"
 
+#include <memory>
+
 #include "logging/StringConversionError.h"
 #include "logging/StringUtil.h"
 #include "platform/NarrowPath.h"
@@ -15,11 +17,14 @@ namespace Orvel::Tracking {
 namespace {
 
 // The plugin API version of this program, the newest that isAPIVersionSupported accepts.
-std::string incompatibleVersionText() {
-  constexpr std::uint64_t version = ORVEL_PLUGIN_API_VERSION_CURRENT;
-  return formatString("Plugin DLL version is not compatible with Orvel plugin API ver %d.%d.%d.%d",
-                      ORVEL_PLUGIN_API_VERSION_MAJOR(version), ORVEL_PLUGIN_API_VERSION_MINOR(version),
-                      ORVEL_PLUGIN_API_VERSION_THIRD(version), ORVEL_PLUGIN_API_VERSION_FOURTH(version));
+const std::string& incompatibleVersionText() {
+  static const std::string text = [] {
+    constexpr std::uint64_t version = ORVEL_PLUGIN_API_VERSION_CURRENT;
+    return formatString("Plugin DLL version is not compatible with Orvel plugin API ver %d.%d.%d.%d",
+                        ORVEL_PLUGIN_API_VERSION_MAJOR(version), ORVEL_PLUGIN_API_VERSION_MINOR(version),
+                        ORVEL_PLUGIN_API_VERSION_THIRD(version), ORVEL_PLUGIN_API_VERSION_FOURTH(version));
+  }();
+  return text;
 }
 
 // The manifest's UTF-8 path as the loader takes it: UTF-16 on Windows (text
@@ -33,7 +38,36 @@ platform::NativePath libraryPath(const PluginManifest& manifest) {
 
 bool referencesPluginOfType(const PluginManifest& manifest, std::int64_t type) {
   const CommonAPIProxy proxy(libraryPath(manifest));
-  return proxy.isValid() && proxy.GetPluginType() == type;
+  return proxy.isValid() && proxy.isPluginType(type);
+}
+
+template <typename Proxy>
+std::unique_ptr<CommonAPIProxy> loadProxy(const platform::NativePath& path) {
+  return std::make_unique<Proxy>(path);
+}
+
+// What the validation of one kind loads and says.
+struct KindChecks {
+  PluginKind kind;
+  std::int64_t type;              // orvel_GetPluginType's answer
+  const char* notOfKind;          // the type check failed
+  const char* missingExports;     // an export the kind needs is missing
+  // The kind's proxy: it binds (and logs missing) the kind's exports.
+  std::unique_ptr<CommonAPIProxy> (*load)(const platform::NativePath& path);
+};
+
+const KindChecks kKindChecks[] = {
+    {PluginKind::Tracking, ORVEL_PLUGIN_TYPE_TRACKING, "DLL is not a tracker plugin", "DLL is not a valid plugin",
+     &loadProxy<PluginAPIProxy>},
+    {PluginKind::MotionPlatform, ORVEL_PLUGIN_TYPE_MOTION_PLATFORM, "DLL is not a motion platform plugin",
+     "DLL is not a valid motion platform plugin", &loadProxy<MotionPlatformAPIProxy>},
+};
+
+const KindChecks& checksOf(PluginKind kind) {
+  for (const KindChecks& checks : kKindChecks) {
+    if (checks.kind == kind) return checks;
+  }
+  return kKindChecks[0];  // not reached: every kind has a row
 }
 
 }  // namespace
@@ -47,40 +81,27 @@ bool PluginDiscovery::referencesMotionPlatformPlugin(const PluginManifest& manif
 }
 
 // Every check runs, so one listing shows all that is wrong with the library.
-bool PluginDiscovery::validateTrackingPlugin(const PluginManifest& manifest) const {
-  const PluginAPIProxy proxy(libraryPath(manifest));
+bool PluginDiscovery::validate(const PluginManifest& manifest, PluginKind kind) const {
+  const KindChecks& checks = checksOf(kind);
+  const std::unique_ptr<CommonAPIProxy> proxy = checks.load(libraryPath(manifest));
   bool valid = true;
-  if (!proxy.isTrackingPlugin()) {
-    reportError("DLL is not a tracker plugin");
+  const auto check = [&](bool passed, const std::string& failure) {
+    if (passed) return;
+    reportError(failure);
     valid = false;
-  }
-  if (!proxy.isValid()) {
-    reportError("DLL is not a valid plugin");
-    valid = false;
-  }
-  if (!proxy.isAPIVersionSupported()) {
-    reportError(incompatibleVersionText());
-    valid = false;
-  }
+  };
+  check(proxy->isPluginType(checks.type), checks.notOfKind);
+  check(proxy->isValid(), checks.missingExports);  // the kind's rows of the export table
+  check(proxy->isAPIVersionSupported(), incompatibleVersionText());
   return valid;
 }
 
+bool PluginDiscovery::validateTrackingPlugin(const PluginManifest& manifest) const {
+  return validate(manifest, PluginKind::Tracking);
+}
+
 bool PluginDiscovery::validateMotionPlatformPlugin(const PluginManifest& manifest) const {
-  const MotionPlatformAPIProxy proxy(libraryPath(manifest));
-  bool valid = true;
-  if (!proxy.isMotionPlatformPlugin()) {
-    reportError("DLL is not a motion platform plugin");
-    valid = false;
-  }
-  if (!proxy.isValid()) {
-    reportError("DLL is not a valid motion platform plugin");
-    valid = false;
-  }
-  if (!proxy.isAPIVersionSupported()) {
-    reportError(incompatibleVersionText());
-    valid = false;
-  }
-  return valid;
+  return validate(manifest, PluginKind::MotionPlatform);
 }
 
 }  // namespace Orvel::Tracking

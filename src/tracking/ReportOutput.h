@@ -2,17 +2,9 @@
 // and by the verification runs' report lines.
 #pragma once
 #include <cstdarg>
-#include <cstdio>  // defines __MINGW_PRINTF_FORMAT on mingw
 #include <string>
 
-#if defined(__MINGW32__)
-#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument) \
-  __attribute__((format(__MINGW_PRINTF_FORMAT, formatIndex, firstArgument)))
-#elif defined(__GNUC__)
-#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument) __attribute__((format(printf, formatIndex, firstArgument)))
-#else
-#define ORVEL_PRINTF_FORMAT(formatIndex, firstArgument)
-#endif
+#include "logging/PrintfFormat.h"
 
 namespace Orvel::Tracking {
 

@@ -40,8 +40,10 @@ LibraryValidation validate(const Tracking::PluginDiscovery& discovery, const Tra
     result.kind = Kind::MotionPlatform;
   }
   detected(result.kind);
-  if (result.kind == Kind::Tracking) result.valid = discovery.validateTrackingPlugin(manifest);
-  if (result.kind == Kind::MotionPlatform) result.valid = discovery.validateMotionPlatformPlugin(manifest);
+  if (result.kind != Kind::Neither) {
+    result.valid = discovery.validate(manifest, result.kind == Kind::Tracking ? Tracking::PluginKind::Tracking
+                                                                             : Tracking::PluginKind::MotionPlatform);
+  }
   return result;
 }
 

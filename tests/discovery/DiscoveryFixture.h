@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/Logger.h"
+#include "support/LogCapture.h"
 #include "tracking/PluginDiscovery.h"
 
 class DiscoveryTest : public ::testing::Test {
@@ -21,11 +21,9 @@ class DiscoveryTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     discovery.setErrorHandler([this](const std::string& error) { errors.push_back(error); });
-    Orvel::Logger::instance().setSink([this](int, const std::string& line) { logLines.push_back(withoutTimestamp(line)); });
   }
 
   void TearDown() override {
-    Orvel::Logger::instance().setSink(nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
   }
@@ -38,18 +36,8 @@ class DiscoveryTest : public ::testing::Test {
     return file;
   }
 
-  // The line from its level tag on, without the newline; the timestamp
-  // "yyyymmdd h:mm:ss.fff" is checked for its shape.
-  static std::string withoutTimestamp(const std::string& line) {
-    const std::size_t tag = line.find(' ', line.find(' ') + 1);
-    EXPECT_EQ(tag, line.find('.') + 4) << "unexpected timestamp in: " << line;
-    std::string rest = tag == std::string::npos ? line : line.substr(tag);
-    if (!rest.empty() && rest.back() == '\n') rest.pop_back();
-    return rest;
-  }
-
   std::filesystem::path folder;
   Orvel::Tracking::PluginDiscovery discovery;
   std::vector<std::string> errors;
-  std::vector<std::string> logLines;  // written by this thread only
+  Orvel::Test::LogCapture log;  // each line from its level tag on
 };

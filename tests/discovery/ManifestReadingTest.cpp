@@ -128,6 +128,7 @@ TEST_F(DiscoveryTest, DefaultHandlerLogsEachTextAsAWarning) {
   Orvel::Tracking::PluginDiscovery fresh;
   PluginManifest manifest;
   EXPECT_FALSE(fresh.readManifest(write("v.manifest", manifestWith({{"manifestFileVersion", "2.0 100%"}})), manifest));
+  const std::vector<std::string> logLines = log.lines();
   ASSERT_EQ(logLines.size(), 2u);
   // The lambda's name is the compiler's; its enclosing class is fixed.
   const std::string prefix = " WAR [Orvel::Tracking::PluginDiscovery::";

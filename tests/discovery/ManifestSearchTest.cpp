@@ -13,8 +13,8 @@ class ManifestSearchTest : public DiscoveryTest {
 TEST_F(ManifestSearchTest, MissingPluginsFolderIsReportedAndFindsNothing) {
   EXPECT_TRUE(discovery.findManifestFiles(folder).empty());
   const std::string path = plugins().u8string();
-  EXPECT_EQ(logLines, std::vector<std::string>{" --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] "
-                                               "Plugin manifest directory: " + path});
+  EXPECT_EQ(log.lines(), std::vector<std::string>{" --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] "
+                                                 "Plugin manifest directory: " + path});
   EXPECT_EQ(errors, std::vector<std::string>{"Error when searching manifest files: Path '" + path + "' does not exist"});
 }
 
@@ -57,6 +57,7 @@ TEST_F(ManifestSearchTest, VendorFolderNameThatIsNotUnicode) {
     EXPECT_EQ(std::set<fs::path>(found.begin(), found.end()), (std::set<fs::path>{good, odd}));
     EXPECT_TRUE(errors.empty());
     const std::string line = " --- [Orvel::Tracking::PluginDiscovery::findManifestFiles] Found plugin manifest file: ";
+    const std::vector<std::string> logLines = log.lines();
     EXPECT_NE(std::find(logLines.begin(), logLines.end(), line + odd.string()), logLines.end());
   }
 }

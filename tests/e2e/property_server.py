@@ -21,6 +21,10 @@ PIPE_NAME = "\\\\.\\pipe\\Orvel\\PropertiesService"
 ACTIVE_PLUGIN = "OrvelTracking.ActivePlugin"
 ACTIVE_PLUGIN_DEFAULT = "5A7476A7-F0CE-4129-BBAE-48700B82B73E"
 LOCK_PATH = pathlib.Path(tempfile.gettempdir()) / "orvel-properties-service-pipe.lock"
+# The server defines every property of the catalogue: one row each.
+CATALOGUE = pathlib.Path(__file__).resolve().parents[2] / "src" / "property" / "PropertyTable.inc"
+CATALOGUE_ROWS = sum(
+    1 for line in CATALOGUE.read_text(encoding="utf-8").splitlines() if line.startswith("ORVEL_PROPERTY"))
 
 
 def quoted(text: str) -> str:
@@ -41,12 +45,12 @@ def session_start(client: int, name: str = "OrvelPluginVerifier") -> list:
     return ["client %d: connected" % client, "client %d: handshake %s" % (client, quoted(name))]
 
 
-def initialized(client: int, role: str = "TRACKING (3)", properties: int = 439) -> list:
+def initialized(client: int, role: str = "TRACKING (3)", properties: int = CATALOGUE_ROWS) -> list:
     """The lines of a client that states its role and gets the definitions."""
     return ["client %d: role %s" % (client, role), "client %d: definitions sent (%d properties)" % (client, properties)]
 
 
-def listening(properties: int = 439, pipe: str = PIPE_NAME) -> str:
+def listening(properties: int = CATALOGUE_ROWS, pipe: str = PIPE_NAME) -> str:
     return "listening on %s with %d properties" % (pipe, properties)
 
 

@@ -13,6 +13,7 @@ import pytest
 from conftest import TIMEOUT_SECONDS, native_path, plugin
 from property_server import (
     ACTIVE_PLUGIN,
+    CATALOGUE_ROWS,
     fixed_pipe_lock,
     start_program,
     initialized,
@@ -195,7 +196,8 @@ def test_server_without_the_key_fails_with_minus_one(verifier):
     assert result.status == -1
     assert lines == [
         "omitted %s" % quoted(ACTIVE_PLUGIN),
-        listening(438), *session_start(1), *initialized(1, properties=438), "client 1: disconnected"]
+        listening(CATALOGUE_ROWS - 1), *session_start(1), *initialized(1, properties=CATALOGUE_ROWS - 1),
+        "client 1: disconnected"]
 
 
 def test_garbage_before_the_handshake_answer_is_skipped(verifier):

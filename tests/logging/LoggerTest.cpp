@@ -4,17 +4,16 @@
 #include <regex>
 #include <thread>
 
-#include "LogCapture.h"
 #include "logging/Log.h"
-
-std::string withoutTimestamp(const std::string& line) {
-  static const std::regex timestamp(R"(^\d{8} \d{1,2}:\d{2}:\d{2}\.\d{3})");
-  std::smatch match;
-  EXPECT_TRUE(std::regex_search(line, match, timestamp)) << "no timestamp at the start of: " << line;
-  return match.empty() ? line : line.substr(static_cast<std::size_t>(match.length(0)));
-}
+#include "support/LogCapture.h"
 
 namespace Orvel::LoggerTests {
+
+using Test::LogCapture;
+using Test::withoutTimestamp;
+
+// The tests see whole lines as the logger writes them.
+constexpr LogCapture::Keep kWholeLines = LogCapture::Keep::Timestamp;
 
 struct Component {
   static void logAtEveryLevel() {
@@ -32,7 +31,7 @@ struct Component {
 };
 
 TEST(Logger, LineHasTimestampTagFunctionAndMessage) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   Component::logAtEveryLevel();
   const std::vector<std::string> expected = {
       " CRI [Orvel::LoggerTests::Component::logAtEveryLevel] critical 0\n",
@@ -73,7 +72,7 @@ TEST(Logger, TimestampHasHourWithoutLeadingZeroAndFixedWidthFields) {
 }
 
 TEST(Logger, MessageTextIsNeverReinterpretedAsFormat) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   const std::string text = "50% done %s %d";
   logMessage("F", 3, "%s", text.c_str());
   ASSERT_EQ(capture.lines().size(), 1u);
@@ -81,7 +80,7 @@ TEST(Logger, MessageTextIsNeverReinterpretedAsFormat) {
 }
 
 TEST(Logger, LongMessageIsCutTo4095Characters) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   const std::string text(5000, 'x');
   logMessage("F", 3, "%s", text.c_str());
   ASSERT_EQ(capture.lines().size(), 1u);
@@ -91,7 +90,7 @@ TEST(Logger, LongMessageIsCutTo4095Characters) {
 TEST(Logger, SinkReceivesEverythingAndStandardOutputNothing) {
   testing::internal::CaptureStdout();
   {
-    LogCapture capture;
+    LogCapture capture(kWholeLines);
     LOG_ERROR("to the sink");
     EXPECT_EQ(capture.lines().size(), 1u);
   }
@@ -108,7 +107,7 @@ TEST(Logger, WithoutSinkLinesGoToStandardOutput) {
 }
 
 TEST(Logger, VerifyLogsFailureWithFileAndLineAndContinues) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   EXPECT_TRUE(Component::verifyThat(true));
   EXPECT_TRUE(capture.lines().empty());
   EXPECT_FALSE(Component::verifyThat(false));
@@ -119,7 +118,7 @@ TEST(Logger, VerifyLogsFailureWithFileAndLineAndContinues) {
 }
 
 TEST(Logger, LogOnceWritesOnlyTheFirstTimeAcrossThreads) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) threads.emplace_back([] {
       for (int k = 0; k < 10; ++k) Component::logOnce();
@@ -133,7 +132,7 @@ TEST(Logger, LogOnceWritesOnlyTheFirstTimeAcrossThreads) {
 TEST(Logger, ThrottledFormCountsSkippedOccurrencesPerThread) {
   using namespace std::chrono;
   constexpr std::int64_t interval = 300'000'000;  // 0.3 s
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   const auto start = steady_clock::now();
   Component::logThrottled(interval);  // first on this thread: written at once
   for (int i = 0; i < 10; ++i) Component::logThrottled(interval);
@@ -153,7 +152,7 @@ TEST(Logger, ThrottledFormCountsSkippedOccurrencesPerThread) {
 }
 
 TEST(Logger, PropertyChangeLine) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   LogUtil_PropertyChange("TRACKING", "OrvelTracking.ActivePlugin", "plugin:C:\\p\\t.dll");
   ASSERT_EQ(capture.lines().size(), 1u);
   EXPECT_EQ(withoutTimestamp(capture.lines()[0]),
@@ -162,7 +161,7 @@ TEST(Logger, PropertyChangeLine) {
 }
 
 TEST(Logger, ConcurrentLinesStayWhole) {
-  LogCapture capture;
+  LogCapture capture(kWholeLines);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) threads.emplace_back([t] {
       for (int i = 0; i < 200; ++i) logMessage("F", 3, "thread %d line %d", t, i);

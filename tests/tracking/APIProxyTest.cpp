@@ -4,6 +4,7 @@
 
 #include "TestEnvironment.h"
 #include "TestPlugins.h"
+#include "support/LogCapture.h"
 #include "tracking/MotionPlatformAPIProxy.h"
 #include "tracking/PluginAPIProxy.h"
 
@@ -35,7 +36,7 @@ TEST(APIProxy, KindAndValidityOfEachVariant) {
       {"tracking_no_shutdown", false, false, false, true, false, true},
       {"no_such_plugin", false, false, false, false, false, false},
   };
-  LogLines log;
+  Orvel::Test::LogCapture log;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.variant);
     const Orvel::platform::NativePath path = testPluginNativePath(c.variant);
@@ -52,7 +53,7 @@ TEST(APIProxy, KindAndValidityOfEachVariant) {
 }
 
 TEST(APIProxy, MissingLibraryLeavesEveryPointerNull) {
-  LogLines log;
+  Orvel::Test::LogCapture log;
   const PluginAPIProxy proxy(testPluginNativePath("no_such_plugin"));
   EXPECT_EQ(proxy.GetPluginType, nullptr);
   EXPECT_EQ(proxy.GetPluginAPIVersion, nullptr);
@@ -69,7 +70,7 @@ TEST(APIProxy, MissingLibraryLeavesEveryPointerNull) {
 }
 
 TEST(APIProxy, MissingTrackingExportIsLoggedOnlyByTheTrackingProxy) {
-  LogLines log;
+  Orvel::Test::LogCapture log;
   const CommonAPIProxy common(testPluginNativePath("tracking_no_hmd_pose"));
   EXPECT_TRUE(log.take().empty()) << "the common proxy does not look for tracking exports";
   const PluginAPIProxy tracking(testPluginNativePath("tracking_no_hmd_pose"));

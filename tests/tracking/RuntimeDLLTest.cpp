@@ -3,6 +3,7 @@
 #include "OrvelPluginAPI.h"
 #include "TestEnvironment.h"
 #include "TestPlugins.h"
+#include "support/LogCapture.h"
 #include "tracking/PrepareDllDirectory.h"
 #include "tracking/RuntimeDLL.h"
 
@@ -33,7 +34,7 @@ TEST(RuntimeDLL, ExpandsEnvironmentReferencesBeforeLoading) {
 }
 
 TEST(RuntimeDLL, BareNameIsNotFoundInThePluginFolder) {
-  LogLines log;
+  Orvel::Test::LogCapture log;
   Orvel::platform::DllDirectoryCookie cookie = nullptr;
   const Orvel::platform::NativePath bare = asciiPath(std::string("tracking_ok") + ORVEL_TEST_PLUGIN_SUFFIX);
   EXPECT_EQ(Orvel::prepareDllDirectory(bare, cookie), bare);
