@@ -6,7 +6,7 @@ be written. Every report is validated against docs/report.schema.json."""
 import pytest
 
 from conftest import IS_WINDOWS, native_path, plugin
-from property_server import property_server
+from property_server import fixed_pipe_lock, property_server
 from report_files import REPLACEMENT, as_lines, check_lines, leftovers, read_json_report
 from verify_report import (
     MOTION_PLATFORM_EXPORTS,
@@ -209,9 +209,11 @@ def test_set_mode_reports_the_verification_it_made(verifier, tmp_path):
 
 
 def test_set_mode_without_a_verification_writes_an_empty_report(verifier, tmp_path):
-    # No property server: set mode ends before any verification.
-    result, report = run_with_report(verifier, tmp_path, "--mode=set", "--plugin=openvr",
-                                     env={"ORVEL_LOGGER_STDOUT_DISABLED": "1"})
+    # No property server: set mode ends before any verification. The lock
+    # keeps the other tests' servers off the pipe name meanwhile.
+    with fixed_pipe_lock():
+        result, report = run_with_report(verifier, tmp_path, "--mode=set", "--plugin=openvr",
+                                         env={"ORVEL_LOGGER_STDOUT_DISABLED": "1"})
     assert result.stdout == "[Error] Unable to connect OrvelProcessServer.\n"
     assert result.status == -1
     assert (report["mode"], report["plugin"], report["pluginInfo"]) == ("set", "openvr", None)
