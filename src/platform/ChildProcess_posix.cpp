@@ -126,6 +126,9 @@ ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text)
     const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
     if (got > 0) {
       text.append(buffer, static_cast<std::size_t>(got));
+      // A pipe read returns less than asked only when the pipe is empty: the
+      // read that would find it so is spared.
+      if (static_cast<std::size_t>(got) < sizeof buffer) return Read::Data;
       result = Read::Data;
       continue;
     }

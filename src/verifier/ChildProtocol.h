@@ -10,7 +10,11 @@
 // and, when it validates libraries for the listing, per library asked for:
 //   error <text>             one problem found, in order
 //   kind tracking|motion|none, valid 0|1, answered
+// Before its answer it ends the library's standard output with outputMark:
+// it runs ahead of the parent, and the parent relays each library's output
+// between the lines it writes for that library.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -34,6 +38,14 @@ inline bool startsWith(std::string_view line, std::string_view prefix, std::stri
   if (line.substr(0, prefix.size()) != prefix) return false;
   rest = std::string(line.substr(prefix.size()));
   return true;
+}
+
+// The mark after the standard output of the child's `answer`-th library
+// (from 1). Control characters around it keep it out of log lines; the
+// number keeps a plugin's text that looks like a mark from ending the output
+// of another library.
+inline std::string outputMark(std::size_t answer) {
+  return "\x1e" "orvel: library " + std::to_string(answer) + " answered\x1e";
 }
 
 // A text on one line: a line end in it would split the event.
