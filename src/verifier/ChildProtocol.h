@@ -7,7 +7,9 @@
 //   done <status>            the run is over; the child's exit status follows
 //   data <JSON object>       what the run found besides calls and checks, for
 //                            the reports (see RelayedDetails.h)
-// and, when it validates libraries for the listing, per library asked for:
+// and, when it validates libraries for the listing, once when it is ready
+//   ready
+// and then per library asked for:
 //   error <text>             one problem found, in order
 //   kind tracking|motion|none, valid 0|1, answered
 // Before its answer it ends the library's standard output with outputMark:
@@ -31,6 +33,7 @@ constexpr std::string_view kData = "data ";
 constexpr std::string_view kError = "error ";
 constexpr std::string_view kKind = "kind ";
 constexpr std::string_view kValid = "valid ";
+constexpr std::string_view kReady = "ready";
 constexpr std::string_view kAnswered = "answered";
 
 // True when `line` begins with `prefix`; `rest` is then what follows it.

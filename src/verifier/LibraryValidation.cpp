@@ -59,6 +59,7 @@ int serveValidations(platform::ParentChannel& channel) {
     std::fflush(stdout);
     channel.writeLine(oneLine(std::string(kError) + error));
   });
+  channel.writeLine(std::string(kReady));
   Tracking::PluginManifest manifest;
   std::size_t answers = 0;
   while (std::getline(std::cin, manifest.path)) {
@@ -135,16 +136,22 @@ LibraryValidation IsolatedValidator::answer(const Tracking::PluginDiscovery& dis
   if (!child_) {
     child_ = std::make_unique<IsolatedChild>(arguments_, outputMark(1));
     answers_ = 0;
+    childReady_ = false;
   }
   sendQueued();
-  const auto due = std::chrono::steady_clock::now() + deadline_;
+  // The deadline is the library's: a new child's own start does not count.
+  std::optional<std::chrono::steady_clock::time_point> due;
+  if (childReady_) due = std::chrono::steady_clock::now() + deadline_;
   std::string line;
   for (;;) {
     std::string rest;
     const IsolatedChild::Event event = child_->next(line, due);
     switch (event) {
       case IsolatedChild::Event::Line:
-        if (startsWith(line, kError, rest)) {
+        if (line == kReady) {
+          childReady_ = true;
+          due = std::chrono::steady_clock::now() + deadline_;
+        } else if (startsWith(line, kError, rest)) {
           discovery.reportError(rest);
         } else if (startsWith(line, kKind, rest)) {
           result.kind = kindOfWord(rest);

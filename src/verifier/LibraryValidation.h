@@ -51,7 +51,8 @@ class IsolatedValidator {
   void ask(const std::string& path);
   // The answer for the first library asked for and not answered yet (there
   // must be one). The problems found are handed to `discovery`'s error
-  // handler, in order. The deadline applies to this library alone.
+  // handler, in order. The deadline applies to this library alone, from when
+  // this is called or, for a new child, from when the child is ready.
   LibraryValidation answer(const Tracking::PluginDiscovery& discovery);
 
  private:
@@ -72,6 +73,8 @@ class IsolatedValidator {
   std::size_t sentBytes_ = 0;
   // How many libraries the current child has answered.
   std::size_t answers_ = 0;
+  // The current child said it is ready.
+  bool childReady_ = false;
 };
 
 }  // namespace Orvel::Verifier
