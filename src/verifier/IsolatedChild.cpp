@@ -27,7 +27,7 @@ bool takeLine(std::string& buffer, std::string& line) {
 }  // namespace
 
 IsolatedChild::IsolatedChild(const std::vector<std::string>& arguments, std::string segmentMark)
-    : process_(kChildChannelKey, arguments), segmentMark_(std::move(segmentMark)) {
+    : process_({{}, arguments}, kChildChannelKey), segmentMark_(std::move(segmentMark)) {
   if (!process_.started()) throw std::runtime_error("the child process for the isolated run did not start");
 }
 
