@@ -1,8 +1,9 @@
-// Running the program itself again as a child process, and the child's side
-// of it. The parent reads the child's standard output and a second channel
-// (an inherited pipe) without blocking, writes lines to its standard input,
-// keeps a deadline by killing it, and learns how it ended: its exit status,
-// or the crash that ended it (a Windows exception code, a POSIX signal).
+// Running the program itself again (or another program) as a child process,
+// and the child's side of it. The parent reads the child's standard output
+// and a second channel (an inherited pipe) without blocking, writes lines to
+// its standard input, keeps a deadline by killing it, and learns how it
+// ended: its exit status, or the crash that ended it (a Windows exception
+// code, a POSIX signal).
 // Windows: CreateProcessA with inherited anonymous pipes, PeekNamedPipe,
 // TerminateProcess. Linux: fork and exec of /proc/self/exe, poll, SIGKILL.
 #pragma once
@@ -27,14 +28,24 @@ struct ChildEnd {
 // violation)" (the name for the common codes only), "signal 11 (SIGSEGV)".
 std::string describeCrash(std::int64_t code);
 
+// One thread may read the streams while another kills and waits.
 class ChildProcess {
  public:
   enum class Stream { Output, Channel };
   enum class Read { Data, Nothing, Ended };
 
-  // Starts this program again with `channelKey` "=" <the channel's name>
-  // followed by the arguments. Its standard error is this process's.
-  ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments);
+  // What to start: the program at `path` (empty: this program again) and
+  // its arguments.
+  struct Program {
+    std::string path;
+    std::vector<std::string> arguments;
+  };
+
+  // Starts the program. With a `channelKey` the child gets a channel, which a
+  // first argument `channelKey` "=" <the channel's name> names to it; without
+  // one, the channel stream has ended from the start. The child's standard
+  // error is this process's.
+  explicit ChildProcess(const Program& program, const std::string& channelKey = {});
   // Kills the child if it still runs, and waits for it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -48,6 +59,10 @@ class ChildProcess {
   // Waits at most `milliseconds` until a stream that has not ended has
   // something to read or ends.
   void waitForData(int milliseconds);
+  // Waits until the stream has something to read or ends, and appends what
+  // it holds to `text`: Data, or Ended. (A thread that reads one stream and
+  // nothing else; Windows cannot wait for two anonymous pipes at once.)
+  Read readWaiting(Stream stream, std::string& text);
   // Writes the text to the child's standard input; false when it is gone.
   bool writeInput(const std::string& text);
   // Ends the child at once (SIGKILL, TerminateProcess); nothing when it has ended.

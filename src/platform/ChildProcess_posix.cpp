@@ -53,51 +53,57 @@ struct ChildProcess::Native {
   ChildEnd end;
 };
 
-ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments)
+ChildProcess::ChildProcess(const Program& program, const std::string& channelKey)
     : native_(std::make_unique<Native>()) {
+  const bool withChannel = !channelKey.empty();
   int output[2];
-  int channel[2];
+  int channel[2] = {-1, -1};
   int input[2];
   if (::pipe2(output, O_CLOEXEC) != 0) return;
-  if (::pipe2(channel, O_CLOEXEC) != 0) {
+  if (withChannel && ::pipe2(channel, O_CLOEXEC) != 0) {
     ::close(output[0]);
     ::close(output[1]);
     return;
   }
   if (::pipe2(input, O_CLOEXEC) != 0) {
-    for (int d : {output[0], output[1], channel[0], channel[1]}) ::close(d);
+    for (int d : {output[0], output[1], channel[0], channel[1]}) {
+      if (d >= 0) ::close(d);
+    }
     return;
   }
   ::signal(SIGPIPE, SIG_IGN);
   // Everything the child needs is made before the fork: after it, only
   // async-signal-safe calls.
   std::vector<std::string> texts;
-  texts.emplace_back("/proc/self/exe");
-  texts.push_back(channelKey + "=" + std::to_string(kChildChannelDescriptor));
-  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  texts.push_back(program.path.empty() ? "/proc/self/exe" : program.path);
+  if (withChannel) texts.push_back(channelKey + "=" + std::to_string(kChildChannelDescriptor));
+  texts.insert(texts.end(), program.arguments.begin(), program.arguments.end());
   std::vector<char*> argv;
   for (std::string& text : texts) argv.push_back(text.data());
   argv.push_back(nullptr);
-  char self[4096];
-  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  self[length > 0 ? length : 0] = '\0';
+  std::string executable = program.path;
+  if (executable.empty()) {
+    char self[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    executable.assign(self, length > 0 ? static_cast<std::size_t>(length) : 0);
+  }
 
   const pid_t pid = ::fork();
   if (pid == 0) {
     // dup2 clears close-on-exec on the copies that the child keeps.
     if (::dup2(input[0], STDIN_FILENO) < 0 || ::dup2(output[1], STDOUT_FILENO) < 0 ||
-        ::dup2(channel[1], kChildChannelDescriptor) < 0) {
+        (withChannel && ::dup2(channel[1], kChildChannelDescriptor) < 0)) {
       ::_exit(127);
     }
-    ::execv(self, argv.data());
+    ::execv(executable.c_str(), argv.data());
     ::_exit(127);
   }
   ::close(output[1]);
-  ::close(channel[1]);
+  if (withChannel) ::close(channel[1]);
   ::close(input[0]);
   if (pid < 0) {
     ::close(output[0]);
-    ::close(channel[0]);
+    if (withChannel) ::close(channel[0]);
     ::close(input[1]);
     return;
   }
@@ -105,7 +111,9 @@ ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std:
   native_->streams[0] = output[0];
   native_->streams[1] = channel[0];
   native_->input = input[1];
-  for (int d : native_->streams) ::fcntl(d, F_SETFL, ::fcntl(d, F_GETFL) | O_NONBLOCK);
+  for (int d : native_->streams) {
+    if (d >= 0) ::fcntl(d, F_SETFL, ::fcntl(d, F_GETFL) | O_NONBLOCK);
+  }
 }
 
 ChildProcess::~ChildProcess() {
@@ -126,6 +134,9 @@ ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text)
     const ssize_t got = ::read(descriptor, buffer, sizeof buffer);
     if (got > 0) {
       text.append(buffer, static_cast<std::size_t>(got));
+      // A pipe read returns less than asked only when the pipe is empty: the
+      // read that would find it so is spared.
+      if (static_cast<std::size_t>(got) < sizeof buffer) return Read::Data;
       result = Read::Data;
       continue;
     }
@@ -133,6 +144,16 @@ ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text)
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return result;
     closeDescriptor(descriptor);
     return result == Read::Data ? Read::Data : Read::Ended;
+  }
+}
+
+ChildProcess::Read ChildProcess::readWaiting(Stream stream, std::string& text) {
+  for (;;) {
+    const Read read = readAvailable(stream, text);
+    if (read != Read::Nothing) return read;
+    pollfd watched{native_->streams[stream == Stream::Output ? 0 : 1], POLLIN, 0};
+    while (::poll(&watched, 1, -1) < 0 && errno == EINTR) {
+    }
   }
 }
 

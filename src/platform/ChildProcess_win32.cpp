@@ -77,21 +77,22 @@ struct ChildProcess::Native {
   ChildEnd end;
 };
 
-ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std::string>& arguments)
+ChildProcess::ChildProcess(const Program& program, const std::string& channelKey)
     : native_(std::make_unique<Native>()) {
+  const bool withChannel = !channelKey.empty();
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   UniqueHandle outputRead, outputWrite;
   UniqueHandle channelRead, channelWrite;
   UniqueHandle inputRead, inputWrite;
   UniqueHandle errorCopy;
   if (!CreatePipe(outputRead.receive(), outputWrite.receive(), &inheritable, 0) ||
-      !CreatePipe(channelRead.receive(), channelWrite.receive(), &inheritable, 0) ||
+      (withChannel && !CreatePipe(channelRead.receive(), channelWrite.receive(), &inheritable, 0)) ||
       !CreatePipe(inputRead.receive(), inputWrite.receive(), &inheritable, 0)) {
     return;
   }
   // The parent's ends stay with the parent.
   for (const UniqueHandle* handle : {&outputRead, &channelRead, &inputWrite}) {
-    SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, 0);
+    if (*handle) SetHandleInformation(handle->get(), HANDLE_FLAG_INHERIT, 0);
   }
   const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
   if (error != nullptr && error != INVALID_HANDLE_VALUE) {
@@ -99,12 +100,19 @@ ChildProcess::ChildProcess(const std::string& channelKey, const std::vector<std:
                     DUPLICATE_SAME_ACCESS);
   }
 
-  char self[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-  std::string commandLine = quoted(std::string(self, length));
-  commandLine +=
-      " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite.get())));
-  for (const std::string& argument : arguments) commandLine += " " + quoted(argument);
+  std::string commandLine;
+  if (program.path.empty()) {
+    char self[MAX_PATH * 4];
+    const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    commandLine = quoted(std::string(self, length));
+  } else {
+    commandLine = quoted(program.path);
+  }
+  if (withChannel) {
+    commandLine +=
+        " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite.get())));
+  }
+  for (const std::string& argument : program.arguments) commandLine += " " + quoted(argument);
 
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
@@ -153,6 +161,20 @@ ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text)
     text.append(buffer, got);
     result = Read::Data;
   }
+}
+
+ChildProcess::Read ChildProcess::readWaiting(Stream stream, std::string& text) {
+  UniqueHandle& handle = native_->streams[stream == Stream::Output ? 0 : 1];
+  if (!handle) return Read::Ended;
+  char buffer[65536];
+  DWORD got = 0;
+  // Blocks until the child writes or its end is closed.
+  if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr)) {
+    handle.reset();
+    return Read::Ended;
+  }
+  text.append(buffer, got);
+  return Read::Data;
 }
 
 void ChildProcess::waitForData(int milliseconds) {

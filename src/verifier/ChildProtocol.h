@@ -7,10 +7,16 @@
 //   done <status>            the run is over; the child's exit status follows
 //   data <JSON object>       what the run found besides calls and checks, for
 //                            the reports (see RelayedDetails.h)
-// and, when it validates libraries for the listing, per library asked for:
+// and, when it validates libraries for the listing, once when it is ready
+//   ready
+// and then per library asked for:
 //   error <text>             one problem found, in order
 //   kind tracking|motion|none, valid 0|1, answered
+// Before its answer it ends the library's standard output with outputMark:
+// it runs ahead of the parent, and the parent relays each library's output
+// between the lines it writes for that library.
 #pragma once
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -27,6 +33,7 @@ constexpr std::string_view kData = "data ";
 constexpr std::string_view kError = "error ";
 constexpr std::string_view kKind = "kind ";
 constexpr std::string_view kValid = "valid ";
+constexpr std::string_view kReady = "ready";
 constexpr std::string_view kAnswered = "answered";
 
 // True when `line` begins with `prefix`; `rest` is then what follows it.
@@ -34,6 +41,14 @@ inline bool startsWith(std::string_view line, std::string_view prefix, std::stri
   if (line.substr(0, prefix.size()) != prefix) return false;
   rest = std::string(line.substr(prefix.size()));
   return true;
+}
+
+// The mark after the standard output of the child's `answer`-th library
+// (from 1). Control characters around it keep it out of log lines; the
+// number keeps a plugin's text that looks like a mark from ending the output
+// of another library.
+inline std::string outputMark(std::size_t answer) {
+  return "\x1e" "orvel: library " + std::to_string(answer) + " answered\x1e";
 }
 
 // A text on one line: a line end in it would split the event.

@@ -26,22 +26,43 @@ bool takeLine(std::string& buffer, std::string& line) {
 
 }  // namespace
 
-IsolatedChild::IsolatedChild(const std::vector<std::string>& arguments) : process_(kChildChannelKey, arguments) {
+IsolatedChild::IsolatedChild(const std::vector<std::string>& arguments, std::string segmentMark)
+    : process_({{}, arguments}, kChildChannelKey), segmentMark_(std::move(segmentMark)) {
   if (!process_.started()) throw std::runtime_error("the child process for the isolated run did not start");
 }
 
 void IsolatedChild::relayOutput() {
-  if (outputEnded_) return;
-  const platform::ChildProcess::Read read = process_.readAvailable(platform::ChildProcess::Stream::Output, output_);
-  if (read == platform::ChildProcess::Read::Ended) outputEnded_ = true;
+  if (!outputEnded_ &&
+      process_.readAvailable(platform::ChildProcess::Stream::Output, output_) == platform::ChildProcess::Read::Ended) {
+    outputEnded_ = true;
+  }
+  relayBuffered();
+}
+
+void IsolatedChild::relayBuffered() {
+  if (!segmentEnd_ && !segmentMark_.empty()) {
+    const std::size_t mark = output_.find(segmentMark_);
+    if (mark != std::string::npos) {
+      output_.erase(mark, segmentMark_.size());
+      segmentEnd_ = mark;
+    }
+  }
+  std::string held;
+  if (segmentEnd_) {
+    held = output_.substr(*segmentEnd_);
+    output_.resize(*segmentEnd_);
+  }
   std::string text;
   std::string line;
   while (takeLine(output_, line)) text += line + "\n";
-  if (outputEnded_ && !output_.empty()) {
+  if (outputEnded_ && !segmentEnd_ && !output_.empty()) {
     // A line cut off by the child's end still gets its own line.
     text += output_ + "\n";
     output_.clear();
   }
+  // A part of a line before the mark stays in front of what follows it.
+  if (segmentEnd_) segmentEnd_ = output_.size();
+  output_ += held;
   if (!text.empty()) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -55,17 +76,24 @@ void IsolatedChild::relayRest() {
   }
 }
 
+void IsolatedChild::nextSegment(std::string nextMark) {
+  // The mark was written before the answer, so it is in the pipe by now. A
+  // child whose standard output the plugin closed writes no mark: its
+  // output is relayed as it comes.
+  relayOutput();
+  segmentEnd_.reset();
+  segmentMark_ = std::move(nextMark);
+}
+
 IsolatedChild::Event IsolatedChild::next(std::string& line,
                                          std::optional<std::chrono::steady_clock::time_point> deadline) {
   using Read = platform::ChildProcess::Read;
   for (;;) {
-    relayOutput();
-    if (takeLine(channel_, line)) {
-      // Output written before this line is in its pipe by now.
-      relayOutput();
-      return Event::Line;
-    }
+    relayBuffered();
+    if (takeLine(channel_, line)) return Event::Line;
     const Read read = process_.readAvailable(platform::ChildProcess::Stream::Channel, channel_);
+    // Output written before what came on the channel is in its pipe by now.
+    relayOutput();
     if (read == Read::Data) continue;
     if (read == Read::Ended) {
       if (channel_.find('\n') != std::string::npos) continue;
@@ -82,11 +110,16 @@ IsolatedChild::Event IsolatedChild::next(std::string& line,
   }
 }
 
-bool IsolatedChild::send(const std::string& line) { return process_.writeInput(line + "\n"); }
+bool IsolatedChild::send(const std::string& lines) { return process_.writeInput(lines); }
 
 platform::ChildEnd IsolatedChild::finish(bool kill) {
   if (kill) process_.kill();
   relayRest();
+  if (segmentEnd_) {
+    output_.resize(*segmentEnd_);
+    segmentEnd_.reset();
+    relayBuffered();
+  }
   return process_.wait();
 }
 

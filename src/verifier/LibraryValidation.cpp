@@ -59,60 +59,115 @@ int serveValidations(platform::ParentChannel& channel) {
     std::fflush(stdout);
     channel.writeLine(oneLine(std::string(kError) + error));
   });
+  channel.writeLine(std::string(kReady));
   Tracking::PluginManifest manifest;
+  std::size_t answers = 0;
   while (std::getline(std::cin, manifest.path)) {
     const LibraryValidation result = validate(discovery, manifest, [&channel](Kind kind) {
       channel.writeLine(std::string(kKind) + kindWord(kind));
     });
-    // Log lines written during the validation reach the pipe before the answer.
+    // Log lines written during the validation reach the pipe before the
+    // mark, and the mark before the answer.
+    const std::string mark = outputMark(++answers);
+    std::fwrite(mark.data(), 1, mark.size(), stdout);
     std::fflush(stdout);
-    channel.writeLine(std::string(kValid) + (result.valid ? "1" : "0"));
-    channel.writeLine(std::string(kAnswered));
+    // Both lines in one write.
+    channel.writeLine(std::string(kValid) + (result.valid ? "1" : "0") + "\n" + std::string(kAnswered));
   }
   return 0;
 }
+
+namespace {
+
+// At most this many bytes of paths wait unread in the child's input: less
+// than the smallest pipe buffer, so that writing them never blocks while the
+// child waits for this process to read its output. A path longer than that
+// is sent alone, when the child has answered everything before it.
+constexpr std::size_t kUnreadInputBytes = 4096;
+
+}  // namespace
 
 IsolatedValidator::IsolatedValidator(std::vector<std::string> arguments, std::uint32_t deadlineMs)
     : arguments_(std::move(arguments)), deadline_(deadlineMs) {}
 
 IsolatedValidator::~IsolatedValidator() = default;
 
-LibraryValidation IsolatedValidator::validate(const Tracking::PluginDiscovery& discovery,
-                                              const Tracking::PluginManifest& manifest) {
+void IsolatedValidator::ask(const std::string& path) { queued_.push_back(oneLine(path) + "\n"); }
+
+void IsolatedValidator::sendQueued() {
+  // Topped up in batches, when half the allowance has been answered.
+  if (sent_ > 0 && sentBytes_ > kUnreadInputBytes / 2) return;
+  std::string batch;
+  while (sent_ < queued_.size()) {
+    const std::string& line = queued_[sent_];
+    if (sent_ > 0 && sentBytes_ + line.size() > kUnreadInputBytes) break;
+    batch += line;
+    sentBytes_ += line.size();
+    ++sent_;
+  }
+  // A child that is gone shows itself in its channel's end.
+  if (!batch.empty()) child_->send(batch);
+}
+
+void IsolatedValidator::retire() {
+  if (sent_ > 0) {
+    --sent_;
+    sentBytes_ -= queued_.front().size();
+  }
+  queued_.pop_front();
+}
+
+std::string IsolatedValidator::endChild(bool late) {
+  const platform::ChildEnd end = child_->finish(late);
+  child_.reset();
+  // The next child is sent again what this one did not answer.
+  sent_ = 0;
+  sentBytes_ = 0;
+  if (late) {
+    return "The plugin did not answer within " + std::to_string(deadline_.count()) + " ms while it was validated";
+  }
+  return end.kind == platform::ChildEnd::Kind::Crashed
+             ? "The plugin crashed while it was validated: " + platform::describeCrash(end.code)
+             : "The plugin ended the process while it was validated: exit status " + std::to_string(end.code);
+}
+
+LibraryValidation IsolatedValidator::answer(const Tracking::PluginDiscovery& discovery) {
   LibraryValidation result;
-  if (!child_) child_ = std::make_unique<IsolatedChild>(arguments_);
-  child_->send(oneLine(manifest.path));
-  const auto due = std::chrono::steady_clock::now() + deadline_;
+  if (!child_) {
+    child_ = std::make_unique<IsolatedChild>(arguments_, outputMark(1));
+    answers_ = 0;
+    childReady_ = false;
+  }
+  sendQueued();
+  // The deadline is the library's: a new child's own start does not count.
+  std::optional<std::chrono::steady_clock::time_point> due;
+  if (childReady_) due = std::chrono::steady_clock::now() + deadline_;
   std::string line;
   for (;;) {
     std::string rest;
-    switch (child_->next(line, due)) {
+    const IsolatedChild::Event event = child_->next(line, due);
+    switch (event) {
       case IsolatedChild::Event::Line:
-        if (startsWith(line, kError, rest)) {
+        if (line == kReady) {
+          childReady_ = true;
+          due = std::chrono::steady_clock::now() + deadline_;
+        } else if (startsWith(line, kError, rest)) {
           discovery.reportError(rest);
         } else if (startsWith(line, kKind, rest)) {
           result.kind = kindOfWord(rest);
         } else if (startsWith(line, kValid, rest)) {
           result.valid = rest == "1";
         } else if (line == kAnswered) {
+          child_->nextSegment(outputMark(++answers_ + 1));
+          retire();
           return result;
         }
         break;
       case IsolatedChild::Event::Late:
-        child_->finish(true);
-        child_.reset();
-        result.failure = "The plugin did not answer within " + std::to_string(deadline_.count()) +
-                         " ms while it was validated";
+      case IsolatedChild::Event::Ended:
+        result.failure = endChild(event == IsolatedChild::Event::Late);
+        retire();
         return result;
-      case IsolatedChild::Event::Ended: {
-        const platform::ChildEnd end = child_->finish(false);
-        child_.reset();
-        result.failure = end.kind == platform::ChildEnd::Kind::Crashed
-                             ? "The plugin crashed while it was validated: " + platform::describeCrash(end.code)
-                             : "The plugin ended the process while it was validated: exit status " +
-                                   std::to_string(end.code);
-        return result;
-      }
     }
   }
 }

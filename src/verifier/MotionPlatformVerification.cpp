@@ -35,51 +35,44 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath, RunObserver* obser
   VerificationRun run(Tracking::PluginKind::MotionPlatform, pluginPath, motionPlatformWorkflowCalls(), settings);
   run.keepRecordIn(record);
   run.setObserver(observer);
-  if (!run.start()) return run.failedCount();
+  return run.verify<Tracking::MotionPlatformAPIProxy>([&](const Tracking::MotionPlatformAPIProxy& proxy) {
+    const HostCallbacks host = Tracking::makeHostCallbacks();
+    StrictChecks strict(run);
+    for (std::uint32_t workflow = 1; workflow <= settings.repeat; ++workflow) {
+      run.beginWorkflow(workflow);
+      std::uint64_t hostSlot = 0;
+      PluginHandle handle = nullptr;  // zeroed: a plugin that never writes it gets null back
+      Pose input{};
+      Pose output{};
+      if (workflow == 1) strict.countThreadsBeforeInit();
 
-  const auto proxy = run.loadProxy<Tracking::MotionPlatformAPIProxy>();
-  if (!run.checkExports(proxy)) return run.failedCount();
-
-  run.printStatelessInfo(proxy);
-
-  const HostCallbacks host = Tracking::makeHostCallbacks();
-  StrictChecks strict(run);
-  for (std::uint32_t workflow = 1; workflow <= settings.repeat; ++workflow) {
-    run.beginWorkflow(workflow);
-    std::uint64_t hostSlot = 0;
-    PluginHandle handle = nullptr;  // zeroed: a plugin that never writes it gets null back
-    Pose input{};
-    Pose output{};
-    if (workflow == 1) strict.countThreadsBeforeInit();
-
-    run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
-    for (int i = 0; i < kPoseUpdates; ++i) {
-      // Every update starts again from the all-zero record.
-      std::memset(&input, 0, sizeof input);
-      std::memset(&output, 0, sizeof output);
-      const PluginStatus status = run.checkCall(
-          PluginExport::UpdatePose, [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
-      // The input is printed after the call, so changes the plugin made to it show.
-      // Both lines go out in one write: plugin threads may be printing at the
-      // same moment, and their lines must not land inside a pose line.
-      std::ostringstream inputText;
-      Tracking::formatPose(inputText, input);
-      std::ostringstream outputText;
-      Tracking::formatPose(outputText, output);
-      std::cout << "Input pose: " + inputText.str() + "\nOutput pose: " + outputText.str() + "\n" << std::flush;
-      run.addPose({0, workflow, status, input, output});
-      std::this_thread::sleep_for(kUpdateInterval);
+      run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+      for (int i = 0; i < kPoseUpdates; ++i) {
+        // Every update starts again from the all-zero record.
+        std::memset(&input, 0, sizeof input);
+        std::memset(&output, 0, sizeof output);
+        const PluginStatus status = run.checkCall(
+            PluginExport::UpdatePose, [&] { return proxy.UpdatePose(handle, kPoseCount, &input, &output); });
+        // The input is printed after the call, so changes the plugin made to it show.
+        // Both lines go out in one write: plugin threads may be printing at the
+        // same moment, and their lines must not land inside a pose line.
+        std::ostringstream inputText;
+        Tracking::formatPose(inputText, input);
+        std::ostringstream outputText;
+        Tracking::formatPose(outputText, output);
+        std::cout << "Input pose: " + inputText.str() + "\nOutput pose: " + outputText.str() + "\n" << std::flush;
+        run.addPose({0, workflow, status, input, output});
+        std::this_thread::sleep_for(kUpdateInterval);
+      }
+      strict.measureLatency(PluginExport::UpdatePose, [&] {
+        Pose timedInput{};
+        Pose timedOutput{};
+        proxy.UpdatePose(handle, kPoseCount, &timedInput, &timedOutput);
+      });
+      run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
     }
-    strict.measureLatency(PluginExport::UpdatePose, [&] {
-      Pose timedInput{};
-      Pose timedOutput{};
-      proxy.UpdatePose(handle, kPoseCount, &timedInput, &timedOutput);
-    });
-    run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
-  }
-  strict.check();
-
-  return run.finish();
+    strict.check();
+  });
 }
 
 }  // namespace Orvel::Verifier

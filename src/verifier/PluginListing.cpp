@@ -1,6 +1,7 @@
 // The listing mode: every installed plugin with its kind and validity.
 // Report lines go to standard output, the collected problems of a manifest to
 // standard error; the discovery's log lines reach standard output in between.
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -47,57 +48,90 @@ void printErrors(std::vector<std::string>& errors) {
   errors.clear();
 }
 
+// A manifest file, what was read from it and the problems reading it found.
+struct ReadManifest {
+  std::filesystem::path file;
+  PluginManifest manifest;
+  bool read = false;
+  std::vector<std::string> errors;
+};
+
+// Reads every manifest file, each with the problems collected in `errors`
+// until then.
+std::vector<ReadManifest> readManifests(const PluginDiscovery& discovery, std::vector<std::string>& errors) {
+  std::vector<ReadManifest> manifests;
+  for (auto& file : discovery.findManifestFiles()) {
+    ReadManifest& entry = manifests.emplace_back();
+    entry.file = std::move(file);
+    entry.read = discovery.readManifest(entry.file, entry.manifest);
+    entry.errors = std::move(errors);
+    errors.clear();
+  }
+  return manifests;
+}
+
+// The heading of a valid and of an invalid plugin of a kind.
+struct KindHeadings {
+  const char* valid;
+  const char* invalid;
+};
+
+KindHeadings headingsOf(LibraryValidation::Kind kind) {
+  if (kind == LibraryValidation::Kind::MotionPlatform) {
+    return {"Manifest references motion platform plugin:", "Manifest references invalid motion platfrom plugin:"};
+  }
+  return {"Manifest references tracking plugin:", "Manifest references invalid tracking plugin:"};
+}
+
 }  // namespace
 
 int listPlugins(const CommandLine& commandLine) {
   std::vector<std::string> errors;
   PluginDiscovery discovery;
   discovery.setErrorHandler([&errors](const std::string& error) { errors.push_back(error); });
-  std::optional<IsolatedValidator> isolated;
-  if (commandLine.isolate) isolated.emplace(commandLine.arguments, commandLine.deadlineMs());
 
   // Problems of the search itself stay collected and unprinted: a search that
-  // reports one finds no manifest, so nothing below prints them.
-  for (const auto& file : discovery.findManifestFiles()) {
+  // reports one finds no manifest, so nothing below prints them. Every
+  // manifest is read before the first library is validated, so that an
+  // isolated child can be asked for all the libraries at once.
+  std::vector<ReadManifest> manifests = readManifests(discovery, errors);
+  std::optional<IsolatedValidator> isolated;
+  if (commandLine.isolate) {
+    isolated.emplace(commandLine.arguments, commandLine.deadlineMs());
+    for (const ReadManifest& entry : manifests) {
+      if (entry.read) isolated->ask(entry.manifest.path);
+    }
+  }
+
+  for (ReadManifest& entry : manifests) {
     std::cout << std::endl;
     // As a path's stream operator writes it: quoted, with backslashes and
     // quotes escaped, in the narrow code page of the file functions.
-    std::cout << "Found manifest file: " << quoted(platform::narrowPath(file)) << std::endl;
-
-    PluginManifest manifest;
-    if (!discovery.readManifest(file, manifest)) {
+    std::cout << "Found manifest file: " << quoted(platform::narrowPath(entry.file)) << std::endl;
+    errors = std::move(entry.errors);
+    if (!entry.read) {
       std::cout << "Failed to read plugin manifest:" << std::endl;
       printErrors(errors);
       continue;
     }
 
-    const LibraryValidation library =
-        isolated ? isolated->validate(discovery, manifest) : validateLibrary(discovery, manifest);
+    const PluginManifest& manifest = entry.manifest;
+    const LibraryValidation library = isolated ? isolated->answer(discovery) : validateLibrary(discovery, manifest);
     if (!library.failure.empty()) errors.push_back(library.failure);
-    switch (library.kind) {
-      case LibraryValidation::Kind::Tracking:
-        if (library.valid) {
-          printPlugin("Manifest references tracking plugin:", manifest);
-        } else {
-          std::cout << "Manifest references invalid tracking plugin:" << std::endl;
-          printErrors(errors);
-        }
-        break;
-      case LibraryValidation::Kind::MotionPlatform:
-        if (library.valid) {
-          printPlugin("Manifest references motion platform plugin:", manifest);
-        } else {
-          std::cout << "Manifest references invalid motion platfrom plugin:" << std::endl;
-          printErrors(errors);
-        }
-        break;
-      case LibraryValidation::Kind::Neither:
-        // A library that does not load, or is of neither kind: only the
-        // binding's log lines say why. One that crashed, ended the process
-        // or did not answer while it was asked says so.
-        if (library.failure.empty()) errors.clear();
-        printErrors(errors);
-        break;
+    if (library.kind == LibraryValidation::Kind::Neither) {
+      // A library that does not load, or is of neither kind: only the
+      // binding's log lines say why. One that crashed, ended the process
+      // or did not answer while it was asked says so.
+      if (library.failure.empty()) errors.clear();
+      printErrors(errors);
+      continue;
+    }
+    const KindHeadings headings = headingsOf(library.kind);
+    if (library.valid) {
+      printPlugin(headings.valid, manifest);
+    } else {
+      std::cout << headings.invalid << std::endl;
+      printErrors(errors);
     }
   }
   return 0;

@@ -31,48 +31,41 @@ int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer, c
   VerificationRun run(Tracking::PluginKind::Tracking, pluginPath, trackingWorkflowCalls(), settings);
   run.keepRecordIn(record);
   run.setObserver(observer);
-  if (!run.start()) return run.failedCount();
+  return run.verify<Tracking::PluginAPIProxy>([&](const Tracking::PluginAPIProxy& proxy) {
+    const HostCallbacks host = Tracking::makeHostCallbacks();
+    StrictChecks strict(run);
+    for (std::uint32_t workflow = 1; workflow <= settings.repeat; ++workflow) {
+      run.beginWorkflow(workflow);
+      // The handle and the pose start zeroed in every workflow, so that a
+      // plugin that never writes them shows zeros instead of whatever the
+      // stack held.
+      std::uint64_t hostSlot = 0;
+      PluginHandle handle = nullptr;
+      Pose pose{};
+      if (workflow == 1) strict.countThreadsBeforeInit();
 
-  const auto proxy = run.loadProxy<Tracking::PluginAPIProxy>();
-  if (!run.checkExports(proxy)) return run.failedCount();
-
-  run.printStatelessInfo(proxy);
-
-  const HostCallbacks host = Tracking::makeHostCallbacks();
-  StrictChecks strict(run);
-  for (std::uint32_t workflow = 1; workflow <= settings.repeat; ++workflow) {
-    run.beginWorkflow(workflow);
-    // The handle and the pose start zeroed in every workflow, so that a
-    // plugin that never writes them shows zeros instead of whatever the
-    // stack held.
-    std::uint64_t hostSlot = 0;
-    PluginHandle handle = nullptr;
-    Pose pose{};
-    if (workflow == 1) strict.countThreadsBeforeInit();
-
-    // Every call is made whatever the results before it, with the same handle.
-    run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
-    run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
-    for (int i = 0; i < kPoseCalls; ++i) {
-      const std::uint64_t now = platform::tickCount();
-      const PluginStatus status =
-          run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });
-      std::ostringstream text;
-      Tracking::formatPose(text, pose);
-      printReport("Returned pose: %s\n", text.str().c_str());
-      run.addPose({0, workflow, status, std::nullopt, pose});
-      std::this_thread::sleep_for(kPoseInterval);
+      // Every call is made whatever the results before it, with the same handle.
+      run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
+      run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
+      for (int i = 0; i < kPoseCalls; ++i) {
+        const std::uint64_t now = platform::tickCount();
+        const PluginStatus status =
+            run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });
+        std::ostringstream text;
+        Tracking::formatPose(text, pose);
+        printReport("Returned pose: %s\n", text.str().c_str());
+        run.addPose({0, workflow, status, std::nullopt, pose});
+        std::this_thread::sleep_for(kPoseInterval);
+      }
+      strict.measureLatency(PluginExport::GetHMDPose, [&] {
+        Pose timed{};
+        proxy.GetHMDPose(handle, platform::tickCount(), &timed);
+      });
+      run.checkCall(PluginExport::TrackerStop, [&] { return proxy.TrackerStop(handle); });
+      run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
     }
-    strict.measureLatency(PluginExport::GetHMDPose, [&] {
-      Pose timed{};
-      proxy.GetHMDPose(handle, platform::tickCount(), &timed);
-    });
-    run.checkCall(PluginExport::TrackerStop, [&] { return proxy.TrackerStop(handle); });
-    run.checkCall(PluginExport::PluginShutdown, [&] { return proxy.PluginShutdown(&handle); });
-  }
-  strict.check();
-
-  return run.finish();
+    strict.check();
+  });
 }
 
 }  // namespace Orvel::Verifier

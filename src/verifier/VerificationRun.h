@@ -101,6 +101,19 @@ class VerificationRun : private Tracking::HostLineWriter {
   // Prints "End verification: <passed>/<total> passed" and returns the number
   // of failed checks.
   std::int32_t finish();
+  // The whole run: start, the plugin loaded into a proxy of the kind, the
+  // export checks, what the plugin says about itself, then `workflow(proxy)`
+  // and the summary. After a failed start or export check nothing more is
+  // done. Returns the number of failed checks.
+  template <typename Proxy, typename Workflow>
+  std::int32_t verify(Workflow&& workflow) {
+    if (!start()) return failedCount();
+    const auto proxy = loadProxy<Proxy>();
+    if (!checkExports(proxy)) return failedCount();
+    printStatelessInfo(proxy);
+    workflow(proxy);
+    return finish();
+  }
 
   // The views.
 

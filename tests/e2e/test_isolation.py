@@ -3,14 +3,16 @@ do not return, verified with and without --isolate=1 and --timeout, in both
 verify modes, set mode and the listing. Whole outputs and exit statuses are
 compared; the expected report is the passing run cut at the call that fails."""
 
+import os
 import re
 
 import pytest
 
-from conftest import IS_WINDOWS, plugin
+from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
 from property_server import initialized, listening, property_server, session_start
 from test_arguments import USAGE
-from test_list import INVALID_TRACKING, MOTION, TRACKING, Installation, manifest, plugin_block
+from test_list import INVALID_TRACKING, MOTION, TRACKING, Installation, found_line, load_failure, manifest
+from test_list import missing_export, plugin_block
 from verify_report import UNABLE_TO_CONTINUE, full_tracking_run, summary, start
 from verify_report import MOTION_PLATFORM_EXPORTS, ZERO_POSE, call, export_checks, stateless, WORKFLOW
 
@@ -217,3 +219,61 @@ def test_isolated_listing_of_sound_libraries_is_the_listing_without_isolation(ve
     installed.add("A", "v417.manifest", manifest(plugin("tracking_api_4_17")), [INVALID_TRACKING],
                   ["Plugin DLL version is not compatible with Orvel plugin API ver 4.16.0.0"])
     installed.check(verifier.run("--isolate=1", "--list", env=program_data.env))
+
+
+ABSENT = native_path(PLUGIN_DIR / ("absent" + LIBRARY_SUFFIX))
+# Each library of the listing cases below: the manifest's library, and what
+# the isolated listing writes for it on standard output and standard error.
+LISTED = {
+    "ok": (plugin("tracking_ok"), plugin_block(TRACKING, plugin("tracking_ok")), []),
+    "motion": (plugin("motion_ok"), plugin_block(MOTION, plugin("motion_ok")), []),
+    # The binding's log lines, relayed from the child between this library's lines.
+    "no_pose": (plugin("tracking_no_hmd_pose"), [missing_export("orvel_GetHMDPose"), INVALID_TRACKING],
+                ["DLL is not a valid plugin"]),
+    "absent": (ABSENT, [load_failure(ABSENT), load_failure(ABSENT)], []),
+    "crash": (plugin("tracking_crash_version"), [INVALID_TRACKING],
+              ["The plugin crashed while it was validated: " + ACCESS_VIOLATION.split(": ", 1)[1]]),
+    "exit": (plugin("tracking_exit_type"), [], ["The plugin ended the process while it was validated: exit status 0"]),
+    "late": (plugin("tracking_loops_type"), [],
+             ["The plugin did not answer within %d ms while it was validated" % DEADLINE_MS]),
+}
+
+
+def install_in_listing_order(verifier, program_data, libraries):
+    """One vendor folder whose manifests the listing meets in the order of
+    `libraries`: empty manifests are made first and listed, which tells the
+    order the listing reads them in, and then given their libraries in that
+    order. Returns the installation and its Found lines in that order."""
+    installed = Installation(program_data)
+    folder = program_data.plugins / "A"
+    folder.mkdir()
+    for number in range(len(libraries)):
+        (folder / ("%d.manifest" % number)).write_text("{}")
+    lines = verifier.run("--list", env=program_data.env).stdout.split("\n")
+    found = [line for line in lines if line.startswith("Found manifest file: ")]
+    line_of = {found_line(installed.native(folder / name)): name for name in os.listdir(folder)}
+    names = [line_of[line] for line in found]
+    assert len(names) == len(libraries)
+    for name, library in zip(names, libraries):
+        path, stdout, stderr = LISTED[library]
+        installed.add("A", name, manifest(path), stdout, stderr)
+    return installed, found
+
+
+# The listing sends the child the libraries ahead of their answers: a child
+# that dies leaves requests unanswered, which a new child must take up, and
+# the output of each library must stay between its own lines.
+@pytest.mark.parametrize("libraries", [
+    ["ok", "no_pose", "crash", "ok", "absent"],
+    ["ok", "crash", "crash", "motion"],
+    ["absent", "late", "no_pose", "ok"],
+    ["exit", "ok", "crash", "exit", "absent"],
+    ["crash", "crash", "crash"],
+], ids=["crash amid sound", "two crashes in a row", "deadline in the middle", "exits and crashes", "only crashes"])
+def test_isolated_listing_takes_up_what_a_dead_child_did_not_answer(verifier, program_data, libraries):
+    installed, found = install_in_listing_order(verifier, program_data, libraries)
+    result = verifier.run("--isolate=1", "--timeout=%d" % DEADLINE_MS, "--list",
+                          env={**program_data.env, **SANITIZER_ENV})
+    # The listing met the libraries in the order the case names.
+    assert [line for line in result.stdout.split("\n") if line.startswith("Found manifest file: ")] == found
+    installed.check(result)

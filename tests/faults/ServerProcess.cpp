@@ -6,15 +6,15 @@ namespace Orvel::Test {
 
 namespace {
 
-std::vector<std::string> withPipe(const std::string& pipeName, std::vector<std::string> options) {
+platform::ChildProcess::Program server(const std::string& pipeName, std::vector<std::string> options) {
   options.insert(options.begin(), "--pipe=" + pipeName);
-  return options;
+  return {ORVEL_PROPERTY_SERVER_PROGRAM, std::move(options)};
 }
 
 }  // namespace
 
 ServerProcess::ServerProcess(const std::string& pipeName, const std::vector<std::string>& options)
-    : process_(ORVEL_PROPERTY_SERVER_PROGRAM, withPipe(pipeName, options)) {
+    : process_(server(pipeName, options)) {
   if (!process_.started()) return;
   reader_ = std::thread([this] { readLines(); });
   std::unique_lock<std::mutex> lock(mutex_);
@@ -32,12 +32,10 @@ ServerProcess::~ServerProcess() {
 }
 
 void ServerProcess::readLines() {
+  using Read = platform::ChildProcess::Read;
   std::string pending;
-  char buffer[4096];
   for (;;) {
-    const std::size_t got = process_.readOutput(buffer, sizeof buffer);
-    if (got == 0) break;
-    pending.append(buffer, got);
+    if (process_.readWaiting(platform::ChildProcess::Stream::Output, pending) == Read::Ended) break;
     std::size_t end = 0;
     std::vector<std::string> complete;
     while ((end = pending.find('\n')) != std::string::npos) {
@@ -84,6 +82,9 @@ std::vector<std::string> ServerProcess::linesStartingWith(const std::string& pre
   return found;
 }
 
-void ServerProcess::kill() { process_.kill(); }
+void ServerProcess::kill() {
+  process_.kill();
+  process_.wait();
+}
 
 }  // namespace Orvel::Test

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
+#include "platform/ChildProcess.h"
 
 namespace Orvel::Test {
 
@@ -43,7 +43,7 @@ class ServerProcess {
  private:
   void readLines();
 
-  ChildProcess process_;
+  platform::ChildProcess process_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   std::vector<std::string> lines_;
