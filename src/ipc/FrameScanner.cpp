@@ -64,6 +64,7 @@ bool FrameScanner::readFailed(const IncomingMessage& message) {
   }
   consumed_ = 4;
   resyncing_ = true;
+  headerAccepted_ = false;
   return false;
 }
 
@@ -73,7 +74,7 @@ void FrameScanner::growBuffer(std::uint32_t size) {
 
 FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
   if (consumed_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + consumed_, filled_ - consumed_);
+    if (filled_ > consumed_) std::memmove(buffer_.data(), buffer_.data() + consumed_, filled_ - consumed_);
     filled_ -= consumed_;
     consumed_ = 0;
   }
@@ -87,32 +88,20 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
       return read(Target::Payload, message.payload.data() + payloadFilled_, payloadLength - payloadFilled_);
     }
     inPayload_ = false;
-    consumed_ = filled_;  // the front; the payload was never in the buffer
-    return Step{Action::Message};
+    return deliver(filled_);  // the front; the payload was never in the buffer
   }
   if (filled_ < LayerByteMessage::kHeaderLength) {
     return read(Target::Header, buffer_.data() + filled_, LayerByteMessage::kHeaderLength - filled_);
   }
 
-  const LayerByteMessage::Header header = LayerByteMessage::checkHeader(buffer_.data(), maximumFrameLength_);
-  if (header == LayerByteMessage::Header::BadSignature) return searchForSignature();
-  resyncing_ = false;
-
   const std::uint32_t totalLength = LayerByteMessage::readUint32(buffer_.data());
-  if (header == LayerByteMessage::Header::TooShort) return refuse();
-  if (header == LayerByteMessage::Header::TooLong) {
-    // Too long to accept, and skipped whole, unread: its body is never
-    // searched for frames. It may be a real frame (one long property value
-    // of a peer), whose bytes could hold what looks like whole frames that
-    // nobody sent as such. Every byte held lies inside it: the buffer never
-    // grows past the longest frame accepted.
-    if (filled_ >= totalLength) {
-      consumed_ = totalLength;
-    } else {
-      skipping_ = totalLength - filled_;
-      filled_ = 0;
-    }
-    return Step{Action::Corrupted};
+  if (!headerAccepted_) {
+    const LayerByteMessage::Header header = LayerByteMessage::checkHeader(buffer_.data(), maximumFrameLength_);
+    if (header == LayerByteMessage::Header::BadSignature) return searchForSignature();
+    resyncing_ = false;
+    if (header == LayerByteMessage::Header::TooShort) return refuse();
+    if (header == LayerByteMessage::Header::TooLong) return skipTooLong(totalLength);
+    headerAccepted_ = true;
   }
   if (totalLength > kDirectThreshold) return nextLargeFrame(totalLength, message);
 
@@ -121,7 +110,27 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
                                     totalLength - LayerByteMessage::kHeaderLength, message)) {
     return refuse();
   }
-  consumed_ = totalLength;
+  return deliver(totalLength);
+}
+
+FrameScanner::Step FrameScanner::skipTooLong(std::uint32_t totalLength) {
+  // Too long to accept, and skipped whole, unread: its body is never
+  // searched for frames. It may be a real frame (one long property value of
+  // a peer), whose bytes could hold what looks like whole frames that nobody
+  // sent as such. Every byte held lies inside it: the buffer never grows past
+  // the longest frame accepted.
+  if (filled_ >= totalLength) {
+    consumed_ = totalLength;
+  } else {
+    skipping_ = totalLength - filled_;
+    filled_ = 0;
+  }
+  return Step{Action::Corrupted};
+}
+
+FrameScanner::Step FrameScanner::deliver(std::uint32_t consumed) {
+  consumed_ = consumed;
+  headerAccepted_ = false;
   return Step{Action::Message};
 }
 
@@ -146,10 +155,7 @@ FrameScanner::Step FrameScanner::nextLargeFrame(std::uint32_t totalLength, Incom
   message.payload.resize(payloadLength);
   const std::uint32_t held = std::min(filled_, totalLength) - frontEnd;
   std::copy_n(buffer_.data() + frontEnd, held, message.payload.data());
-  if (filled_ >= totalLength) {
-    consumed_ = totalLength;
-    return Step{Action::Message};
-  }
+  if (filled_ >= totalLength) return deliver(totalLength);
   payloadFilled_ = held;
   filled_ = frontEnd;
   inPayload_ = true;
@@ -179,6 +185,7 @@ FrameScanner::Step FrameScanner::searchForSignature() {
 FrameScanner::Step FrameScanner::refuse() {
   consumed_ = 4;  // the next step searches onwards without warning again
   resyncing_ = true;
+  headerAccepted_ = false;
   return Step{Action::Corrupted};
 }
 

@@ -66,6 +66,9 @@ class FrameScanner {
   Step read(Target target, std::uint8_t* data, std::uint32_t size);
   Step searchForSignature();
   Step refuse();
+  Step skipTooLong(std::uint32_t totalLength);
+  // A frame ends: consumed bytes held are dropped by the next step.
+  Step deliver(std::uint32_t consumed);
   Step nextLargeFrame(std::uint32_t totalLength, IncomingMessage& message);
   void growBuffer(std::uint32_t size);
 
@@ -75,6 +78,7 @@ class FrameScanner {
   std::uint32_t consumed_ = 0;      // bytes to drop at the start of the next step
   std::uint32_t skipping_ = 0;      // bytes of a refused frame still to be read and dropped
   bool resyncing_ = false;          // searching for a signature; warned once already
+  bool headerAccepted_ = false;     // the held header was judged and accepted; its frame is being read
   bool inPayload_ = false;          // a large frame's payload is being read into the message
   std::uint32_t payloadFilled_ = 0;  // its bytes in place
   Target lastTarget_ = Target::Header;
