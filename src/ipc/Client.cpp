@@ -19,10 +19,13 @@ constexpr std::int64_t kEndlessAttemptMs = 500;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr std::int64_t kPingTimeoutMs = 100;
 constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
-// Dispatched messages kept for the receiver to fill again, and the largest
-// payload buffer worth keeping (a rare huge frame's is given back).
-constexpr std::size_t kSpareMessages = 8;
-constexpr std::size_t kLargestSparePayload = 1024 * 1024;
+// Dispatched messages kept for the receiver to fill again: enough for a
+// whole batch of large frames, whose payloads the receiver reads straight
+// into them, so that none needs a new buffer (allocated and zero-filled).
+// Their payload buffers hold at most kSpareBytes in all: a rare huge
+// frame's is given back.
+constexpr std::size_t kSpareMessages = 64;
+constexpr std::size_t kSpareBytes = 4 * 1024 * 1024;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
 
@@ -219,9 +222,13 @@ void Client::runMessageHandler() {
       }
     }
     std::lock_guard<std::mutex> lock(queueMutex_);
+    std::size_t spareBytes = 0;
+    for (const IncomingMessage& message : spare_) spareBytes += message.payload.capacity();
     for (IncomingMessage& message : batch) {
       if (spare_.size() >= kSpareMessages) break;
-      if (message.payload.capacity() <= kLargestSparePayload) spare_.push_back(std::move(message));
+      if (spareBytes + message.payload.capacity() > kSpareBytes) continue;
+      spareBytes += message.payload.capacity();
+      spare_.push_back(std::move(message));
     }
   }
 }

@@ -34,11 +34,11 @@ std::uint32_t LayerByteMessage::readUint32(const std::uint8_t* bytes) {
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
-LayerByteMessage::Header LayerByteMessage::checkHeader(const std::uint8_t* header) {
+LayerByteMessage::Header LayerByteMessage::checkHeader(const std::uint8_t* header, std::uint32_t maximumFrameLength) {
   if (readUint32(header + 4) != kSignature) return Header::BadSignature;
   const std::uint32_t totalLength = readUint32(header);
   if (totalLength < kMinimumFrameLength) return Header::TooShort;
-  if (totalLength > kMaximumFrameLength) return Header::TooLong;
+  if (totalLength > maximumFrameLength) return Header::TooLong;
   return Header::Accepted;
 }
 

@@ -51,8 +51,9 @@ class LayerByteMessage {
 
   // The little-endian uint32 at bytes.
   static std::uint32_t readUint32(const std::uint8_t* bytes);
-  // Judges a header: its signature first, then its totalLength.
-  static Header checkHeader(const std::uint8_t* header);
+  // Judges a header: its signature first, then its totalLength against the
+  // floor and the ceiling (a smaller one where a test asks for it).
+  static Header checkHeader(const std::uint8_t* header, std::uint32_t maximumFrameLength = kMaximumFrameLength);
   // The body check of an accepted frame: body is the frame's bodySize bytes
   // after the header (totalLength - kHeaderLength). Splits them into name and
   // payload, refilling message's buffers. False when the lengths inside do not

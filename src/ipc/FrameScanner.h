@@ -1,0 +1,87 @@
+// The receiver's reading of a byte stream as frames, without the stream: it
+// says where the next read goes and how many bytes it may take, and, between
+// reads, what it found (a frame, damage to report, nothing). The receiver
+// thread feeds it from its stream; tests and fuzz targets feed it from memory.
+//
+// Small frames (up to kDirectThreshold bytes) are read whole into one buffer,
+// 8 bytes of header first, then the rest, and split into name and payload.
+// A larger frame is read as header, then its front (name and the lengths)
+// into the buffer, then its payload straight into the message's own payload
+// buffer: the payload is never copied after the read.
+//
+// Damaged input is searched byte by byte for the next signature. A frame
+// longer than the ceiling is read past whole and dropped, never searched.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "ipc/IncomingMessage.h"
+#include "ipc/LayerByteMessage.h"
+
+namespace Orvel {
+
+class FrameScanner {
+ public:
+  // Frames up to this length are read whole into the scanner's buffer; it is
+  // also the buffer's first size.
+  static constexpr std::uint32_t kDirectThreshold = 2048;
+
+  enum class Action {
+    Read,          // read up to size bytes into data, then call received (or readFailed)
+    Nothing,       // a step without a read and without anything to report
+    BadSignature,  // the first wrong signature of a run of damaged input: warn with signature
+    Corrupted,     // a frame refused: too short, too long or with lengths that do not add up
+    Message,       // the message now holds a complete, well-formed frame
+  };
+  struct Step {
+    Action action = Action::Nothing;
+    std::uint8_t* data = nullptr;  // Read: where the bytes go
+    std::uint32_t size = 0;        // Read: at most this many, at least one
+    std::uint32_t signature = 0;   // BadSignature: the signature field as read
+  };
+
+  // maximumFrameLength: the ceiling above which frames are refused and read past.
+  explicit FrameScanner(std::uint32_t maximumFrameLength = LayerByteMessage::kMaximumFrameLength);
+
+  // One step. message must be the same object from a Read step to its
+  // received call; between frames it may be replaced by any other (moved
+  // from, or a used one): its buffers are reused for the next frame.
+  Step next(IncomingMessage& message);
+  // After a Read step: size bytes (1 to the step's size) are in place.
+  void received(std::uint32_t size);
+  // After a Read step whose read failed. True when the run must end (no
+  // frame was under way); false when a frame's body was: its bytes after the
+  // length field are then searched for the next signature.
+  bool readFailed(const IncomingMessage& message);
+
+ private:
+  // Where the last Read step's bytes went.
+  enum class Target {
+    Header,   // the 8 bytes of a header, into the buffer
+    Body,     // the rest of a frame, or a large frame's front, into the buffer
+    Payload,  // a large frame's payload, into the message
+    Skip,     // bytes of a refused frame, into the buffer to be dropped
+  };
+
+  Step read(Target target, std::uint8_t* data, std::uint32_t size);
+  Step searchForSignature();
+  Step refuse();
+  Step skipTooLong(std::uint32_t totalLength);
+  // A frame ends: consumed bytes held are dropped by the next step.
+  Step deliver(std::uint32_t consumed);
+  Step nextLargeFrame(std::uint32_t totalLength, IncomingMessage& message);
+  void growBuffer(std::uint32_t size);
+
+  const std::uint32_t maximumFrameLength_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint32_t filled_ = 0;        // bytes held in buffer_
+  std::uint32_t consumed_ = 0;      // bytes to drop at the start of the next step
+  std::uint32_t skipping_ = 0;      // bytes of a refused frame still to be read and dropped
+  bool resyncing_ = false;          // searching for a signature; warned once already
+  bool headerAccepted_ = false;     // the held header was judged and accepted; its frame is being read
+  bool inPayload_ = false;          // a large frame's payload is being read into the message
+  std::uint32_t payloadFilled_ = 0;  // its bytes in place
+  Target lastTarget_ = Target::Header;
+};
+
+}  // namespace Orvel
