@@ -77,6 +77,13 @@ const std::vector<Misbehaviour>& misbehaviours() {
   return table;
 }
 
+// When the client made with initializeAsync is destroyed, and the condition
+// that shows the moment has come: before its first ping (as soon as the
+// misbehaviour has met it; the first ping is a second after the handshake),
+// after the first ping (the server printed it), during its initialization
+// (the misbehaviour's initializing line), after it (the client told its
+// listener that it is connected). Except during initialization, the test
+// then also waits until the misbehaviour has struck.
 enum class Moment { BeforeTheFirstPing, AfterTheFirstPing, DuringInitialization, AfterInitialization };
 
 const char* momentName(Moment moment) {
