@@ -23,7 +23,6 @@ constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
 // payload buffer worth keeping (a rare huge frame's is given back).
 constexpr std::size_t kSpareMessages = 8;
 constexpr std::size_t kLargestSparePayload = 1024 * 1024;
-constexpr const char* kCanceled = "Connection attempts were canceled, giving up";
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
 
@@ -49,11 +48,7 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
 
   if (!handshake(handshakeTimeoutMs)) {
     const auto pipe = std::atomic_load(&pipe_);
-    if (cancelRequested_.load()) {
-      LOG_WARNING("%s", kCanceled);
-    } else {
-      LOG_WARNING("Handshake failed: %s", pipe->hasError() ? pipe->getErrorMessage().c_str() : "Timeout");
-    }
+    LOG_WARNING("Handshake failed: %s", pipe->hasError() ? pipe->getErrorMessage().c_str() : "Timeout");
     // Closed before the handler thread is joined: see disconnect.
     pipe->close();
     stopMessageHandler();
@@ -83,7 +78,7 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
 bool Client::tryConnection(std::int64_t connectTimeoutMs) {
   for (;;) {
     if (cancelRequested_.load()) {
-      LOG_WARNING("%s", kCanceled);
+      LOG_WARNING("Connection attempts were canceled, giving up");
       return false;
     }
     auto pipe = ReadWritePipe::connect(pipeName_, connectTimeoutMs == 0 ? kEndlessAttemptMs : connectTimeoutMs);
@@ -157,22 +152,7 @@ void Client::disconnect() {
   }
 }
 
-void Client::cancelConnectionAttempts() {
-  cancelRequested_.exchange(true);
-  std::lock_guard<std::mutex> lock(exchangeMutex_);
-  if (exchangeWait_ == nullptr) return;
-  {
-    std::lock_guard<std::mutex> waitLock(exchangeWait_->mutex);
-    exchangeWait_->cancelled = true;
-  }
-  exchangeWait_->condition.notify_all();
-}
-
-void Client::setExchangeWait(ExchangeWait* wait) {
-  std::lock_guard<std::mutex> lock(exchangeMutex_);
-  exchangeWait_ = wait;
-  if (wait != nullptr && cancelRequested_.load()) wait->cancelled = true;
-}
+void Client::cancelConnectionAttempts() { cancelRequested_.exchange(true); }
 
 std::uint32_t Client::getLastErrorCode() const {
   if (const auto pipe = std::atomic_load(&pipe_)) return pipe->getErrorCode();

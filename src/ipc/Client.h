@@ -49,8 +49,7 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   // Stops every thread and closes the pipe. Idempotent. Must not be called
   // from a handler or from onReceiverStopped.
   void disconnect();
-  // Makes a running or later connect give up, for the rest of the client's
-  // life; a handshake under way stops waiting for its answer.
+  // Makes a running or later connect give up, for the rest of the client's life.
   void cancelConnectionAttempts();
 
   bool isConnected() const { return state_.load() == Connected; }
@@ -76,24 +75,13 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   void onReceiverStopped() override;
 
   // Subscribes to TResponse, runs send, and waits up to timeoutMs for a
-  // TResponse, starting another period while keepWaiting says so, until
-  // cancelConnectionAttempts. True when one arrived; response then holds it.
+  // TResponse, starting another period while keepWaiting says so. True when
+  // one arrived; response then holds it.
   template <typename TResponse>
   bool exchange(const std::function<bool()>& send, std::int64_t timeoutMs, TResponse& response,
                 const std::function<bool()>& keepWaiting);
 
  private:
-  // The wait of a running exchange. Lock order: exchangeMutex_, then mutex.
-  struct ExchangeWait {
-    std::mutex mutex;
-    std::condition_variable condition;
-    bool received = false;
-    bool cancelled = false;  // by cancelConnectionAttempts
-  };
-
-  // Makes wait (or null) the exchange's wait that cancelConnectionAttempts
-  // ends; a wait made after the cancel is cancelled at once.
-  void setExchangeWait(ExchangeWait* wait);
   bool tryConnection(std::int64_t connectTimeoutMs);
   void logConnectionErrorIfNecessary();
   bool handshake(std::int64_t handshakeTimeoutMs);
@@ -120,8 +108,6 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::atomic<bool> pingRunning_{false};
   std::atomic<bool> handlerRunning_{false};
   std::atomic<bool> cancelRequested_{false};
-  std::mutex exchangeMutex_;
-  ExchangeWait* exchangeWait_ = nullptr;  // guarded by exchangeMutex_
   std::atomic<bool> lastPingOk_{true};
   const bool logErrors_;
   std::atomic<std::uint32_t> lastConnectError_{0};
@@ -138,33 +124,30 @@ bool Client::sendMessage(const T& message, std::int64_t timeoutMs) {
 template <typename TResponse>
 bool Client::exchange(const std::function<bool()>& send, std::int64_t timeoutMs, TResponse& response,
                       const std::function<bool()>& keepWaiting) {
-  ExchangeWait wait;
-  // Subscribed before wait.mutex is taken: the handler takes it under its
-  // parser's mutex, so it is never held while waiting for the parser's.
+  std::mutex mutex;
+  std::condition_variable condition;
+  bool received = false;
+  // Subscribed before mutex is taken: the handler takes mutex under its
+  // parser's mutex, so mutex is never held while waiting for the parser's.
   MessageHandler subscription = getParser<TResponse>()->addHandler([&](const TResponse& value) {
     {
-      std::lock_guard<std::mutex> handlerLock(wait.mutex);
+      std::lock_guard<std::mutex> handlerLock(mutex);
       response = value;
-      wait.received = true;
+      received = true;
     }
-    wait.condition.notify_one();
+    condition.notify_one();
   });
-  setExchangeWait(&wait);
-  std::unique_lock<std::mutex> lock(wait.mutex);
-  if (!wait.cancelled && send()) {
+  std::unique_lock<std::mutex> lock(mutex);
+  if (send()) {
     const auto period = std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     for (;;) {
-      if (wait.condition.wait_until(lock, std::chrono::steady_clock::now() + period,
-                                    [&] { return wait.received || wait.cancelled; })) {
-        break;
-      }
+      if (condition.wait_until(lock, std::chrono::steady_clock::now() + period, [&] { return received; })) break;
       if (!keepWaiting()) break;
     }
   }
-  const bool result = wait.received;
-  // Neither is taken with wait.mutex held: unlock first.
+  const bool result = received;
+  // Releasing the subscription takes the parser's mutex: unlock first.
   lock.unlock();
-  setExchangeWait(nullptr);
   subscription.release();
   return result;
 }

@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -364,29 +363,6 @@ TEST(IPCClient, CancelledAttemptsGiveUpForGood) {
   log.clear();
   EXPECT_FALSE(client.connect(1000, 1000));
   EXPECT_EQ(log.lines(), std::vector<std::string>{canceled});
-}
-
-TEST(IPCClient, CancelEndsAHandshakeThatIsNeverAnswered) {
-  // The handshake's time limit is far beyond the test's bound: only the
-  // cancel can end the wait in time.
-  constexpr std::int64_t kHandshakeTimeoutMs = 10 * 60 * 1000;
-  Orvel::Test::LogCapture log;
-  PipeServer server(Orvel::Test::uniquePipeName("cancel-handshake"));
-  ObservedClient client(server.name(), "unanswered", true);
-  ServerSession silent(server, "unanswered", ServerSession::Answer::None);
-  std::promise<bool> result;
-  std::thread connecting([&] { result.set_value(client.connect(20000, kHandshakeTimeoutMs)); });
-  ASSERT_TRUE(silent.requestOk()) << "the handshake is under way";
-  client.cancelConnectionAttempts();
-  std::future<bool> connected = result.get_future();
-  const bool ended = connected.wait_for(kBound) == std::future_status::ready;
-  EXPECT_TRUE(ended) << "connect still waits for the handshake's answer";
-  connecting.join();
-  EXPECT_FALSE(connected.get());
-  EXPECT_TRUE(silent.waitForEnd()) << "the client closes the pipe";
-  EXPECT_FALSE(client.isConnected());
-  EXPECT_EQ(log.lines(),
-            std::vector<std::string>{" WAR [Orvel::IPC::Client::connect] Connection attempts were canceled, giving up"});
 }
 
 TEST(IPCClient, FirstPingFailureOfEachConnectionIsLogged) {
