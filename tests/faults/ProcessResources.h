@@ -2,7 +2,9 @@
 // connections give back every thread and handle they take. One
 // implementation per platform sits beside this header.
 #pragma once
+#include <chrono>
 #include <cstddef>
+#include <thread>
 
 namespace Orvel::Test {
 
@@ -10,5 +12,16 @@ namespace Orvel::Test {
 std::size_t threadCount();
 // Open handles (Windows) or file descriptors (Linux) of this process.
 std::size_t handleCount();
+
+// Waits until the process has count threads, or bound has passed: a joined
+// thread may take a moment to leave the system's view. True when it has.
+inline bool waitForThreadCount(std::size_t count, std::chrono::milliseconds bound) {
+  const auto end = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    if (threadCount() == count) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
 
 }  // namespace Orvel::Test
