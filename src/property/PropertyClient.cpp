@@ -1,14 +1,15 @@
 #include "property/PropertyClient.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <utility>
 
 #include "ipc/Client.h"
 #include "logging/Log.h"
+#include "property/PropertyBlock.h"
 #include "state/ComponentHeartbeat.h"
 #include "state/NotifyPropertyClientStatus.h"
 #include "state/PropertyUpdateToServer.h"
@@ -47,6 +48,15 @@ constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
 // Sends wait without limit and flush.
 constexpr std::int64_t kSendTimeoutMs = 0;
 
+// The catalogue's entries ordered by key.
+std::vector<const PropertyCatalogue::value_type*> entriesByKey(const PropertyCatalogue& catalogue) {
+  std::vector<const PropertyCatalogue::value_type*> entries;
+  entries.reserve(catalogue.size());
+  for (const auto& entry : catalogue) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  return entries;
+}
+
 std::int64_t monotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -64,9 +74,9 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
     : clientRole_(clientRole),
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  for (const auto& [key, definition] : catalogue) {
-    properties_.emplace(key, std::make_shared<SourceAwareProperty>(clientRole_, definition));
-  }
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
+  properties_.reserve(block->size());
+  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), {}});
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitions>()->addHandler(
@@ -87,12 +97,15 @@ PropertyClient::~PropertyClient() {
     condition_.notify_all();
     if (initialization.joinable()) initialization.join();
     ipcClient_->disconnect();
-    std::map<std::string, EventConnection> subscriptions;
+    std::vector<EventConnection> subscriptions;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedDefinitions_.clear();
       queuedUpdates_.clear();
-      subscriptions = std::move(propertySubscriptions_);
+      subscriptions.reserve(properties_.size());
+      for (KnownProperty& known : properties_) {
+        if (known.subscription.isConnected()) subscriptions.push_back(std::move(known.subscription));
+      }
     }
     messageHandlers_.clear();
     subscriptions.clear();
@@ -107,21 +120,37 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
-  for (const auto& entry : properties_) keys.push_back(entry.first);
+  for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
   return keys;
+}
+
+std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(const std::string& key) const {
+  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
+                                      [](const KnownProperty& known, const std::string& wanted) {
+                                        return known.property->getKey() < wanted;
+                                      });
+  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
+  return found->property;
+}
+
+void PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
+  const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
+                                         [](const std::string& wanted, const KnownProperty& known) {
+                                           return wanted < known.property->getKey();
+                                         });
+  properties_.insert(position, KnownProperty{std::move(property), {}});
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = properties_.find(key);
-  if (found != properties_.end()) return found->second;
+  if (std::shared_ptr<SourceAwareProperty> found = findProperty(key)) return found;
   if (initialized_) {
     LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Trying to access property with key '%s' that does not exist",
                   key.c_str());
     VERIFY(false, "Trying to access uninitialized property");
   }
   auto placeholder = std::make_shared<SourceAwareProperty>(key);
-  properties_.emplace(key, placeholder);
+  addProperty(placeholder);
   return placeholder;
 }
 
@@ -132,7 +161,8 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
     std::vector<std::shared_ptr<SourceAwareProperty>> existing;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      for (const auto& entry : properties_) existing.push_back(entry.second);
+      existing.reserve(properties_.size());
+      for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
     for (const auto& property : existing) listener(*property);
   }
@@ -288,15 +318,9 @@ void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& mes
   updatePropertiesAfterNewConnection(message);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    // Both maps are ordered by key and walked in that order, so each entry
-    // goes right after the previous one: a hint, not a search, per property.
-    auto next = propertySubscriptions_.begin();
-    for (const auto& [key, property] : properties_) {
-      const auto entry = propertySubscriptions_.try_emplace(next, key);
-      next = std::next(entry);
-      EventConnection& subscription = entry->second;
-      if (subscription.isConnected()) continue;
-      subscription = property->onSourceChanged(
+    for (KnownProperty& known : properties_) {
+      if (known.subscription.isConnected()) continue;
+      known.subscription = known.property->onSourceChanged(
           [this](const Property& changed, ClientRole, bool local) { onPropertySourceChanged(changed, local); });
     }
     initialized_ = true;
@@ -310,15 +334,13 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
     bool created = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      const auto found = properties_.find(key);
-      if (found != properties_.end()) {
-        property = found->second;
-      } else {
+      property = findProperty(key);
+      if (property == nullptr) {
         LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
         Messages::PropertyDefinition local = definition;
         local.key = key;
         property = std::make_shared<SourceAwareProperty>(clientRole_, local);
-        properties_.emplace(key, property);
+        addProperty(property);
         created = true;
       }
     }
@@ -341,13 +363,12 @@ void PropertyClient::processOnPropertyUpdate(const Messages::PropertyUpdateToCli
   std::shared_ptr<SourceAwareProperty> property;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = properties_.find(message.key);
-    if (found == properties_.end()) {
+    property = findProperty(message.key);
+    if (property == nullptr) {
       LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Received update to property with unknown key '%s'",
                     message.key.c_str());
       return;
     }
-    property = found->second;
   }
   // Not local: the writer check applies and the value is not sent back.
   property->setStringValue(message.writer, message.value, false);

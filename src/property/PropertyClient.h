@@ -25,7 +25,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -100,13 +99,26 @@ class PropertyClient : public IPropertyClient {
   void onPropertySourceChanged(const Property& property, bool local);
   void publishPropertyValueChangeToServer(const Property& property);
 
+  // One known key: its property, and this client's listener on the
+  // property's sourceChanged. A property keeps its one subscription across
+  // reconnections, so a change is never published twice.
+  struct KnownProperty {
+    std::shared_ptr<SourceAwareProperty> property;
+    EventConnection subscription;
+  };
+  // The property of key, or null. Call with mutex_ held.
+  std::shared_ptr<SourceAwareProperty> findProperty(const std::string& key) const;
+  // Adds a property whose key is not known yet, in key order. Call with
+  // mutex_ held.
+  void addProperty(std::shared_ptr<SourceAwareProperty> property);
+
   const ClientRole clientRole_;
   const bool queued_;
   bool stopRequested_ = false;
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  std::map<std::string, std::shared_ptr<SourceAwareProperty>> properties_;
+  std::vector<KnownProperty> properties_;  // ordered by key
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;
   Event<void(bool)> connectionStateChanged_;
@@ -115,10 +127,6 @@ class PropertyClient : public IPropertyClient {
   // connectionStateChanged(true) is being emitted; a lost connection's
   // false waits for its end.
   bool connectedCallRunning_ = false;
-  // This client's listener on each property's sourceChanged, by key. A
-  // property keeps its one subscription across reconnections, so a change is
-  // never published twice.
-  std::map<std::string, EventConnection> propertySubscriptions_;
   std::vector<MessageHandler> messageHandlers_;
   std::deque<Messages::PropertyDefinitions> queuedDefinitions_;
   std::deque<Messages::PropertyUpdateToClient> queuedUpdates_;
