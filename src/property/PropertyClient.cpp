@@ -76,7 +76,7 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
   const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
   properties_.reserve(block->size());
-  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), {}});
+  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false});
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitions>()->addHandler(
@@ -97,18 +97,20 @@ PropertyClient::~PropertyClient() {
     condition_.notify_all();
     if (initialization.joinable()) initialization.join();
     ipcClient_->disconnect();
-    std::vector<EventConnection> subscriptions;
+    std::vector<SourceAwareProperty*> observed;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedDefinitions_.clear();
       queuedUpdates_.clear();
-      subscriptions.reserve(properties_.size());
-      for (KnownProperty& known : properties_) {
-        if (known.subscription.isConnected()) subscriptions.push_back(std::move(known.subscription));
+      observed.reserve(properties_.size());
+      for (const KnownProperty& known : properties_) {
+        if (known.observed) observed.push_back(known.property.get());
       }
     }
     messageHandlers_.clear();
-    subscriptions.clear();
+    // Waits for a call into this client running on another thread; a
+    // property its user still holds never calls it again.
+    for (SourceAwareProperty* property : observed) property->setObserver(nullptr);
   } catch (const std::exception& error) {
     LOG_ERROR("Unhandled exception '%s", error.what());
   } catch (...) {
@@ -138,7 +140,7 @@ void PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) 
                                          [](const std::string& wanted, const KnownProperty& known) {
                                            return wanted < known.property->getKey();
                                          });
-  properties_.insert(position, KnownProperty{std::move(property), {}});
+  properties_.insert(position, KnownProperty{std::move(property), false});
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -317,15 +319,28 @@ void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitions& 
 void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& message) {
   updatePropertiesAfterNewConnection(message);
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (KnownProperty& known : properties_) {
-      if (known.subscription.isConnected()) continue;
-      known.subscription = known.property->onSourceChanged(
-          [this](const Property& changed, ClientRole, bool local) { onPropertySourceChanged(changed, local); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Properties added while the others are being observed are observed in
+    // the next round; the client counts as initialized once none is left.
+    for (std::vector<SourceAwareProperty*> unobserved = takeUnobserved(); !unobserved.empty();
+         unobserved = takeUnobserved()) {
+      lock.unlock();
+      for (SourceAwareProperty* property : unobserved) property->setObserver(this);
+      lock.lock();
     }
     initialized_ = true;
   }
   condition_.notify_all();
+}
+
+std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
+  std::vector<SourceAwareProperty*> unobserved;
+  for (KnownProperty& known : properties_) {
+    if (known.observed) continue;
+    known.observed = true;
+    unobserved.push_back(known.property.get());
+  }
+  return unobserved;
 }
 
 void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message) {
@@ -386,7 +401,7 @@ void PropertyClient::processQueuedMessages() {
   for (const auto& message : updates) processOnPropertyUpdate(message);
 }
 
-void PropertyClient::onPropertySourceChanged(const Property& property, bool local) {
+void PropertyClient::onSourceChanged(const Property& property, ClientRole /*writer*/, bool local) {
   propertyChanged_.emit(property);
   if (local) publishPropertyValueChangeToServer(property);
 }

@@ -43,7 +43,7 @@ namespace Orvel::State {
 
 class NotifyOnStopClient;
 
-class PropertyClient : public IPropertyClient {
+class PropertyClient : public IPropertyClient, private SourceAwareProperty::Observer {
  public:
   // A client built from the process's catalogue.
   static std::unique_ptr<PropertyClient> create(const std::string& clientName, ClientRole clientRole,
@@ -96,16 +96,21 @@ class PropertyClient : public IPropertyClient {
   void processDefinitions(const Messages::PropertyDefinitions& message);
   void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message);
   void processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message);
-  void onPropertySourceChanged(const Property& property, bool local);
+  // Every property's source changes, once the client has its definitions.
+  void onSourceChanged(const Property& property, ClientRole writer, bool local) override;
   void publishPropertyValueChangeToServer(const Property& property);
 
-  // One known key: its property, and this client's listener on the
-  // property's sourceChanged. A property keeps its one subscription across
-  // reconnections, so a change is never published twice.
+  // One known key: its property, and whether this client observes its
+  // source changes. A property is observed once, across reconnections, so a
+  // change is never published twice.
   struct KnownProperty {
     std::shared_ptr<SourceAwareProperty> property;
-    EventConnection subscription;
+    bool observed = false;
   };
+  // Marks the known properties that are not observed yet as observed and
+  // returns them. Call with mutex_ held; observe them after releasing it, as
+  // setObserver takes each property's mutex.
+  std::vector<SourceAwareProperty*> takeUnobserved();
   // The property of key, or null. Call with mutex_ held.
   std::shared_ptr<SourceAwareProperty> findProperty(const std::string& key) const;
   // Adds a property whose key is not known yet, in key order. Call with
