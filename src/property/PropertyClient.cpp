@@ -76,11 +76,11 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
   const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
   properties_.reserve(block->size());
-  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false});
+  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
-  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitions>()->addHandler(
-      [this](const Messages::PropertyDefinitions& message) { onPropertyDefinitions(message); }));
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
+      [this](const Messages::PropertyDefinitionsView& message) { onPropertyDefinitions(message); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClient>()->addHandler(
       [this](const Messages::PropertyUpdateToClient& message) { onPropertyUpdate(message); }));
 }
@@ -126,21 +126,26 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   return keys;
 }
 
-std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(const std::string& key) const {
-  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
-                                      [](const KnownProperty& known, const std::string& wanted) {
-                                        return known.property->getKey() < wanted;
-                                      });
-  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
-  return found->property;
+std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_view key) const {
+  const KnownProperty* known = const_cast<PropertyClient*>(this)->findKnown(key);
+  return known != nullptr ? known->property : nullptr;
 }
 
-void PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
+PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
+  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
+                                      [](const KnownProperty& known, std::string_view wanted) {
+                                        return std::string_view(known.property->getKey()) < wanted;
+                                      });
+  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
+  return &*found;
+}
+
+PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
   const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
                                          [](const std::string& wanted, const KnownProperty& known) {
                                            return wanted < known.property->getKey();
                                          });
-  properties_.insert(position, KnownProperty{std::move(property), false});
+  return *properties_.insert(position, KnownProperty{std::move(property), false, 0});
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -307,16 +312,16 @@ void PropertyClient::onClientRoleRequest() {
   if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
 }
 
-void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitions& message) {
+void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitionsView& message) {
   if (queued_) {
     std::lock_guard<std::mutex> lock(mutex_);
-    queuedDefinitions_.push_back(message);
+    queuedDefinitions_.emplace_back(message.payload, message.payload + message.size);
     return;
   }
   processDefinitions(message);
 }
 
-void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& message) {
+void PropertyClient::processDefinitions(const Messages::PropertyDefinitionsView& message) {
   updatePropertiesAfterNewConnection(message);
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -343,24 +348,41 @@ std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
   return unobserved;
 }
 
-void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message) {
-  for (const auto& [key, definition] : message.definitions) {
+void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message) {
+  std::uint64_t applying = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    applying = ++definitionsApplied_;
+  }
+  // Each row is copied into these and from them into its property, whose own
+  // strings and writer list keep their room: once these have grown to the
+  // longest row, a row costs no allocation.
+  std::vector<ClientRole> writers;
+  std::string value;
+  std::string type;
+  for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
     std::shared_ptr<SourceAwareProperty> property;
     bool created = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      property = findProperty(key);
-      if (property == nullptr) {
+      KnownProperty* known = findKnown(row.mapKey);
+      if (known == nullptr) {
+        const std::string key(row.mapKey);
         LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
-        Messages::PropertyDefinition local = definition;
+        Messages::PropertyDefinition local = row.toDefinition();
         local.key = key;
-        property = std::make_shared<SourceAwareProperty>(clientRole_, local);
-        addProperty(property);
+        known = &addProperty(std::make_shared<SourceAwareProperty>(clientRole_, local));
         created = true;
+      } else if (known->definedIn == applying) {
+        continue;  // a repeated key: its first row counts
       }
+      known->definedIn = applying;
+      property = known->property;
     }
-    property->initialize(definition.writers, definition.defaultValue, definition.type, definition.version,
-                         definition.persistent);
+    row.copyWritersTo(writers);
+    value.assign(row.defaultValue);
+    type.assign(row.type);
+    property->initialize(writers, value, type, row.version, row.persistent);
     if (created) propertyChanged_.emit(*property);
   }
 }
@@ -390,14 +412,20 @@ void PropertyClient::processOnPropertyUpdate(const Messages::PropertyUpdateToCli
 }
 
 void PropertyClient::processQueuedMessages() {
-  std::deque<Messages::PropertyDefinitions> definitions;
+  std::deque<std::vector<std::uint8_t>> definitions;
   std::deque<Messages::PropertyUpdateToClient> updates;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     definitions.swap(queuedDefinitions_);
     updates.swap(queuedUpdates_);
   }
-  for (const auto& message : definitions) processDefinitions(message);
+  for (const std::vector<std::uint8_t>& payload : definitions) {
+    // Read when it arrived: it reads again.
+    Messages::PropertyDefinitionsView message;
+    if (Messages::PropertyDefinitionsView::decode(payload.data(), static_cast<std::uint32_t>(payload.size()), message)) {
+      processDefinitions(message);
+    }
+  }
   for (const auto& message : updates) processOnPropertyUpdate(message);
 }
 

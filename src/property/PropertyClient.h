@@ -28,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -36,7 +37,7 @@
 #include "property/IPropertyClient.h"
 #include "property/PropertyCatalogue.h"
 #include "property/SourceAwareProperty.h"
-#include "state/PropertyDefinitions.h"
+#include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
 
 namespace Orvel::State {
@@ -91,10 +92,10 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   void onConnectionLost();
 
   void onClientRoleRequest();
-  void onPropertyDefinitions(const Messages::PropertyDefinitions& message);
+  void onPropertyDefinitions(const Messages::PropertyDefinitionsView& message);
   void onPropertyUpdate(const Messages::PropertyUpdateToClient& message);
-  void processDefinitions(const Messages::PropertyDefinitions& message);
-  void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message);
+  void processDefinitions(const Messages::PropertyDefinitionsView& message);
+  void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message);
   void processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message);
   // Every property's source changes, once the client has its definitions.
   void onSourceChanged(const Property& property, ClientRole writer, bool local) override;
@@ -106,16 +107,21 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   struct KnownProperty {
     std::shared_ptr<SourceAwareProperty> property;
     bool observed = false;
+    // The last definitions message that defined it: a later row of the same
+    // key in that message is ignored.
+    std::uint64_t definedIn = 0;
   };
   // Marks the known properties that are not observed yet as observed and
   // returns them. Call with mutex_ held; observe them after releasing it, as
   // setObserver takes each property's mutex.
   std::vector<SourceAwareProperty*> takeUnobserved();
   // The property of key, or null. Call with mutex_ held.
-  std::shared_ptr<SourceAwareProperty> findProperty(const std::string& key) const;
-  // Adds a property whose key is not known yet, in key order. Call with
-  // mutex_ held.
-  void addProperty(std::shared_ptr<SourceAwareProperty> property);
+  std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
+  // The same as the entry, or null.
+  KnownProperty* findKnown(std::string_view key);
+  // Adds a property whose key is not known yet, in key order, and returns
+  // its entry. Call with mutex_ held.
+  KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
   const bool queued_;
@@ -124,6 +130,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
   std::vector<KnownProperty> properties_;  // ordered by key
+  std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;
   Event<void(bool)> connectionStateChanged_;
@@ -133,7 +140,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // false waits for its end.
   bool connectedCallRunning_ = false;
   std::vector<MessageHandler> messageHandlers_;
-  std::deque<Messages::PropertyDefinitions> queuedDefinitions_;
+  // The payloads of definitions messages, read again when they are applied.
+  std::deque<std::vector<std::uint8_t>> queuedDefinitions_;
   std::deque<Messages::PropertyUpdateToClient> queuedUpdates_;
   std::int64_t lastHeartbeatTime_ = 0;  // monotonic nanoseconds
   bool heartbeatSent_ = false;
