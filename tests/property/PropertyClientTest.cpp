@@ -7,7 +7,6 @@
 #include <regex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "Flag.h"
@@ -285,12 +284,12 @@ TEST(PropertyClient, PropertiesAreFoundByKeyAndOutliveTheirClient) {
   changes = 0;
   listener = client->onPropertyChanged([&](const Property&) { ++changes; }, false);
   client.reset();
-  // The placeholder has no local type, so the server's type refuses writes.
-  const std::vector<std::pair<std::string, bool>> writes = {{"plugin:after", true}, {"7", true}, {"after", false}};
-  for (std::size_t i = 0; i < held.size(); ++i) {
-    const std::string before = held[i]->getStringValue();
-    EXPECT_EQ(held[i]->setStringValue(ClientRole::TRACKING, writes[i].first), writes[i].second) << held[i]->getKey();
-    EXPECT_EQ(held[i]->getStringValue(), writes[i].second ? writes[i].first : before);
+  // The placeholder is not written: it has no local type, and the warning of
+  // a refused write is logged once per process, which another test checks.
+  const std::vector<std::string> values = {"plugin:after", "7"};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_TRUE(held[i]->setStringValue(ClientRole::TRACKING, values[i])) << held[i]->getKey();
+    EXPECT_EQ(held[i]->getStringValue(), values[i]);
   }
   EXPECT_EQ(held[2]->getStringValue(), "filled");
   EXPECT_EQ(changes, 0) << "the client's listeners are not called once it is destroyed";
