@@ -4,7 +4,8 @@
 //     static void describeFields(Orvel::FieldList<T>& fields) { fields.add(&T::a); fields.add(&T::b); }
 // or nothing, in which case it must be trivially copyable and travels as its
 // memory image of exactly sizeof(T) bytes. An empty describeFields gives an
-// empty payload.
+// empty payload. A type with its own decode (ipc/FieldListTraits.h) is read
+// by it.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -32,14 +33,18 @@ std::vector<std::uint8_t> encodeMessage(const FieldList<T>& fields, const T& mes
 // payload is too short for T.
 template <typename T>
 bool decodeMessage(const FieldList<T>& fields, const std::uint8_t* payload, std::uint32_t size, T& message) {
-  BinaryDeserializer deserializer(payload, size);
-  if constexpr (hasFieldList<T>) {
-    for (const auto& field : fields.entries()) {
-      if (!field.deserialize(deserializer, message)) return false;
-    }
-    return true;
+  if constexpr (hasOwnDecoder<T>) {
+    return T::decode(payload, size, message);
   } else {
-    return deserializer.deserialize(message);
+    BinaryDeserializer deserializer(payload, size);
+    if constexpr (hasFieldList<T>) {
+      for (const auto& field : fields.entries()) {
+        if (!field.deserialize(deserializer, message)) return false;
+      }
+      return true;
+    } else {
+      return deserializer.deserialize(message);
+    }
   }
 }
 

@@ -1,14 +1,15 @@
 #include "property/PropertyClient.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <iterator>
 #include <limits>
 #include <utility>
 
 #include "ipc/Client.h"
 #include "logging/Log.h"
+#include "property/PropertyBlock.h"
 #include "state/ComponentHeartbeat.h"
 #include "state/NotifyPropertyClientStatus.h"
 #include "state/PropertyUpdateToServer.h"
@@ -47,6 +48,15 @@ constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
 // Sends wait without limit and flush.
 constexpr std::int64_t kSendTimeoutMs = 0;
 
+// The catalogue's entries ordered by key.
+std::vector<const PropertyCatalogue::value_type*> entriesByKey(const PropertyCatalogue& catalogue) {
+  std::vector<const PropertyCatalogue::value_type*> entries;
+  entries.reserve(catalogue.size());
+  for (const auto& entry : catalogue) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+  return entries;
+}
+
 std::int64_t monotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -64,13 +74,13 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
     : clientRole_(clientRole),
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  for (const auto& [key, definition] : catalogue) {
-    properties_.emplace(key, std::make_shared<SourceAwareProperty>(clientRole_, definition));
-  }
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
+  properties_.reserve(block->size());
+  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
-  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitions>()->addHandler(
-      [this](const Messages::PropertyDefinitions& message) { onPropertyDefinitions(message); }));
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
+      [this](const Messages::PropertyDefinitionsView& message) { onPropertyDefinitions(message); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClient>()->addHandler(
       [this](const Messages::PropertyUpdateToClient& message) { onPropertyUpdate(message); }));
 }
@@ -87,15 +97,20 @@ PropertyClient::~PropertyClient() {
     condition_.notify_all();
     if (initialization.joinable()) initialization.join();
     ipcClient_->disconnect();
-    std::map<std::string, EventConnection> subscriptions;
+    std::vector<SourceAwareProperty*> observed;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedDefinitions_.clear();
       queuedUpdates_.clear();
-      subscriptions = std::move(propertySubscriptions_);
+      observed.reserve(properties_.size());
+      for (const KnownProperty& known : properties_) {
+        if (known.observed) observed.push_back(known.property.get());
+      }
     }
     messageHandlers_.clear();
-    subscriptions.clear();
+    // Waits for a call into this client running on another thread; a
+    // property its user still holds never calls it again.
+    for (SourceAwareProperty* property : observed) property->setObserver(nullptr);
   } catch (const std::exception& error) {
     LOG_ERROR("Unhandled exception '%s", error.what());
   } catch (...) {
@@ -107,21 +122,42 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
-  for (const auto& entry : properties_) keys.push_back(entry.first);
+  for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
   return keys;
+}
+
+std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_view key) const {
+  const KnownProperty* known = const_cast<PropertyClient*>(this)->findKnown(key);
+  return known != nullptr ? known->property : nullptr;
+}
+
+PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
+  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
+                                      [](const KnownProperty& known, std::string_view wanted) {
+                                        return std::string_view(known.property->getKey()) < wanted;
+                                      });
+  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
+  return &*found;
+}
+
+PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
+  const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
+                                         [](const std::string& wanted, const KnownProperty& known) {
+                                           return wanted < known.property->getKey();
+                                         });
+  return *properties_.insert(position, KnownProperty{std::move(property), false, 0});
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const auto found = properties_.find(key);
-  if (found != properties_.end()) return found->second;
+  if (std::shared_ptr<SourceAwareProperty> found = findProperty(key)) return found;
   if (initialized_) {
     LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Trying to access property with key '%s' that does not exist",
                   key.c_str());
     VERIFY(false, "Trying to access uninitialized property");
   }
   auto placeholder = std::make_shared<SourceAwareProperty>(key);
-  properties_.emplace(key, placeholder);
+  addProperty(placeholder);
   return placeholder;
 }
 
@@ -132,7 +168,8 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
     std::vector<std::shared_ptr<SourceAwareProperty>> existing;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      for (const auto& entry : properties_) existing.push_back(entry.second);
+      existing.reserve(properties_.size());
+      for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
     for (const auto& property : existing) listener(*property);
   }
@@ -275,55 +312,77 @@ void PropertyClient::onClientRoleRequest() {
   if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
 }
 
-void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitions& message) {
+void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitionsView& message) {
   if (queued_) {
     std::lock_guard<std::mutex> lock(mutex_);
-    queuedDefinitions_.push_back(message);
+    queuedDefinitions_.emplace_back(message.payload, message.payload + message.size);
     return;
   }
   processDefinitions(message);
 }
 
-void PropertyClient::processDefinitions(const Messages::PropertyDefinitions& message) {
+void PropertyClient::processDefinitions(const Messages::PropertyDefinitionsView& message) {
   updatePropertiesAfterNewConnection(message);
   {
-    std::lock_guard<std::mutex> lock(mutex_);
-    // Both maps are ordered by key and walked in that order, so each entry
-    // goes right after the previous one: a hint, not a search, per property.
-    auto next = propertySubscriptions_.begin();
-    for (const auto& [key, property] : properties_) {
-      const auto entry = propertySubscriptions_.try_emplace(next, key);
-      next = std::next(entry);
-      EventConnection& subscription = entry->second;
-      if (subscription.isConnected()) continue;
-      subscription = property->onSourceChanged(
-          [this](const Property& changed, ClientRole, bool local) { onPropertySourceChanged(changed, local); });
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Properties added while the others are being observed are observed in
+    // the next round; the client counts as initialized once none is left.
+    for (std::vector<SourceAwareProperty*> unobserved = takeUnobserved(); !unobserved.empty();
+         unobserved = takeUnobserved()) {
+      lock.unlock();
+      for (SourceAwareProperty* property : unobserved) property->setObserver(this);
+      lock.lock();
     }
     initialized_ = true;
   }
   condition_.notify_all();
 }
 
-void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message) {
-  for (const auto& [key, definition] : message.definitions) {
+std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
+  std::vector<SourceAwareProperty*> unobserved;
+  for (KnownProperty& known : properties_) {
+    if (known.observed) continue;
+    known.observed = true;
+    unobserved.push_back(known.property.get());
+  }
+  return unobserved;
+}
+
+void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message) {
+  std::uint64_t applying = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    applying = ++definitionsApplied_;
+  }
+  // Each row is copied into these and from them into its property, whose own
+  // strings and writer list keep their room: once these have grown to the
+  // longest row, a row costs no allocation.
+  std::vector<ClientRole> writers;
+  std::string value;
+  std::string type;
+  for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
     std::shared_ptr<SourceAwareProperty> property;
     bool created = false;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      const auto found = properties_.find(key);
-      if (found != properties_.end()) {
-        property = found->second;
-      } else {
+      KnownProperty* known = findKnown(row.mapKey);
+      if (known == nullptr) {
+        const std::string key(row.mapKey);
         LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
-        Messages::PropertyDefinition local = definition;
+        Messages::PropertyDefinition local = row.toDefinition();
         local.key = key;
-        property = std::make_shared<SourceAwareProperty>(clientRole_, local);
-        properties_.emplace(key, property);
+        known = &addProperty(std::make_shared<SourceAwareProperty>(clientRole_, local));
         created = true;
+      } else if (known->definedIn == applying) {
+        continue;  // a repeated key: its first row counts
       }
+      known->definedIn = applying;
+      property = known->property;
     }
-    property->initialize(definition.writers, definition.defaultValue, definition.type, definition.version,
-                         definition.persistent);
+    row.copyWritersTo(writers);
+    value.assign(row.defaultValue);
+    type.assign(row.type);
+    property->initialize(writers, value, type, row.version, row.persistent);
     if (created) propertyChanged_.emit(*property);
   }
 }
@@ -341,31 +400,36 @@ void PropertyClient::processOnPropertyUpdate(const Messages::PropertyUpdateToCli
   std::shared_ptr<SourceAwareProperty> property;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto found = properties_.find(message.key);
-    if (found == properties_.end()) {
+    property = findProperty(message.key);
+    if (property == nullptr) {
       LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Received update to property with unknown key '%s'",
                     message.key.c_str());
       return;
     }
-    property = found->second;
   }
   // Not local: the writer check applies and the value is not sent back.
   property->setStringValue(message.writer, message.value, false);
 }
 
 void PropertyClient::processQueuedMessages() {
-  std::deque<Messages::PropertyDefinitions> definitions;
+  std::deque<std::vector<std::uint8_t>> definitions;
   std::deque<Messages::PropertyUpdateToClient> updates;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     definitions.swap(queuedDefinitions_);
     updates.swap(queuedUpdates_);
   }
-  for (const auto& message : definitions) processDefinitions(message);
+  for (const std::vector<std::uint8_t>& payload : definitions) {
+    // Read when it arrived: it reads again.
+    Messages::PropertyDefinitionsView message;
+    if (Messages::PropertyDefinitionsView::decode(payload.data(), static_cast<std::uint32_t>(payload.size()), message)) {
+      processDefinitions(message);
+    }
+  }
   for (const auto& message : updates) processOnPropertyUpdate(message);
 }
 
-void PropertyClient::onPropertySourceChanged(const Property& property, bool local) {
+void PropertyClient::onSourceChanged(const Property& property, ClientRole /*writer*/, bool local) {
   propertyChanged_.emit(property);
   if (local) publishPropertyValueChangeToServer(property);
 }

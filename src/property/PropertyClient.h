@@ -25,10 +25,10 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -37,14 +37,14 @@
 #include "property/IPropertyClient.h"
 #include "property/PropertyCatalogue.h"
 #include "property/SourceAwareProperty.h"
-#include "state/PropertyDefinitions.h"
+#include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
 
 namespace Orvel::State {
 
 class NotifyOnStopClient;
 
-class PropertyClient : public IPropertyClient {
+class PropertyClient : public IPropertyClient, private SourceAwareProperty::Observer {
  public:
   // A client built from the process's catalogue.
   static std::unique_ptr<PropertyClient> create(const std::string& clientName, ClientRole clientRole,
@@ -92,13 +92,36 @@ class PropertyClient : public IPropertyClient {
   void onConnectionLost();
 
   void onClientRoleRequest();
-  void onPropertyDefinitions(const Messages::PropertyDefinitions& message);
+  void onPropertyDefinitions(const Messages::PropertyDefinitionsView& message);
   void onPropertyUpdate(const Messages::PropertyUpdateToClient& message);
-  void processDefinitions(const Messages::PropertyDefinitions& message);
-  void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitions& message);
+  void processDefinitions(const Messages::PropertyDefinitionsView& message);
+  void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message);
   void processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message);
-  void onPropertySourceChanged(const Property& property, bool local);
+  // Every property's source changes, once the client has its definitions.
+  void onSourceChanged(const Property& property, ClientRole writer, bool local) override;
   void publishPropertyValueChangeToServer(const Property& property);
+
+  // One known key: its property, and whether this client observes its
+  // source changes. A property is observed once, across reconnections, so a
+  // change is never published twice.
+  struct KnownProperty {
+    std::shared_ptr<SourceAwareProperty> property;
+    bool observed = false;
+    // The last definitions message that defined it: a later row of the same
+    // key in that message is ignored.
+    std::uint64_t definedIn = 0;
+  };
+  // Marks the known properties that are not observed yet as observed and
+  // returns them. Call with mutex_ held; observe them after releasing it, as
+  // setObserver takes each property's mutex.
+  std::vector<SourceAwareProperty*> takeUnobserved();
+  // The property of key, or null. Call with mutex_ held.
+  std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
+  // The same as the entry, or null.
+  KnownProperty* findKnown(std::string_view key);
+  // Adds a property whose key is not known yet, in key order, and returns
+  // its entry. Call with mutex_ held.
+  KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
   const bool queued_;
@@ -106,7 +129,8 @@ class PropertyClient : public IPropertyClient {
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  std::map<std::string, std::shared_ptr<SourceAwareProperty>> properties_;
+  std::vector<KnownProperty> properties_;  // ordered by key
+  std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;
   Event<void(bool)> connectionStateChanged_;
@@ -115,12 +139,9 @@ class PropertyClient : public IPropertyClient {
   // connectionStateChanged(true) is being emitted; a lost connection's
   // false waits for its end.
   bool connectedCallRunning_ = false;
-  // This client's listener on each property's sourceChanged, by key. A
-  // property keeps its one subscription across reconnections, so a change is
-  // never published twice.
-  std::map<std::string, EventConnection> propertySubscriptions_;
   std::vector<MessageHandler> messageHandlers_;
-  std::deque<Messages::PropertyDefinitions> queuedDefinitions_;
+  // The payloads of definitions messages, read again when they are applied.
+  std::deque<std::vector<std::uint8_t>> queuedDefinitions_;
   std::deque<Messages::PropertyUpdateToClient> queuedUpdates_;
   std::int64_t lastHeartbeatTime_ = 0;  // monotonic nanoseconds
   bool heartbeatSent_ = false;

@@ -12,6 +12,18 @@ class SourceAwareProperty : public Property {
  public:
   using SourceChangedListener = std::function<void(const Property&, ClientRole writer, bool local)>;
 
+  // The one party told of every source change after the listeners, on the
+  // changing thread with the property locked: the property client that holds
+  // the property. A pointer, not a listener of its own, so that a client of
+  // hundreds of properties needs no allocation to watch them.
+  class Observer {
+   public:
+    virtual void onSourceChanged(const Property& property, ClientRole writer, bool local) = 0;
+
+   protected:
+    ~Observer() = default;
+  };
+
   using Property::Property;
   ~SourceAwareProperty() override;
 
@@ -27,8 +39,16 @@ class SourceAwareProperty : public Property {
 
   EventConnection onSourceChanged(SourceChangedListener listener);
 
+  // Sets the observer, or with nullptr removes it. Takes the property's
+  // mutex: once removed from another thread, the observer is no longer being
+  // called and never will be again.
+  void setObserver(Observer* observer);
+
  private:
+  void emitSourceChanged(ClientRole writer, bool local);
+
   Event<void(const Property&, ClientRole, bool)> sourceChanged_;
+  Observer* observer_ = nullptr;
 };
 
 }  // namespace Orvel::State

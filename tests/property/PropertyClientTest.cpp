@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -248,6 +249,51 @@ TEST(PropertyClient, UnknownKeysAreThrottledAndGetPlaceholders) {
   EXPECT_TRUE(std::regex_match(lines[1], verify)) << lines[1];
   EXPECT_TRUE(std::regex_match(lines[2], verify)) << lines[2];
   EXPECT_FALSE(late->setStringValue(ClientRole::TRACKING, "x"));
+}
+
+// Every kind of property a client holds (from its catalogue, added by the
+// server's definitions, a placeholder) is found again by its key, among keys
+// listed in order, and stays usable after the client is gone, without
+// calling into it: no update is published and its listeners hear nothing.
+TEST(PropertyClient, PropertiesAreFoundByKeyAndOutliveTheirClient) {
+  LogCapture capture;
+  ScriptedPropertyServer server("outlive");
+  server.setDefinitions(serverDefinitions());
+  auto client = makeClient(server.pipeName());
+  const auto placeholder = client->getPropertyRaw("Placeholder.Key");
+  ASSERT_TRUE(connect(*client, server));
+  int changes = 0;
+  EventConnection listener = client->onPropertyChanged([&](const Property&) { ++changes; }, false);
+
+  const std::vector<std::string> keys = client->getPropertyKeys();
+  EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+  EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << "each key once";
+  std::vector<std::shared_ptr<Property>> held;
+  // A catalogue key, a key the server added, the placeholder.
+  for (const std::string& key : {kActivePlugin, std::string("Extra.Key"), std::string("Placeholder.Key")}) {
+    const auto property = client->getPropertyRaw(key);
+    EXPECT_EQ(property->getKey(), key);
+    EXPECT_TRUE(property->isInitialized()) << key;
+    EXPECT_TRUE(std::binary_search(keys.begin(), keys.end(), key)) << key;
+    held.push_back(property);
+  }
+  EXPECT_EQ(held[2], placeholder);
+
+  const std::size_t published = server.frames("PropertyUpdateToServer").size();
+  listener.disconnect();
+  changes = 0;
+  listener = client->onPropertyChanged([&](const Property&) { ++changes; }, false);
+  client.reset();
+  // The placeholder is not written: it has no local type, and the warning of
+  // a refused write is logged once per process, which another test checks.
+  const std::vector<std::string> values = {"plugin:after", "7"};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    EXPECT_TRUE(held[i]->setStringValue(ClientRole::TRACKING, values[i])) << held[i]->getKey();
+    EXPECT_EQ(held[i]->getStringValue(), values[i]);
+  }
+  EXPECT_EQ(held[2]->getStringValue(), "filled");
+  EXPECT_EQ(changes, 0) << "the client's listeners are not called once it is destroyed";
+  EXPECT_EQ(server.frames("PropertyUpdateToServer").size(), published);
 }
 
 TEST(PropertyClient, QueuedModeAppliesMessagesOnTheCallingThread) {

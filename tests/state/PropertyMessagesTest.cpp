@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "state/ComponentHeartbeat.h"
 #include "state/NotifyPropertyClientStatus.h"
 #include "state/PropertyDefinitions.h"
+#include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
 #include "state/PropertyUpdateToServer.h"
 #include "state/RequestResetPersistentProperties.h"
@@ -155,6 +157,71 @@ TEST(PropertyMessages, DefinitionsEdgeCases) {
   putDefinition(truncated, "B", {3}, "bool", "true", 1, false, true);
   truncated.pop_back();  // the last entry's loggable byte
   EXPECT_FALSE(decode(truncated, message)) << "the whole message is corrupted";
+}
+
+// The in-place reading must agree with the ordinary decoder on every payload:
+// the same success, the same first row per key with the same fields, and,
+// when the payload is refused, the same log lines.
+TEST(PropertyMessages, DefinitionsReadInPlaceAgreeWithTheDecoder) {
+  Bytes two;
+  putU32(two, 2);
+  putDefinition(two, "OrvelTracking.ActivePlugin", {3, 5, 2}, "std::string", "plugin:C:\\p\\tracker.dll", 7, true, false);
+  putDefinition(two, "visualLog", {}, "Orvel::TrackedDeviceData", "", 13, false, true);
+  Bytes repeated;
+  putU32(repeated, 3);
+  putDefinition(repeated, "K", {3}, "bool", "first", 1, false, true);
+  putDefinition(repeated, "L", {1, 21}, "int", "5", 2, true, true);
+  putDefinition(repeated, "K", {5}, "bool", "second", 1, false, true);
+  Bytes flags = two;
+  flags[flags.size() - 1] = 0x80;  // loggable: any byte but 0 is true
+  Bytes trailing = two;
+  trailing.insert(trailing.end(), {1, 2, 3});
+  Bytes tooManyWriters;
+  putU32(tooManyWriters, 1);
+  putString(tooManyWriters, "K");
+  putU32(tooManyWriters, 0x40000000);  // more writers than bytes
+  putU32(tooManyWriters, 3);
+  struct Case {
+    const char* name;
+    Bytes payload;
+  };
+  std::vector<Case> cases = {{"empty map", Bytes{0, 0, 0, 0}}, {"two rows", two},
+                             {"repeated key", repeated},       {"flag byte", flags},
+                             {"trailing bytes", trailing},     {"too many writers", tooManyWriters},
+                             {"no count", Bytes{1, 0}}};
+  for (std::size_t length = 0; length < repeated.size(); ++length) {
+    cases.push_back({"truncated", Bytes(repeated.begin(), repeated.begin() + static_cast<std::ptrdiff_t>(length))});
+  }
+  for (const Case& test : cases) {
+    SCOPED_TRACE(std::string(test.name) + ", " + std::to_string(test.payload.size()) + " bytes");
+    Orvel::Test::LogCapture decoderLog;
+    PropertyDefinitions decoded;
+    const bool decodes = decode(test.payload, decoded);
+    const std::vector<std::string> decoderLines = decoderLog.lines();
+    Orvel::Test::LogCapture viewLog;
+    PropertyDefinitionsView view;
+    EXPECT_EQ(decode(test.payload, view), decodes);
+    EXPECT_EQ(viewLog.lines(), decoderLines);
+    if (!decodes) {
+      EXPECT_TRUE(view.rows.empty());
+      continue;
+    }
+    std::map<std::string, PropertyDefinition> firstRows;
+    for (const PropertyDefinitionsView::Row& row : view.rows) firstRows.emplace(std::string(row.mapKey), row.toDefinition());
+    ASSERT_EQ(firstRows.size(), decoded.definitions.size());
+    for (const auto& [key, expected] : decoded.definitions) {
+      SCOPED_TRACE(key);
+      ASSERT_EQ(firstRows.count(key), 1u);
+      const PropertyDefinition& row = firstRows.at(key);
+      EXPECT_EQ(row.writers, expected.writers);
+      EXPECT_EQ(row.key, expected.key);
+      EXPECT_EQ(row.type, expected.type);
+      EXPECT_EQ(row.defaultValue, expected.defaultValue);
+      EXPECT_EQ(row.version, expected.version);
+      EXPECT_EQ(row.persistent, expected.persistent);
+      EXPECT_EQ(row.loggable, expected.loggable);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,41 @@
+// The properties of a catalogue, built side by side in one allocation: a
+// client holds hundreds of them, and one block is made and freed far faster
+// than one allocation per property. Each property handed out by at() shares
+// the ownership of the whole block, so a property held by its user outlives
+// the client that made it, as a property of its own would.
+#pragma once
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "property/PropertyCatalogue.h"
+#include "property/SourceAwareProperty.h"
+
+namespace Orvel::State {
+
+class PropertyBlock {
+ public:
+  // The properties of these catalogue entries, in this order, owned by
+  // ownerRole; each is known by its entry's key.
+  static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole,
+                                               const std::vector<const PropertyCatalogue::value_type*>& entries);
+
+  PropertyBlock(const PropertyBlock&) = delete;
+  PropertyBlock& operator=(const PropertyBlock&) = delete;
+  ~PropertyBlock();
+
+  std::size_t size() const { return size_; }
+  // Property i, sharing the ownership of the block.
+  static std::shared_ptr<SourceAwareProperty> at(const std::shared_ptr<PropertyBlock>& block, std::size_t i);
+
+ private:
+  using Slot = std::aligned_storage_t<sizeof(SourceAwareProperty), alignof(SourceAwareProperty)>;
+
+  explicit PropertyBlock(std::size_t capacity);
+  SourceAwareProperty& property(std::size_t i);
+
+  std::unique_ptr<Slot[]> slots_;
+  std::size_t size_ = 0;  // the properties built so far
+};
+
+}  // namespace Orvel::State
