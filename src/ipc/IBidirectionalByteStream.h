@@ -27,7 +27,7 @@ class IBidirectionalByteStream {
   virtual bool flush() = 0;
   // The error recorded by the last failed read, write or flush. A server
   // that went away or I/O ended by close is a quiet end and records nothing.
-  virtual bool hasError() const = 0;
+  virtual bool hasError() const { return getErrorCode() != 0; }
   virtual std::uint32_t getErrorCode() const = 0;
   // formatSystemError of the recorded code, or "" when there is none.
   virtual std::string getErrorMessage() const = 0;

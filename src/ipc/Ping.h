@@ -1,12 +1,11 @@
 #pragma once
-#include "ipc/FieldList.h"
+#include "ipc/EmptyMessage.h"
 
 namespace Orvel::IPC::InternalMessages {
 
 // Sent by the client every second while connected; an empty payload.
-struct Ping {
+struct Ping : EmptyMessage<Ping> {
   static constexpr const char* messageName = "Ping";
-  static void describeFields(FieldList<Ping>&) {}
 };
 
 }  // namespace Orvel::IPC::InternalMessages

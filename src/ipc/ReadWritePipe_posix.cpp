@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "ipc/Deadline.h"
 #include "logging/Log.h"
 #include "platform/SystemError.h"
 
@@ -33,12 +34,6 @@ struct ReadWritePipe::Native {
 };
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::int64_t elapsedMs(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
 
 // The abstract address: a leading NUL, then the pipe path's bytes exactly.
 bool makeAddress(const std::string& name, sockaddr_un& address, socklen_t& length) {
@@ -68,16 +63,15 @@ void setSendTimeout(int fd, std::int64_t ms) {
 }  // namespace
 
 std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, std::int64_t timeoutMs) {
-  const auto start = Clock::now();
+  const Deadline deadline(timeoutMs);
   sockaddr_un address{};
   socklen_t addressLength = 0;
   for (;;) {
-    const std::int64_t elapsed = elapsedMs(start);
-    if (elapsed >= timeoutMs) {
+    const std::int64_t remaining = deadline.remainingMs();
+    if (remaining <= 0) {
       setLastSystemErrorCode(ETIMEDOUT);
       return nullptr;
     }
-    const std::int64_t remaining = timeoutMs - elapsed;
     if (!makeAddress(name, address, addressLength)) {
       setLastSystemErrorCode(ENAMETOOLONG);
       return nullptr;
@@ -158,7 +152,7 @@ bool ReadWritePipe::read(void* data, std::uint32_t& size) {
 }
 
 bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) {
-  const auto start = Clock::now();
+  const Deadline deadline(timeoutMs);
   lastError_.store(0, std::memory_order_relaxed);
   const int flags = MSG_NOSIGNAL | (timeoutMs == 0 ? 0 : MSG_DONTWAIT);
   for (;;) {
@@ -173,7 +167,7 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
       recordError(static_cast<std::uint32_t>(error));
       return false;
     }
-    const std::int64_t remaining = timeoutMs - elapsedMs(start);
+    const std::int64_t remaining = deadline.remainingMs();
     if (remaining <= 0) {
       recordError(ETIMEDOUT);
       return false;

@@ -5,8 +5,8 @@
 #include "platform/UniqueHandle_win32.h"
 
 #include <algorithm>
-#include <chrono>
 
+#include "ipc/Deadline.h"
 #include "logging/Log.h"
 #include "platform/SystemError.h"
 
@@ -23,25 +23,14 @@ struct ReadWritePipe::Native {
   UniqueHandle writeEvent;  // the same for writes, so both directions can be in flight
 };
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-std::int64_t elapsedMs(Clock::time_point start) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-}  // namespace
-
 std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, std::int64_t timeoutMs) {
-  const auto start = Clock::now();
+  const Deadline deadline(timeoutMs);
   for (;;) {
-    const std::int64_t elapsed = elapsedMs(start);
-    if (elapsed >= timeoutMs) {
+    const std::int64_t remaining = deadline.remainingMs();
+    if (remaining <= 0) {
       SetLastError(ERROR_TIMEOUT);
       return nullptr;
     }
-    const std::int64_t remaining = timeoutMs - elapsed;
     // 0 and 0xFFFFFFFF are the special "server default" and "forever" waits.
     const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(remaining, 0xFFFFFFFE));
     if (!WaitNamedPipeA(name.c_str(), wait)) {
@@ -118,7 +107,7 @@ bool ReadWritePipe::read(void* data, std::uint32_t& size) {
 }
 
 bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) {
-  const auto start = Clock::now();
+  const Deadline deadline(timeoutMs);
   lastError_.store(0, std::memory_order_relaxed);
   OVERLAPPED overlapped{};
   overlapped.hEvent = native_->writeEvent.get();
@@ -137,7 +126,7 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
     }
     error = GetLastError();
     while (timeoutMs != 0 && error == ERROR_IO_INCOMPLETE) {
-      if (elapsedMs(start) >= timeoutMs) {
+      if (deadline.hasPassed()) {
         CancelIoEx(pipe, &overlapped);
         // The system still owns overlapped and data until the cancelled
         // operation completes: wait for that before the stack frame goes.

@@ -1,12 +1,11 @@
 // Client to server: the client is alive (at most once a second). Empty field list.
 #pragma once
-#include "ipc/FieldList.h"
+#include "ipc/EmptyMessage.h"
 
 namespace Orvel::State::Messages {
 
-struct ComponentHeartbeat {
+struct ComponentHeartbeat : EmptyMessage<ComponentHeartbeat> {
   static constexpr const char* messageName = "ComponentHeartbeat";
-  static void describeFields(FieldList<ComponentHeartbeat>&) {}
 };
 
 }  // namespace Orvel::State::Messages

@@ -1,8 +1,7 @@
 #include "state/HeadsetInformation.h"
 
-#include <sstream>
-
 #include "logging/Log.h"
+#include "state/DefaultJsonText.h"
 
 namespace Orvel::State {
 
@@ -64,13 +63,6 @@ void to_json(nlohmann::json& json, const HeadsetInformation& information) {
                         {"productTypeCustomFlags", information.productTypeCustomFlags}};
 }
 
-const std::string& defaultHeadsetInformationText() {
-  static const std::string text = [] {
-    std::ostringstream stream;
-    stream << nlohmann::json(HeadsetInformation{});
-    return stream.str();
-  }();
-  return text;
-}
+const std::string& defaultHeadsetInformationText() { return defaultJsonText<HeadsetInformation>(); }
 
 }  // namespace Orvel::State

@@ -1,12 +1,11 @@
 // Client to server: reset every persistent property to its default. Empty field list.
 #pragma once
-#include "ipc/FieldList.h"
+#include "ipc/EmptyMessage.h"
 
 namespace Orvel::State::Messages {
 
-struct RequestResetPersistentProperties {
+struct RequestResetPersistentProperties : EmptyMessage<RequestResetPersistentProperties> {
   static constexpr const char* messageName = "RequestResetPersistentProperties";
-  static void describeFields(FieldList<RequestResetPersistentProperties>&) {}
 };
 
 }  // namespace Orvel::State::Messages

@@ -1,6 +1,6 @@
 #include "state/VstColorGradingEffectConfig.h"
 
-#include <sstream>
+#include "state/DefaultJsonText.h"
 
 namespace Orvel::State {
 
@@ -20,13 +20,6 @@ void to_json(nlohmann::json& json, const VstColorGradingEffectConfig& config) {
                         {"params", nlohmann::json(config.params)}};
 }
 
-const std::string& defaultVstColorGradingEffectText() {
-  static const std::string text = [] {
-    std::ostringstream stream;
-    stream << nlohmann::json(VstColorGradingEffectConfig{});
-    return stream.str();
-  }();
-  return text;
-}
+const std::string& defaultVstColorGradingEffectText() { return defaultJsonText<VstColorGradingEffectConfig>(); }
 
 }  // namespace Orvel::State

@@ -3,26 +3,34 @@
 namespace Orvel::Tracking {
 
 namespace {
-bool isCommonExport(const PluginExportEntry& entry) { return entry.isCommon(); }
+// The rows that a proxy resolves itself: the base the common ones, a derived
+// proxy those of its kind that the base has not resolved.
+bool isAddedBy(const PluginExportEntry& entry, std::optional<PluginKind> kind) {
+  return kind ? entry.isNeededBy(*kind) && !entry.isCommon() : entry.isCommon();
+}
+
+bool isNeededBy(const PluginExportEntry& entry, std::optional<PluginKind> kind) {
+  return kind ? entry.isNeededBy(*kind) : entry.isCommon();
+}
 }  // namespace
 
 CommonAPIProxy::CommonAPIProxy(const platform::NativePath& pluginPath) : runtimeDLL(RuntimeDLL::create(pluginPath)) {
-  bindExports(isCommonExport);
+  bindExports(std::nullopt);
 }
 
 CommonAPIProxy::~CommonAPIProxy() = default;
 
-bool CommonAPIProxy::isValid() const { return bindsAll(isCommonExport); }
+bool CommonAPIProxy::isValid() const { return bindsAll(std::nullopt); }
 
-void CommonAPIProxy::bindExports(ExportFilter picks) {
+void CommonAPIProxy::bindExports(std::optional<PluginKind> kind) {
   for (const PluginExportEntry& entry : pluginExports()) {
-    if (picks(entry)) entry.bind(*this, runtimeDLL->library().loadFunctionAddress(entry.name));
+    if (isAddedBy(entry, kind)) entry.bind(*this, runtimeDLL->library().loadFunctionAddress(entry.name));
   }
 }
 
-bool CommonAPIProxy::bindsAll(ExportFilter picks) const {
+bool CommonAPIProxy::bindsAll(std::optional<PluginKind> kind) const {
   for (const PluginExportEntry& entry : pluginExports()) {
-    if (picks(entry) && !entry.isBound(*this)) return false;
+    if (isNeededBy(entry, kind) && !entry.isBound(*this)) return false;
   }
   return true;
 }

@@ -1,6 +1,7 @@
 // The exports every plugin has, resolved from its library by name.
 #pragma once
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "OrvelPluginAPI.h"
@@ -40,13 +41,11 @@ struct CommonAPIProxy {
   std::shared_ptr<RuntimeDLL> runtimeDLL;
 
  protected:
-  // Picks rows of the export table.
-  using ExportFilter = bool (*)(const PluginExportEntry& entry);
-
-  // Resolves the exports that the filter picks, in table order.
-  void bindExports(ExportFilter picks);
-  // Every export that the filter picks is present.
-  bool bindsAll(ExportFilter picks) const;
+  // Resolves, in table order, the exports that a proxy adds: the common ones
+  // when `kind` is empty, else those that `kind` needs beyond them.
+  void bindExports(std::optional<PluginKind> kind);
+  // Every export that `kind` needs is present (the common ones when `kind` is empty).
+  bool bindsAll(std::optional<PluginKind> kind) const;
 };
 
 }  // namespace Orvel::Tracking

@@ -5,11 +5,13 @@ uses that name holds an exclusive lock for its whole run: no two such tests,
 of either build, ever overlap. Each test reads what the server received from
 the server's own output lines."""
 
+import ast
 import contextlib
 import fcntl
 import json
 import os
 import pathlib
+import re
 import subprocess
 import tempfile
 import threading
@@ -17,7 +19,6 @@ import threading
 from conftest import IS_WINDOWS, TIMEOUT_SECONDS, TOOLS_DIR, WINE_LOCALE, WINE_RUN, program_environment
 
 PROGRAM = TOOLS_DIR / ("OrvelPropertyServer.exe" if IS_WINDOWS else "OrvelPropertyServer")
-PIPE_NAME = "\\\\.\\pipe\\Orvel\\PropertiesService"
 ACTIVE_PLUGIN = "OrvelTracking.ActivePlugin"
 ACTIVE_PLUGIN_DEFAULT = "5A7476A7-F0CE-4129-BBAE-48700B82B73E"
 LOCK_PATH = pathlib.Path(tempfile.gettempdir()) / "orvel-properties-service-pipe.lock"
@@ -25,6 +26,11 @@ LOCK_PATH = pathlib.Path(tempfile.gettempdir()) / "orvel-properties-service-pipe
 CATALOGUE = pathlib.Path(__file__).resolve().parents[2] / "src" / "property" / "PropertyTable.inc"
 CATALOGUE_ROWS = sum(
     1 for line in CATALOGUE.read_text(encoding="utf-8").splitlines() if line.startswith("ORVEL_PROPERTY"))
+# The fixed pipe name, read from the one header that the verifier and the
+# server are built with.
+PIPE_HEADER = CATALOGUE.parents[1] / "ipc" / "PropertiesServicePipe.h"
+PIPE_NAME = ast.literal_eval(re.search(
+    r'^#define ORVEL_PROPERTIES_SERVICE_PIPE (".*")$', PIPE_HEADER.read_text(encoding="utf-8"), re.MULTILINE).group(1))
 
 
 def quoted(text: str) -> str:

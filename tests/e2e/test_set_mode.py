@@ -23,16 +23,7 @@ from property_server import (
     quoted,
     session_start,
 )
-from verify_report import (
-    TRACKING_EXPORTS,
-    UNABLE_TO_CONTINUE,
-    export_checks,
-    full_tracking_run,
-    stateless,
-    start,
-    summary,
-    tracking_workflow,
-)
+from verify_report import UNABLE_TO_CONTINUE, full_tracking_run, missing_exports_run, start
 
 QUIET = {"ORVEL_LOGGER_STDOUT_DISABLED": "1"}
 UNABLE_TO_CONNECT = "[Error] Unable to connect OrvelProcessServer.\n"
@@ -113,11 +104,8 @@ def test_passing_plugin_is_written_as_plugin_and_its_path(verifier):
 @pytest.mark.parametrize(
     "variant, expected_report, failed",
     [
-        ("tracking_actions_fail",
-         lambda path: start(path) + export_checks(TRACKING_EXPORTS) + stateless(1, "4.16.0.0", "Orvel Test Plugin")
-         + tracking_workflow(passed=False) + summary(10, 19), 9),
-        ("tracking_no_hmd_pose",
-         lambda path: start(path) + export_checks(TRACKING_EXPORTS, ["orvel_GetHMDPose"]) + UNABLE_TO_CONTINUE, 1),
+        ("tracking_actions_fail", lambda path: full_tracking_run(path, passed=False), 9),
+        ("tracking_no_hmd_pose", lambda path: missing_exports_run(path, ["orvel_GetHMDPose"]), 1),
     ],
 )
 def test_failing_plugin_exits_with_its_failed_checks_and_writes_nothing(verifier, variant, expected_report, failed):

@@ -9,6 +9,7 @@ from verify_report import (
     WORKFLOW,
     call,
     export_checks,
+    split_lines,
     stateless,
     start,
     summary,
@@ -25,6 +26,17 @@ NUMBER = r"-?\d+(?:\.\d+)?(?:e[+-]\d+)?"
 VECTOR = r"\[ %s, %s, %s \]" % (NUMBER, NUMBER, NUMBER)
 
 
+def passing_run(path, exports, plugin_type, name, last_status_text, workflow, checks):
+    """A sample's report: every check passed, the sample's own status texts."""
+    return (
+        start(path)
+        + export_checks(exports)
+        + stateless(plugin_type, "4.16.0.0", name, SAMPLE_STATUS_TEXTS + [last_status_text])
+        + workflow
+        + summary(checks, checks)
+    )
+
+
 def test_sample_tracker_passes(verifier):
     path = sample("SampleTracker")
     result = verifier.run("--mode=verify", "--plugin=" + path)
@@ -32,18 +44,12 @@ def test_sample_tracker_passes(verifier):
         r"Returned pose: \{ timeStamp:\d+, frameNo:(\d), position:%s, rotation:\[ %s, 0, 0, %s \], velocity:%s, "
         r"angularVelocity:%s, acceleration:%s, poseFlags:3, confidence:1\}" % (VECTOR, NUMBER, NUMBER, VECTOR, VECTOR, VECTOR)
     )
-    frames = [int(m.group(1)) for m in map(pose_line.fullmatch, result.lines) if m]
-    assert frames == [1, 2, 3, 4, 5]
-    report = "\n".join(line for line in result.lines if not pose_line.fullmatch(line))
+    pose_lines, report = split_lines(result.lines, pose_line)
+    assert [int(m.group(1)) for _, m in pose_lines] == [1, 2, 3, 4, 5]
     workflow = WORKFLOW + "\t WriteLogMessage: Sample tracker ready\n" + call("orvel_PluginInit") + call("orvel_TrackerStart")
     workflow += call("orvel_GetHMDPose") * 5 + call("orvel_TrackerStop") + call("orvel_PluginShutdown")
-    assert report == (
-        start(path)
-        + export_checks(TRACKING_EXPORTS)
-        + stateless(1, "4.16.0.0", "Orvel Sample Tracker", SAMPLE_STATUS_TEXTS + ["The tracker is not started"])
-        + workflow
-        + summary(19, 19)
-    )
+    assert report == passing_run(
+        path, TRACKING_EXPORTS, 1, "Orvel Sample Tracker", "The tracker is not started", workflow, 19)
     assert result.status == 0
 
 
@@ -60,16 +66,11 @@ def test_sample_motion_platform_passes(verifier):
         r"velocity:\[ 0, 0, 0 \], angularVelocity:\[ 0, 0, 0 \], acceleration:\[ 0, 0, 0 \], poseFlags:0, "
         r"confidence:0\}" % NUMBER
     )
-    heights = [float(m.group(1)) for m in map(output_line.fullmatch, result.lines) if m]
+    output_lines, report = split_lines(result.lines, output_line)
+    heights = [float(m.group(1)) for _, m in output_lines]
     assert len(heights) == 5 and all(-0.1 <= h <= 0.1 for h in heights)
-    report = "\n".join(line for line in result.lines if not output_line.fullmatch(line))
     workflow = WORKFLOW + "\t WriteLogMessage: Sample motion platform ready\n" + call("orvel_PluginInit")
     workflow += (call("orvel_UpdatePose") + input_line + "\n") * 5 + call("orvel_PluginShutdown")
-    assert report == (
-        start(path)
-        + export_checks(MOTION_PLATFORM_EXPORTS)
-        + stateless(2, "4.16.0.0", "Orvel Sample Motion Platform", SAMPLE_STATUS_TEXTS + ["A pose argument is missing"])
-        + workflow
-        + summary(15, 15)
-    )
+    assert report == passing_run(
+        path, MOTION_PLATFORM_EXPORTS, 2, "Orvel Sample Motion Platform", "A pose argument is missing", workflow, 15)
     assert result.status == 0

@@ -11,6 +11,7 @@ from verify_report import (
     call,
     export_checks,
     full_tracking_run,
+    missing_exports_run,
     stateless,
     start,
     summary,
@@ -28,13 +29,7 @@ def test_passing_plugin_makes_nineteen_checks(verifier):
 def test_failing_action_functions_are_failed_checks_and_the_run_goes_on(verifier):
     path = plugin("tracking_actions_fail")
     result = verifier.run("--plugin=" + path)
-    assert result.stdout == (
-        start(path)
-        + export_checks(TRACKING_EXPORTS)
-        + stateless(1, "4.16.0.0", "Orvel Test Plugin")
-        + tracking_workflow(passed=False)
-        + summary(10, 19)
-    )
+    assert result.stdout == full_tracking_run(path, passed=False)
     assert result.status == 9
 
 
@@ -51,7 +46,7 @@ def test_failing_action_functions_are_failed_checks_and_the_run_goes_on(verifier
 def test_missing_exports_stop_the_run_after_all_export_checks(verifier, variant, missing):
     path = plugin(variant)
     result = verifier.run("--plugin=" + path)
-    assert result.stdout == start(path) + export_checks(TRACKING_EXPORTS, missing) + UNABLE_TO_CONTINUE
+    assert result.stdout == missing_exports_run(path, missing)
     assert result.status == len(missing)
 
 

@@ -3,6 +3,8 @@
 Each function returns whole lines (with their line ends) so that a test can
 put the complete expected standard output together and compare it at once."""
 
+import re
+
 TRACKING_EXPORTS = [
     "orvel_GetPluginType",
     "orvel_GetPluginAPIVersion",
@@ -97,14 +99,20 @@ def tracking_workflow(passed: bool = True, init_lines: str = "") -> str:
     return text + call("orvel_TrackerStop", passed) + call("orvel_PluginShutdown", passed)
 
 
-def full_tracking_run(path: str, name: str = "Orvel Test Plugin", init_lines: str = "") -> str:
+def full_tracking_run(path: str, name: str = "Orvel Test Plugin", init_lines: str = "", passed: bool = True) -> str:
+    """A test plugin's whole run; not passed, each of its nine workflow calls fails."""
     return (
         start(path)
         + export_checks(TRACKING_EXPORTS)
         + stateless(1, "4.16.0.0", name)
-        + tracking_workflow(init_lines=init_lines)
-        + summary(19, 19)
+        + tracking_workflow(passed, init_lines)
+        + summary(19 if passed else 10, 19)
     )
+
+
+def missing_exports_run(path: str, missing) -> str:
+    """A tracking run that stops after the export checks, some exports missing."""
+    return start(path) + export_checks(TRACKING_EXPORTS, missing) + UNABLE_TO_CONTINUE
 
 
 def motion_run(path, name, updates, passed=True, summary_text=summary(15, 15), status_texts=None):
@@ -122,3 +130,32 @@ def corrected(frame):
     """The pose the motion test plugin returns for the n-th all-zero input."""
     return pose(time_stamp=-1, frame_no=frame, position=(0, 0, -0.05 * frame), rotation=(1, 0, 0, 0),
                 pose_flags=0xFFFFFFFFFFFFFFFF, confidence=1.0)
+
+
+def split_lines(lines, pattern):
+    """The lines that pattern matches whole, as (index, match) pairs, and the
+    other lines joined with line ends."""
+    matched, others = [], []
+    for index, line in enumerate(lines):
+        match = pattern.fullmatch(line)
+        if match:
+            matched.append((index, match))
+        else:
+            others.append(line)
+    return matched, "\n".join(others)
+
+
+# A line of one of the four writer threads of a test plugin: writer, line number, 200 zeros.
+WRITER_LINE = re.compile(r"\t WriteLogMessage: writer (\d) line (\d{3,4}) 0{200}")
+
+
+def without_writer_lines(lines, lines_per_writer: int, after_call: str, before_call: str) -> str:
+    """Checks that each writer's lines came whole, all of them and in order,
+    between the report lines of two calls; returns the other lines."""
+    writer_lines, report = split_lines(lines, WRITER_LINE)
+    written = {writer: [int(m.group(2)) for _, m in writer_lines if int(m.group(1)) == writer] for writer in range(4)}
+    assert written == {writer: list(range(lines_per_writer)) for writer in range(4)}, "a writer line was lost or broken"
+    first = lines.index(call(after_call).rstrip("\n"))
+    last = lines.index(call(before_call).rstrip("\n"))
+    assert all(first < index < last for index, _ in writer_lines), "a writer line came outside its calls"
+    return report

@@ -11,10 +11,11 @@ namespace Orvel::Test {
 inline const std::vector<std::string> kFloodKeys = {"Account.Frontend", "Account.Parameters", "Base.GazeRecording",
                                                     "Account.RuntimeStorage"};
 
-// --flood=<key>=<perKey> for every flood key.
-inline std::vector<std::string> floodOptions(int perKey) {
+// --flood=<key>=<perKey> for every flood key, then the other options given.
+inline std::vector<std::string> floodOptions(int perKey, const std::vector<std::string>& others = {}) {
   std::vector<std::string> options;
   for (const auto& key : kFloodKeys) options.push_back("--flood=" + key + "=" + std::to_string(perKey));
+  options.insert(options.end(), others.begin(), others.end());
   return options;
 }
 

@@ -175,9 +175,7 @@ TEST(ServerFaults, DamagedBytesBetweenFramesCostNoFrame) {
   const int perKey = 250;
   LogCapture log;
   const std::string pipe = uniquePipeName("garbage-between-frames");
-  std::vector<std::string> options = floodOptions(perKey);
-  options.push_back("--misbehave=garbage-between-frames");
-  ServerProcess server(pipe, options);
+  ServerProcess server(pipe, floodOptions(perKey, {"--misbehave=garbage-between-frames"}));
   ASSERT_TRUE(server.isListening());
   ValueHistory history({kFloodKeys.begin(), kFloodKeys.end()});
   auto client = makeClient(pipe);
@@ -210,10 +208,7 @@ TEST(ServerFaults, FramesInsideAFrameTooLongToAcceptAreNeverTaken) {
   const int perKey = 50;
   LogCapture log;
   const std::string pipe = uniquePipeName("oversized-frames");
-  std::vector<std::string> options = floodOptions(perKey);
-  options.push_back("--misbehave=oversized-frames");
-  options.push_back("--set=" + kActivePlugin + "=served");
-  ServerProcess server(pipe, options);
+  ServerProcess server(pipe, floodOptions(perKey, {"--misbehave=oversized-frames", "--set=" + kActivePlugin + "=served"}));
   ASSERT_TRUE(server.isListening());
   std::set<std::string> keys(kFloodKeys.begin(), kFloodKeys.end());
   keys.insert(kActivePlugin);

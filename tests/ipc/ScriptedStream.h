@@ -44,7 +44,6 @@ class ScriptedStream final : public IBidirectionalByteStream {
   bool write(const void* data, std::uint32_t& size, std::int64_t timeoutMs) override;
   bool read(void* data, std::uint32_t& size) override;
   bool flush() override;
-  bool hasError() const override { return getErrorCode() != 0; }
   std::uint32_t getErrorCode() const override;
   std::string getErrorMessage() const override;
 

@@ -52,6 +52,12 @@ bool connect(PropertyClient& client, ScriptedPropertyServer& server) {
   return accepted.get() && initialized;
 }
 
+// Accepts the client and waits until it has answered the role request that
+// the server sends on connection: from then on it waits for the definitions.
+bool acceptUntilRoleAnswered(ScriptedPropertyServer& server) {
+  return server.acceptClient() && server.waitForFrames("ResponseClientRole", 1);
+}
+
 // The client handles server messages in order on one thread: once it has
 // answered a role request sent after them, everything before it is applied.
 void waitUntilHandled(ScriptedPropertyServer& server) {
@@ -306,8 +312,7 @@ TEST(PropertyClient, QueuedModeAppliesMessagesOnTheCallingThread) {
     if (up) connected.set();
   });
   ASSERT_TRUE(state.isConnected());
-  ASSERT_TRUE(server.acceptClient());
-  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  ASSERT_TRUE(acceptUntilRoleAnswered(server));
   for (int round = 0; round < 2000 && !connected.isSet(); ++round) {
     client->processQueuedMessages();
     connected.wait(std::chrono::milliseconds(10));
@@ -468,8 +473,7 @@ TEST(PropertyClient, StopEndsTheWaitForDefinitions) {
   ScriptedPropertyServer server("stop");
   auto client = makeClient(server.pipeName());
   auto result = std::async(std::launch::async, [&] { return client->initialize(); });
-  ASSERT_TRUE(server.acceptClient());
-  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  ASSERT_TRUE(acceptUntilRoleAnswered(server));
   client->stopInitialization();
   EXPECT_FALSE(result.get());
   EXPECT_EQ(linesOf(capture, "tryInitialization"),
@@ -482,8 +486,7 @@ TEST(PropertyClient, ConnectionLostBeforeDefinitionsStartsOver) {
   ScriptedPropertyServer server("startover");
   auto client = makeClient(server.pipeName());
   auto result = std::async(std::launch::async, [&] { return client->initialize(); });
-  ASSERT_TRUE(server.acceptClient());
-  ASSERT_TRUE(server.waitForFrames("ResponseClientRole", 1));
+  ASSERT_TRUE(acceptUntilRoleAnswered(server));
   // The client pings only once its connect has finished; a loss before that
   // makes connect itself fail, which is another path.
   ASSERT_TRUE(server.waitForFrames("Ping", 1));

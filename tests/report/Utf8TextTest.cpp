@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "TextCases.h"
+
 using Orvel::Report::validUtf8;
 
 TEST(Utf8Text, EachByteOutsideAValidSequenceBecomesOneReplacementCharacter) {
-  const std::string r = "\xEF\xBF\xBD";
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
+  const std::string& r = Orvel::Test::kReplacement;
+  Orvel::Test::expectEachCase(validUtf8, {
       {"", ""},
       {"plain ASCII <&>\x01\x7f", "plain ASCII <&>\x01\x7f"},
       {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
@@ -26,6 +25,5 @@ TEST(Utf8Text, EachByteOutsideAValidSequenceBecomesOneReplacementCharacter) {
       {"\xF4\x90\x80\x80", r + r + r + r},           // above U+10FFFF
       {"\xF5\xFF\xFE", r + r + r},                   // bytes that never occur
       {std::string("a\0b", 3), std::string("a\0b", 3)},
-  };
-  for (const auto& c : cases) EXPECT_EQ(validUtf8(c.in), c.out) << c.in;
+  });
 }

@@ -5,15 +5,14 @@
 
 #include <filesystem>
 
+#include "TextCases.h"
+
 using Orvel::Report::pathFileName;
 using Orvel::Report::xmlAttribute;
 
 TEST(XmlText, AttributeValuesCarryOnlyWhatXmlAllows) {
-  const std::string r = "\xEF\xBF\xBD";
-  const struct {
-    std::string in;
-    std::string out;
-  } cases[] = {
+  const std::string& r = Orvel::Test::kReplacement;
+  Orvel::Test::expectEachCase(xmlAttribute, {
       {"plain", "plain"},
       {"a&b<c>d\"e'f", "a&amp;b&lt;c&gt;d&quot;e&apos;f"},
       {"&amp;", "&amp;amp;"},
@@ -22,22 +21,17 @@ TEST(XmlText, AttributeValuesCarryOnlyWhatXmlAllows) {
       {"Caf\xE9", "Caf" + r},
       {"\xEF\xBF\xBE \xEF\xBF\xBF \xEF\xBF\xBD", r + " " + r + " " + r},
       {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(xmlAttribute(c.in), c.out) << c.in;
+  });
 }
 
 TEST(XmlText, FileNameOfAPluginPath) {
   const bool backslashSeparates = std::filesystem::path::preferred_separator == '\\';
-  const struct {
-    std::string path;
-    std::string name;
-  } cases[] = {
+  Orvel::Test::expectEachCase(pathFileName, {
       {"SampleTracker.dll", "SampleTracker.dll"},
       {"/opt/vendor/SampleTracker.so", "SampleTracker.so"},
       {"", ""},
       {"dir/", ""},
       {"C:\\Tracker\\plugin.dll", backslashSeparates ? "plugin.dll" : "C:\\Tracker\\plugin.dll"},
       {"C:\\Tracker/mixed\\plugin.dll", backslashSeparates ? "plugin.dll" : "mixed\\plugin.dll"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(pathFileName(c.path), c.name) << c.path;
+  });
 }
