@@ -261,14 +261,14 @@ class Harness {
   void step() {
     switch (input_.ConsumeIntegralInRange(0, 8)) {
       case 0: definition(); break;
-      case 1: serverUpdate(); break;
-      case 2: localWrite(); break;
+      case 1: write(false); break;
+      case 2: write(true); break;
       case 3:
       case 4: connect(); break;
       case 5: disconnectOne(); break;
       case 6: writeWhileDisconnecting(); break;
       case 7: dropProperty(); break;
-      default: localWrite(); break;
+      default: write(true); break;
     }
   }
 
@@ -299,36 +299,25 @@ class Harness {
     return changes;
   }
 
-  // An update from the server: the writer check applies, nothing is local.
-  void serverUpdate() {
+  // An update from the server (applied as the property client applies it:
+  // the writer check applies, nothing is local) or this process's own write,
+  // made holding the property's mutex as the set mode does.
+  void write(bool local) {
     Slot* slot = pickLiveSlot();
     if (!slot) return;
     const ClientRole writer = role();
     const std::string value = text();
-    const bool changes = expectWrite(*slot, writer, value, false);
+    const bool changes = expectWrite(*slot, writer, value, local);
     bool result;
-    if (slot->sourceAware) {
+    if (local) {
+      std::lock_guard<std::recursive_mutex> lock(slot->property->getMutex());
+      result = slot->property->setStringValue(writer, value);
+    } else if (slot->sourceAware) {
       result = static_cast<SourceAwareProperty&>(*slot->property).setStringValue(writer, value, false);
     } else {
       result = slot->property->setStringValue(writer, value);
     }
-    check(result == changes, "a server update returns whether the value changed");
-    verify(*slot);
-  }
-
-  // This process's own write, holding the property's mutex as the set mode does.
-  void localWrite() {
-    Slot* slot = pickLiveSlot();
-    if (!slot) return;
-    const ClientRole writer = role();
-    const std::string value = text();
-    const bool changes = expectWrite(*slot, writer, value, true);
-    bool result;
-    {
-      std::lock_guard<std::recursive_mutex> lock(slot->property->getMutex());
-      result = slot->property->setStringValue(writer, value);
-    }
-    check(result == changes, "a local write returns whether the value changed");
+    check(result == changes, "a write returns whether the value changed");
     verify(*slot);
   }
 
