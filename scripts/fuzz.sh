@@ -56,12 +56,12 @@ trap 'rm -rf "$work"' EXIT
 mergeCorpus() {
   local binary="$1" seeds="$2" found="$3" merged="$4"
   mkdir -p "$merged"
-  find "$seeds" -maxdepth 1 -type f ! -regex '.*/[0-9a-f]\{40\}' -exec cp {} "$merged"/ \;
+  find "$seeds" -maxdepth 1 -regextype posix-extended -type f ! -regex '.*/[0-9a-f]{40}' -exec cp {} "$merged"/ \;
   "$binary" -set_cover_merge=1 -use_counters=0 "$merged" "$seeds" "$found" >"$merged.log" 2>&1 ||
     { tail -n 20 "$merged.log"; return 1; }
   rm -f "$seeds"/*
   cp "$merged"/* "$seeds"/
-  echo "$(basename "$binary"): corpus merged, $(find "$seeds" -type f | wc -l) inputs, $(du -s --apparent-size -k "$seeds" | cut -f1) KiB"
+  echo "$(basename "$binary"): corpus merged, $(find "$seeds" -type f | wc -l) inputs, $(cat "$seeds"/* | wc -c) bytes"
 }
 
 status=0
