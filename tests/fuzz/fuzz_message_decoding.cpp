@@ -5,10 +5,12 @@
 // - a payload either decodes or is refused, without crashing;
 // - the type's parser calls its handler exactly when the payload decodes, with
 //   the decoded value;
-// - a decoded value, encoded again, decodes to the same value.
+// - a decoded value, encoded again, decodes to the same value and encodes to
+//   the same bytes, never more than the payload held;
+// - its frame has the header, name and payload that the framing rules give.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -16,13 +18,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "FuzzTarget.h"
 #include "ipc/IncomingMessage.h"
 #include "ipc/LayerByteMessageParser.h"
 #include "ipc/MessageCodec.h"
 #include "ipc/Ping.h"
 #include "ipc/RequestHandshake.h"
 #include "ipc/ResponseHandshake.h"
-#include "logging/Logger.h"
 #include "state/ComponentHeartbeat.h"
 #include "state/NotifyPropertyClientStatus.h"
 #include "state/PropertyDefinitions.h"
@@ -34,6 +36,7 @@
 
 namespace {
 
+using Orvel::Fuzz::check;
 namespace Internal = Orvel::IPC::InternalMessages;
 namespace Messages = Orvel::State::Messages;
 
@@ -75,8 +78,28 @@ bool same(const Messages::RequestResetPersistentProperties&, const Messages::Req
 }
 bool same(const Messages::ComponentHeartbeat&, const Messages::ComponentHeartbeat&) { return true; }
 
+std::uint32_t readUint32(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
+  return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+// A frame carries its total length, the signature "orve", the name's length,
+// the type's name, the payload's length and exactly the payload's bytes.
+void checkFrame(const Orvel::LayerByteMessage& frame, const char* name, const std::vector<std::uint8_t>& payload) {
+  const std::vector<std::uint8_t>& bytes = frame.bytes();
+  const std::size_t nameLength = std::strlen(name);
+  check(bytes.size() == 16 + nameLength + payload.size(), "a frame is 16 bytes longer than its name and payload");
+  check(readUint32(bytes, 0) == bytes.size(), "a frame begins with its total length");
+  check(std::memcmp(bytes.data() + 4, "orve", 4) == 0, "a frame's signature is \"orve\"");
+  check(readUint32(bytes, 8) == nameLength, "a frame gives its name's length");
+  check(std::memcmp(bytes.data() + 12, name, nameLength) == 0, "a frame carries the type's name");
+  check(readUint32(bytes, 12 + nameLength) == payload.size(), "a frame gives its payload's length");
+  check(std::equal(payload.begin(), payload.end(), bytes.begin() + 16 + static_cast<std::ptrdiff_t>(nameLength)),
+        "a frame carries the payload's bytes");
+}
+
 template <typename T>
-void check(const std::vector<std::uint8_t>& payload) {
+void checkType(const std::vector<std::uint8_t>& payload) {
   // Copied into a buffer of exactly the payload's size (never null, even when empty).
   const std::size_t size = payload.size();
   const std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[size == 0 ? 1 : size]);
@@ -96,41 +119,48 @@ void check(const std::vector<std::uint8_t>& payload) {
   message.name = T::messageName;
   message.payload = payload;
   parser.parseMessage(message);
-  if (calls != (decodes ? 1 : 0)) std::abort();
-  if (decodes && !handlerGotTheValue) std::abort();
+  check(calls == (decodes ? 1 : 0), "the parser calls its handler exactly when the payload decodes");
+  check(!decodes || handlerGotTheValue, "the handler gets the decoded value");
   if (!decodes) return;
 
   const std::vector<std::uint8_t> encoded = Orvel::encodeMessage(decoded);
+  // Decoding takes what the payload holds and invents nothing: the value's
+  // own encoding is never longer (a repeated definition key is dropped,
+  // bytes after the last field are ignored).
+  check(encoded.size() <= size, "a decoded value encodes to no more than its payload");
   T again{};
-  if (!Orvel::decodeMessage(encoded.data(), static_cast<std::uint32_t>(encoded.size()), again)) std::abort();
-  if (!same(decoded, again)) std::abort();
-  // A frame of the message carries the type's name and exactly these bytes.
-  const auto frame = parser.encode(decoded);
-  if (frame->bytes().size() != 16 + std::strlen(T::messageName) + encoded.size()) std::abort();
+  check(Orvel::decodeMessage(encoded.data(), static_cast<std::uint32_t>(encoded.size()), again),
+        "a decoded value, encoded again, decodes");
+  check(same(decoded, again), "a decoded value, encoded again, decodes to the same value");
+  // The definitions map is sent in its iteration order, which may differ
+  // between two maps of the same entries: there only the length is fixed.
+  const std::vector<std::uint8_t> reencoded = Orvel::encodeMessage(again);
+  if constexpr (std::is_same_v<T, Messages::PropertyDefinitions>) {
+    check(reencoded.size() == encoded.size(), "a value encodes to as many bytes each time");
+  } else {
+    check(reencoded == encoded, "a value encodes to the same bytes each time");
+  }
+  checkFrame(*parser.encode(decoded), T::messageName, encoded);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool quiet = [] {
-    Orvel::Logger::instance().setSink([](int, const std::string&) {});
-    return true;
-  }();
-  (void)quiet;
+  Orvel::Fuzz::silenceLogs();
   if (size == 0) return 0;
   const std::vector<std::uint8_t> payload(data + 1, data + size);
   switch (data[0] % 11) {
-    case 0: check<Internal::Ping>(payload); break;
-    case 1: check<Internal::RequestHandshake>(payload); break;
-    case 2: check<Internal::ResponseHandshake>(payload); break;
-    case 3: check<Messages::RequestClientRole>(payload); break;
-    case 4: check<Messages::ResponseClientRole>(payload); break;
-    case 5: check<Messages::NotifyPropertyClientStatus>(payload); break;
-    case 6: check<Messages::PropertyDefinitions>(payload); break;
-    case 7: check<Messages::PropertyUpdateToServer>(payload); break;
-    case 8: check<Messages::PropertyUpdateToClient>(payload); break;
-    case 9: check<Messages::RequestResetPersistentProperties>(payload); break;
-    case 10: check<Messages::ComponentHeartbeat>(payload); break;
+    case 0: checkType<Internal::Ping>(payload); break;
+    case 1: checkType<Internal::RequestHandshake>(payload); break;
+    case 2: checkType<Internal::ResponseHandshake>(payload); break;
+    case 3: checkType<Messages::RequestClientRole>(payload); break;
+    case 4: checkType<Messages::ResponseClientRole>(payload); break;
+    case 5: checkType<Messages::NotifyPropertyClientStatus>(payload); break;
+    case 6: checkType<Messages::PropertyDefinitions>(payload); break;
+    case 7: checkType<Messages::PropertyUpdateToServer>(payload); break;
+    case 8: checkType<Messages::PropertyUpdateToClient>(payload); break;
+    case 9: checkType<Messages::RequestResetPersistentProperties>(payload); break;
+    case 10: checkType<Messages::ComponentHeartbeat>(payload); break;
   }
   return 0;
 }
