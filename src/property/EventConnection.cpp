@@ -1,26 +1,8 @@
 #include "property/EventConnection.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <utility>
 
 namespace {
-
-// Where every disconnecting thread waits for its record's end. One for the
-// process: the wait is short and rare (only while another thread runs the
-// listener), and a record then needs no mutex or condition of its own. The
-// flag a waiter watches lives on its stack and is set under this mutex, so
-// the waiter can only return, and free it, once the setter is done with it.
-// Never destroyed: a record may end while the process exits.
-struct DisconnectWaits {
-  std::mutex mutex;
-  std::condition_variable ended;
-};
-
-DisconnectWaits& disconnectWaits() {
-  static DisconnectWaits* const waits = new DisconnectWaits;
-  return *waits;
-}
 
 // The innermost listener call running on this thread; each CallScope links to
 // the one it interrupted. Lives on the emitting threads' stacks, so emission
@@ -45,15 +27,6 @@ EventConnection::CallScope::CallScope(ReferenceRecord& record)
 EventConnection::CallScope::~CallScope() {
   tCurrentCall = outer_;
   record_.callState.exchange(previousState_);
-}
-
-EventConnection::ReferenceRecord::~ReferenceRecord() {
-  bool* const flag = ended.load();
-  if (flag == nullptr) return;
-  DisconnectWaits& waits = disconnectWaits();
-  std::lock_guard<std::mutex> lock(waits.mutex);
-  *flag = true;
-  waits.ended.notify_all();
 }
 
 EventConnection::EventConnection(std::shared_ptr<ReferenceRecord> record) : record_(std::move(record)) {}
@@ -88,12 +61,8 @@ void EventConnection::disconnect() {
     record_.reset();
     return;
   }
-  bool ended = false;
-  record_->ended.store(&ended);
-  // Set when the last reference (ours, or a running call's) is gone: mostly
-  // right here, as ours was the last.
+  const std::shared_ptr<Semaphore> semaphore = record_->semaphore;
   record_.reset();
-  DisconnectWaits& waits = disconnectWaits();
-  std::unique_lock<std::mutex> lock(waits.mutex);
-  waits.ended.wait(lock, [&ended] { return ended; });
+  // Released when the last reference (ours, or a running call's) is gone.
+  semaphore->acquire();
 }

@@ -9,28 +9,27 @@
 #include <cstdint>
 #include <memory>
 
+#include "property/Semaphore.h"
+
 class EventConnection {
  public:
   // Lives as long as a strong reference exists: the connection's own, or an
-  // emitting thread's short-lived one. Its destruction ends the wait of the
-  // thread that disconnected it. One allocation per connection: the wait
-  // needs no object of its own (see EventConnection.cpp).
+  // emitting thread's short-lived one. Its destruction releases the semaphore
+  // that a disconnecting thread waits on.
   struct ReferenceRecord {
     // Bit 32 set while a call is in progress; the low 32 bits then hold the id
     // of the thread that runs the listener. 0 when idle. One word for all
     // threads, so it is exact only while calls do not overlap: a record for
     // a debugger, never consulted by disconnect().
     std::atomic<std::uint64_t> callState{0};
-    // Set by disconnect() just before it lets go of its reference: the flag,
-    // on the disconnecting thread's stack, that the destruction sets.
-    std::atomic<bool*> ended{nullptr};
+    std::shared_ptr<Semaphore> semaphore = std::make_shared<Semaphore>();
     // Cleared when the event is destroyed.
     std::atomic<bool> connected{true};
 
     ReferenceRecord() = default;
     ReferenceRecord(const ReferenceRecord&) = delete;
     ReferenceRecord& operator=(const ReferenceRecord&) = delete;
-    ~ReferenceRecord();
+    ~ReferenceRecord() { semaphore->release(); }
   };
 
   static constexpr std::uint64_t kCallInProgress = std::uint64_t{1} << 32;
