@@ -67,7 +67,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   bool sendMessage(const T& message, std::int64_t timeoutMs);
 
  protected:
-  // Receiver thread: queues a copy and wakes the handler thread.
+  // Receiver thread: takes the message into the queue, gives back a
+  // dispatched one in its place, and wakes the handler thread.
   void onMessageReceived(IncomingMessage& message) override;
   // Receiver thread: the connection is lost. A derived class may extend it;
   // it must then call disconnect in its own destructor, so that the receiver
