@@ -77,6 +77,7 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
   const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
   properties_.reserve(block->size());
   for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
+  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
@@ -132,20 +133,21 @@ std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_vi
 }
 
 PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
-  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
-                                      [](const KnownProperty& known, std::string_view wanted) {
-                                        return std::string_view(known.property->getKey()) < wanted;
-                                      });
-  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
-  return &*found;
+  const std::size_t position = index_.find(key, [this](std::size_t i) { return keyAt(i); });
+  return position != PropertyKeyIndex::npos ? &properties_[position] : nullptr;
 }
+
+std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].property->getKey(); }
 
 PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
   const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
                                          [](const std::string& wanted, const KnownProperty& known) {
                                            return wanted < known.property->getKey();
                                          });
-  return *properties_.insert(position, KnownProperty{std::move(property), false, 0});
+  const auto added = properties_.insert(position, KnownProperty{std::move(property), false, 0});
+  // The positions after the new one have moved.
+  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
+  return *added;
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {

@@ -36,6 +36,7 @@
 #include "property/Event.h"
 #include "property/IPropertyClient.h"
 #include "property/PropertyCatalogue.h"
+#include "property/PropertyKeyIndex.h"
 #include "property/SourceAwareProperty.h"
 #include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
@@ -119,6 +120,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
   // The same as the entry, or null.
   KnownProperty* findKnown(std::string_view key);
+  std::string_view keyAt(std::size_t position) const;
   // Adds a property whose key is not known yet, in key order, and returns
   // its entry. Call with mutex_ held.
   KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
@@ -130,6 +132,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
   std::vector<KnownProperty> properties_;  // ordered by key
+  PropertyKeyIndex index_;                 // the positions of properties_, by key
   std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;
