@@ -70,7 +70,11 @@ class Property {
   std::vector<ClientRole> writers_;
   const std::string key_;
   std::string type_;
+  // The server's type name, held only while it differs from type_ (nearly
+  // never): the two are otherwise one text, and hundreds of properties need
+  // no second copy of it.
   std::string remoteType_;
+  bool remoteTypeDiffers_ = false;
   std::string value_;
   Event<void(const Property&)> changed_;
   std::uint64_t version_ = 0;
