@@ -48,12 +48,11 @@ constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
 // Sends wait without limit and flush.
 constexpr std::int64_t kSendTimeoutMs = 0;
 
-// The catalogue's entries ordered by key.
-std::vector<const PropertyCatalogue::value_type*> entriesByKey(const PropertyCatalogue& catalogue) {
+// The catalogue's entries, in its own order.
+std::vector<const PropertyCatalogue::value_type*> entriesOf(const PropertyCatalogue& catalogue) {
   std::vector<const PropertyCatalogue::value_type*> entries;
   entries.reserve(catalogue.size());
   for (const auto& entry : catalogue) entries.push_back(&entry);
-  std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
   return entries;
 }
 
@@ -74,7 +73,7 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
     : clientRole_(clientRole),
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue));
   properties_.reserve(block->size());
   for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
   index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
@@ -124,6 +123,7 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
   for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
+  std::sort(keys.begin(), keys.end());
   return keys;
 }
 
@@ -140,14 +140,9 @@ PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
 std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].property->getKey(); }
 
 PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
-  const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
-                                         [](const std::string& wanted, const KnownProperty& known) {
-                                           return wanted < known.property->getKey();
-                                         });
-  const auto added = properties_.insert(position, KnownProperty{std::move(property), false, 0});
-  // The positions after the new one have moved.
-  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
-  return *added;
+  properties_.push_back(KnownProperty{std::move(property), false, 0});
+  index_.add(properties_.size() - 1, [this](std::size_t i) { return keyAt(i); });
+  return properties_.back();
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -173,6 +168,8 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
       existing.reserve(properties_.size());
       for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
+    std::sort(existing.begin(), existing.end(),
+              [](const auto& a, const auto& b) { return a->getKey() < b->getKey(); });
     for (const auto& property : existing) listener(*property);
   }
   return propertyChanged_.connect(std::move(listener));

@@ -121,8 +121,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // The same as the entry, or null.
   KnownProperty* findKnown(std::string_view key);
   std::string_view keyAt(std::size_t position) const;
-  // Adds a property whose key is not known yet, in key order, and returns
-  // its entry. Call with mutex_ held.
+  // Adds a property whose key is not known yet and returns its entry. Call
+  // with mutex_ held.
   KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
@@ -131,8 +131,11 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  std::vector<KnownProperty> properties_;  // ordered by key
-  PropertyKeyIndex index_;                 // the positions of properties_, by key
+  // Every property held, found by key through index_. Kept in the order they
+  // were made (the catalogue's, then unknown keys as they come); what is
+  // handed out in key order is sorted when asked for.
+  std::vector<KnownProperty> properties_;
+  PropertyKeyIndex index_;
   std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;

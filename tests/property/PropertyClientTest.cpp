@@ -274,6 +274,11 @@ TEST(PropertyClient, PropertiesAreFoundByKeyAndOutliveTheirClient) {
   const std::vector<std::string> keys = client->getPropertyKeys();
   EXPECT_TRUE(std::is_sorted(keys.begin(), keys.end()));
   EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << "each key once";
+  std::vector<std::string> existing;
+  EventConnection lister =
+      client->onPropertyChanged([&](const Property& property) { existing.push_back(property.getKey()); }, true);
+  EXPECT_EQ(existing, keys) << "every existing property told once, in key order";
+  lister.disconnect();
   std::vector<std::shared_ptr<Property>> held;
   // A catalogue key, a key the server added, the placeholder.
   for (const std::string& key : {kActivePlugin, std::string("Extra.Key"), std::string("Placeholder.Key")}) {

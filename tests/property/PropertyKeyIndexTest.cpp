@@ -46,4 +46,17 @@ TEST(PropertyKeyIndex, EdgeCases) {
   EXPECT_EQ(eight.find("8"), PropertyKeyIndex::npos);
 }
 
+TEST(PropertyKeyIndex, KeysAddedOneByOneFromAnEmptyIndexAreAllFound) {
+  // Through several doublings of the table (16, 32, 64, 128 slots).
+  std::vector<std::string> keys;
+  PropertyKeyIndex index;
+  const auto keyAt = [&keys](std::size_t i) { return std::string_view(keys[i]); };
+  for (std::size_t added = 0; added < 100; ++added) {
+    keys.push_back("Key." + std::to_string(added * 7919));
+    index.add(added, keyAt);
+    for (std::size_t i = 0; i <= added; ++i) ASSERT_EQ(index.find(keys[i], keyAt), i) << added;
+    ASSERT_EQ(index.find("Key.1", keyAt), PropertyKeyIndex::npos);
+  }
+}
+
 }  // namespace
