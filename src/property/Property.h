@@ -66,7 +66,9 @@ class Property {
 
   mutable std::recursive_mutex mutex_;
   bool logChanges_ = false;
-  ClientRole ownerRole_;
+  // The role of the client that holds it (UNKNOWN for a placeholder): kept
+  // for a debugger, never consulted.
+  [[maybe_unused]] ClientRole ownerRole_;
   std::vector<ClientRole> writers_;
   const std::string key_;
   std::string type_;

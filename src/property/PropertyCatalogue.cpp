@@ -10,10 +10,10 @@
 
 // Named by the executable's link options so that the linker keeps this file,
 // and with it every registration, even while no code of the executable calls
-// into the catalogue.
+// into the catalogue. Its value means nothing.
 extern "C" {
 extern const int orvelPropertyCatalogueAnchor;
-const int orvelPropertyCatalogueAnchor = 439;
+const int orvelPropertyCatalogueAnchor = 0;
 }
 
 namespace Orvel::State {
