@@ -8,8 +8,9 @@ callgrind output of one run of EXECUTABLE made with --dump-instr=yes
 --compress-pos=no --compress-strings=no, given in order of importance. Every
 input section that holds an executed instruction of EXECUTABLE is written, one
 name a line: those of the first run by name, then those that the second run
-adds, and so on. A run's code then lies together with the code of the runs
-before it, and not among the code of the runs after it.
+adds, and so on, and last a pattern that puts every other code section after
+them. A run's code then lies together with the code of the runs before it, and
+not among the code of the runs after it.
 """
 import bisect
 import os
@@ -25,6 +26,14 @@ HEADER = """\
 # error), in the order the Linux lean build links them (gold's
 # --section-ordering-file). Made by scripts/section-order.sh: do not edit.
 # A name that no section has is ignored, and so is this comment.
+"""
+
+# Without this pattern gold places the named sections after all others, and
+# the C runtime's start-up code (sections named ".text", linked first) sits
+# alone in a block of its own; with it every other code section follows them.
+TAIL = """\
+# Every other code section follows those named above.
+.text.*
 """
 
 
@@ -86,6 +95,7 @@ def main(argv):
             if name not in SHARED_NAMES and not any(c in name for c in "*?["):
                 sys.stdout.write(name + "\n")
         written |= names
+    sys.stdout.write(TAIL)
     return 0
 
 
