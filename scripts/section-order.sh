@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates src/verifier/section-order.txt, the order in which the Linux lean
-# builds (linux-release, linux-bench) link the verifier's code: the functions
-# that run at start-up and in the common modes side by side, so that the few
-# pages a run executes lie in few of the 64 KiB blocks the kernel maps a file
-# in, instead of spread over the whole 1.5 MB of code.
+# builds (linux-release, linux-bench) link the verifier: the functions that run
+# at start-up and in the common modes side by side, and the read-only data they
+# read, so that the few pages a run uses lie in few of the 64 KiB blocks the
+# kernel maps a file in, instead of spread over the whole 1.5 MB of code.
 #
 # A developer tool, not a build step: it needs valgrind (apt-get install
 # valgrind), which the build does not. The build only reads the committed file;
@@ -11,10 +11,10 @@
 # commit the result.
 #
 # It builds linux-bench (the link writes OrvelPluginVerifier.map beside the
-# executable), runs the verifier under callgrind for an argument error, the
+# executable), runs the verifier under valgrind for an argument error, the
 # verification of both samples, a listing and set mode against a reference
 # property server, and writes every input section that held an executed
-# instruction (scripts/section-order.py).
+# instruction or read-only data that was read (scripts/section-order.py).
 # Builds go to build/linux-bench, or to $ORVEL_BUILD_ROOT/linux-bench when set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,19 +38,20 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# profile NAME EXPECTED_STATUS ARGUMENT...: one run of the verifier under callgrind.
-profiles=()
+# profile NAME EXPECTED_STATUS ARGUMENT...: one run of the verifier under valgrind's
+# lackey, which writes the address of every instruction and every memory access.
+traces=()
 profile() {
   local name="$1" expected="$2" status=0
   shift 2
-  valgrind --tool=callgrind --dump-instr=yes --compress-pos=no --compress-strings=no \
-    --callgrind-out-file="$work/$name.callgrind" "$verifier" "$@" >"$work/$name.out" 2>"$work/$name.err" || status=$?
+  valgrind --tool=lackey --trace-mem=yes --log-file="$work/$name.trace" \
+    "$verifier" "$@" >"$work/$name.out" 2>"$work/$name.err" || status=$?
   if [ "$status" -ne "$expected" ]; then
     echo "the verifier ended with status $status instead of $expected: $*" >&2
     cat "$work/$name.out" "$work/$name.err" >&2
     exit 1
   fi
-  profiles+=("$work/$name.callgrind")
+  traces+=("$work/$name.trace")
 }
 
 # The runs in order of importance: each run's code is linked after that of the runs before it.
@@ -79,6 +80,6 @@ done
 grep -q '^listening on ' "$work/server.out" || { echo "the property server did not start" >&2; cat "$work/server.out" >&2; exit 1; }
 profile set 0 --mode=set --plugin=openvr
 
-python3 scripts/section-order.py "$verifier.map" "$verifier" "${profiles[@]}" >"$work/section-order.txt"
+python3 scripts/section-order.py "$verifier.map" "$verifier" "${traces[@]}" >"$work/section-order.txt"
 mv "$work/section-order.txt" src/verifier/section-order.txt
 echo "src/verifier/section-order.txt: $(grep -vc '^#' src/verifier/section-order.txt) sections"
