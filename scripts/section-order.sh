@@ -54,7 +54,7 @@ profile() {
   traces+=("$work/$name.trace")
 }
 
-# The runs in order of importance: each run's code is linked after that of the runs before it.
+# The runs in order of importance: each run's code and data are linked after those of the runs before it.
 profile argument-error 1 --help
 profile verify 0 --mode=verify --plugin="$dir/samples/SampleTracker.so"
 profile verify-motion-platform 0 --mode=verify-motion-platform-plugin --plugin="$dir/samples/SampleMotionPlatform.so"
@@ -82,4 +82,4 @@ profile set 0 --mode=set --plugin=openvr
 
 python3 scripts/section-order.py "$verifier.map" "$verifier" "${traces[@]}" >"$work/section-order.txt"
 mv "$work/section-order.txt" src/verifier/section-order.txt
-echo "src/verifier/section-order.txt: $(grep -vc '^#' src/verifier/section-order.txt) sections"
+echo "src/verifier/section-order.txt: $(grep -vc '^#' src/verifier/section-order.txt) names"
