@@ -86,6 +86,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   bool tryConnection(std::int64_t connectTimeoutMs);
   void logConnectionErrorIfNecessary();
   bool handshake(std::int64_t handshakeTimeoutMs);
+  // Tells the handler thread to end; stopMessageHandler also joins it.
+  void requestHandlerStop();
   void stopMessageHandler();
   void runMessageHandler();
   void runPing();

@@ -5,7 +5,13 @@
 // included) while an emission runs. A listener connected during an emission
 // is first called by the next one. Listeners run on the emitting thread; an
 // exception thrown by a listener leaves emit().
+//
+// Most events never get a listener: a client holds hundreds of properties,
+// each with its events, and its user watches a few. The list is made by the
+// first connect; until then emit() and the destructor read one flag and touch
+// no shared pointer (whose atomic access takes a lock).
 #pragma once
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,12 +28,12 @@ class Event<void(Args...)> {
  public:
   using Listener = std::function<void(Args...)>;
 
-  // Every event starts with the same empty list: most never get a listener.
-  Event() : entries_(emptyList()) {}
+  Event() = default;
   Event(const Event&) = delete;
   Event& operator=(const Event&) = delete;
 
   ~Event() {
+    if (!listed_.load(std::memory_order_acquire)) return;
     const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
     for (const Entry& entry : *entries) {
       if (auto record = entry.record.lock()) record->connected = false;
@@ -38,18 +44,24 @@ class Event<void(Args...)> {
     std::lock_guard<std::mutex> lock(mutex_);
     const std::shared_ptr<const List> current = std::atomic_load(&entries_);
     auto next = std::make_shared<List>();
-    next->reserve(current->size() + 1);
-    for (const Entry& entry : *current) {
-      // Entries whose connection has ended are dropped here.
-      if (!entry.record.expired()) next->push_back(entry);
+    if (current) {
+      next->reserve(current->size() + 1);
+      for (const Entry& entry : *current) {
+        // Entries whose connection has ended are dropped here.
+        if (!entry.record.expired()) next->push_back(entry);
+      }
     }
     auto record = std::make_shared<EventConnection::ReferenceRecord>();
     next->push_back(Entry{record, std::move(listener)});
     std::atomic_store(&entries_, std::shared_ptr<const List>(std::move(next)));
+    // Set once the list is stored: an emission that sees the flag finds a
+    // list; one that does not see it ran before this connect.
+    listed_.store(true, std::memory_order_release);
     return EventConnection(std::move(record));
   }
 
   void emit(Args... args) const {
+    if (!listed_.load(std::memory_order_acquire)) return;
     const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
     for (const Entry& entry : *entries) {
       const std::shared_ptr<EventConnection::ReferenceRecord> record = entry.record.lock();
@@ -66,11 +78,7 @@ class Event<void(Args...)> {
   };
   using List = std::vector<Entry>;
 
-  static const std::shared_ptr<const List>& emptyList() {
-    static const std::shared_ptr<const List> empty = std::make_shared<const List>();
-    return empty;
-  }
-
-  std::shared_ptr<const List> entries_;  // loaded and stored atomically
+  std::shared_ptr<const List> entries_;  // null until the first connect; loaded and stored atomically
+  std::atomic<bool> listed_{false};      // entries_ has been stored, and is never null again
   std::mutex mutex_;                     // serialises connect
 };

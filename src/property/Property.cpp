@@ -16,7 +16,6 @@ Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& def
       writers_(definition.writers),
       key_(definition.key),
       type_(definition.type),
-      remoteType_(definition.type),
       value_(definition.defaultValue),
       version_(definition.version),
       persistent_(definition.persistent) {}
@@ -35,7 +34,8 @@ void Property::initialize(const std::vector<ClientRole>& writers, const std::str
   writers_ = writers;
   version_ = version;
   persistent_ = true;
-  remoteType_ = remoteType;
+  remoteTypeDiffers_ = remoteType != type_;
+  if (remoteTypeDiffers_) remoteType_ = remoteType;
   assignValue(value);
 }
 
@@ -59,7 +59,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
     return false;
   }
   rejectionLogged_ = false;
-  if (remoteType_ != type_) {
+  if (remoteTypeDiffers_) {
     LOG_ONCE(LogLevels::Warning, "Client '%s' has invalid property type '%s' for property '%s', remote type is '%s'",
              writerName.c_str(), type_.c_str(), key_.c_str(), remoteType_.c_str());
     return false;
@@ -103,7 +103,7 @@ std::string Property::getType() const {
 
 std::string Property::getRemoteType() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return remoteType_;
+  return remoteTypeDiffers_ ? remoteType_ : type_;
 }
 
 std::vector<ClientRole> Property::getWriters() const {

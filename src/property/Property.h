@@ -66,11 +66,17 @@ class Property {
 
   mutable std::recursive_mutex mutex_;
   bool logChanges_ = false;
-  ClientRole ownerRole_;
+  // The role of the client that holds it (UNKNOWN for a placeholder): kept
+  // for a debugger, never consulted.
+  [[maybe_unused]] ClientRole ownerRole_;
   std::vector<ClientRole> writers_;
   const std::string key_;
   std::string type_;
+  // The server's type name, held only while it differs from type_ (nearly
+  // never): the two are otherwise one text, and hundreds of properties need
+  // no second copy of it.
   std::string remoteType_;
+  bool remoteTypeDiffers_ = false;
   std::string value_;
   Event<void(const Property&)> changed_;
   std::uint64_t version_ = 0;

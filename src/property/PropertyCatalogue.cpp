@@ -10,20 +10,25 @@
 
 // Named by the executable's link options so that the linker keeps this file,
 // and with it every registration, even while no code of the executable calls
-// into the catalogue.
+// into the catalogue. Its value means nothing.
 extern "C" {
 extern const int orvelPropertyCatalogueAnchor;
-const int orvelPropertyCatalogueAnchor = 439;
+const int orvelPropertyCatalogueAnchor = 0;
 }
 
 namespace Orvel::State {
 
 namespace {
 
+// Made on first use and kept until the process ends, never destroyed: the
+// process's memory goes back to the system at once, while destroying the
+// catalogue at exit would free its thousands of blocks one by one (a fifth
+// of a short run's start and end). The key constants that refer to its keys
+// then stay valid for every thread, to the end.
 PropertyCatalogue& catalogue() {
-  static PropertyCatalogue definitions = [] {
-    PropertyCatalogue empty;
-    empty.reserve(512);  // room for every row without rehashing
+  static PropertyCatalogue& definitions = *[] {
+    auto* empty = new PropertyCatalogue;
+    empty->reserve(512);  // room for every row without rehashing
     return empty;
   }();
   return definitions;

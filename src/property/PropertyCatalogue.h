@@ -1,5 +1,6 @@
 // The process-wide table of every property this program knows, filled by
-// static registrations before main() runs and unchanged afterwards.
+// static registrations before main() runs and unchanged afterwards; kept
+// until the process ends.
 //
 // The registrations live in the same source file as getPropertyDefinitions()
 // and the key constants of PropertyKeys.h, so any program that reads the

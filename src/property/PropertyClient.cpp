@@ -48,12 +48,11 @@ constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
 // Sends wait without limit and flush.
 constexpr std::int64_t kSendTimeoutMs = 0;
 
-// The catalogue's entries ordered by key.
-std::vector<const PropertyCatalogue::value_type*> entriesByKey(const PropertyCatalogue& catalogue) {
+// The catalogue's entries, in its own order.
+std::vector<const PropertyCatalogue::value_type*> entriesOf(const PropertyCatalogue& catalogue) {
   std::vector<const PropertyCatalogue::value_type*> entries;
   entries.reserve(catalogue.size());
   for (const auto& entry : catalogue) entries.push_back(&entry);
-  std::sort(entries.begin(), entries.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
   return entries;
 }
 
@@ -74,9 +73,10 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
     : clientRole_(clientRole),
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesByKey(catalogue));
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue));
   properties_.reserve(block->size());
   for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
+  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
@@ -123,6 +123,7 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
   for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
+  std::sort(keys.begin(), keys.end());
   return keys;
 }
 
@@ -132,20 +133,16 @@ std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_vi
 }
 
 PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
-  const auto found = std::lower_bound(properties_.begin(), properties_.end(), key,
-                                      [](const KnownProperty& known, std::string_view wanted) {
-                                        return std::string_view(known.property->getKey()) < wanted;
-                                      });
-  if (found == properties_.end() || found->property->getKey() != key) return nullptr;
-  return &*found;
+  const std::size_t position = index_.find(key, [this](std::size_t i) { return keyAt(i); });
+  return position != PropertyKeyIndex::npos ? &properties_[position] : nullptr;
 }
 
+std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].property->getKey(); }
+
 PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
-  const auto position = std::upper_bound(properties_.begin(), properties_.end(), property->getKey(),
-                                         [](const std::string& wanted, const KnownProperty& known) {
-                                           return wanted < known.property->getKey();
-                                         });
-  return *properties_.insert(position, KnownProperty{std::move(property), false, 0});
+  properties_.push_back(KnownProperty{std::move(property), false, 0});
+  index_.add(properties_.size() - 1, [this](std::size_t i) { return keyAt(i); });
+  return properties_.back();
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -171,6 +168,8 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
       existing.reserve(properties_.size());
       for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
+    std::sort(existing.begin(), existing.end(),
+              [](const auto& a, const auto& b) { return a->getKey() < b->getKey(); });
     for (const auto& property : existing) listener(*property);
   }
   return propertyChanged_.connect(std::move(listener));

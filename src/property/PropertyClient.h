@@ -36,6 +36,7 @@
 #include "property/Event.h"
 #include "property/IPropertyClient.h"
 #include "property/PropertyCatalogue.h"
+#include "property/PropertyKeyIndex.h"
 #include "property/SourceAwareProperty.h"
 #include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
@@ -119,8 +120,9 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
   // The same as the entry, or null.
   KnownProperty* findKnown(std::string_view key);
-  // Adds a property whose key is not known yet, in key order, and returns
-  // its entry. Call with mutex_ held.
+  std::string_view keyAt(std::size_t position) const;
+  // Adds a property whose key is not known yet and returns its entry. Call
+  // with mutex_ held.
   KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
@@ -129,7 +131,11 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  std::vector<KnownProperty> properties_;  // ordered by key
+  // Every property held, found by key through index_. Kept in the order they
+  // were made (the catalogue's, then unknown keys as they come); what is
+  // handed out in key order is sorted when asked for.
+  std::vector<KnownProperty> properties_;
+  PropertyKeyIndex index_;
   std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;

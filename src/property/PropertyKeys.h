@@ -2,7 +2,8 @@
 // PropertyKeys::OrvelTracking_ActivePlugin holds "OrvelTracking.ActivePlugin"
 // (points of the key become underscores). Each refers to the key held by the
 // catalogue: valid once static initialization of the catalogue has run, that
-// is from main() on, until the catalogue is destroyed at exit.
+// is from main() on, to the end of the process (the catalogue is never
+// destroyed).
 #pragma once
 #include <string>
 
