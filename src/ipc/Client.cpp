@@ -19,12 +19,14 @@ constexpr std::int64_t kEndlessAttemptMs = 500;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr std::int64_t kPingTimeoutMs = 100;
 constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
-// Dispatched messages kept for the receiver to fill again: enough for a
-// whole batch of large frames, whose payloads the receiver reads straight
-// into them, so that none needs a new buffer (allocated and zero-filled).
+// Dispatched messages kept for the receiver to fill again: enough for the
+// small frames of one read-ahead of the receiver (64 KiB of 60-byte
+// updates), and for a whole batch of large frames, whose payloads the
+// receiver reads straight into them, so that none needs new buffers
+// (allocated, for large frames zero-filled, and freed on the other thread).
 // Their payload buffers hold at most kSpareBytes in all: a rare huge
 // frame's is given back.
-constexpr std::size_t kSpareMessages = 64;
+constexpr std::size_t kSpareMessages = 1024;
 constexpr std::size_t kSpareBytes = 4 * 1024 * 1024;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
@@ -184,6 +186,7 @@ void Client::onMessageReceived(IncomingMessage& message) {
     if (!spare_.empty()) {
       message = std::move(spare_.back());
       spare_.pop_back();
+      spareBytes_ -= message.payload.capacity();
     }
     queued_.store(true, std::memory_order_release);
   }
@@ -196,8 +199,10 @@ void Client::onReceiverStopped() { state_.exchange(Lost); }
 
 void Client::runMessageHandler() {
   setCurrentThreadName("IPCClient (" + displayName() + ")");
+  // Swapped with the queue: the queue keeps the batch's room, so that
+  // queueing a message does not allocate.
+  std::vector<IncomingMessage> batch;
   for (;;) {
-    std::vector<IncomingMessage> batch;
     // Messages come in bursts. Before it sleeps, this thread looks for the
     // next message of a burst for a moment: caught here, it costs the
     // receiver no wake-up call (the dearest part of receiving a small frame)
@@ -221,15 +226,16 @@ void Client::runMessageHandler() {
         LOG_WARNING("No handlers for message '%s'", message.name.c_str());
       }
     }
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    std::size_t spareBytes = 0;
-    for (const IncomingMessage& message : spare_) spareBytes += message.payload.capacity();
-    for (IncomingMessage& message : batch) {
-      if (spare_.size() >= kSpareMessages) break;
-      if (spareBytes + message.payload.capacity() > kSpareBytes) continue;
-      spareBytes += message.payload.capacity();
-      spare_.push_back(std::move(message));
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      for (IncomingMessage& message : batch) {
+        if (spare_.size() >= kSpareMessages) break;
+        if (spareBytes_ + message.payload.capacity() > kSpareBytes) continue;
+        spareBytes_ += message.payload.capacity();
+        spare_.push_back(std::move(message));
+      }
     }
+    batch.clear();  // what was not kept is freed outside the lock
   }
 }
 
