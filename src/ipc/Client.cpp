@@ -19,14 +19,14 @@ constexpr std::int64_t kEndlessAttemptMs = 500;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr std::int64_t kPingTimeoutMs = 100;
 constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
-// Dispatched messages kept for the receiver to fill again: enough for the
-// small frames of one read-ahead of the receiver (64 KiB of 60-byte
-// updates), and for a whole batch of large frames, whose payloads the
-// receiver reads straight into them, so that none needs new buffers
-// (allocated, for large frames zero-filled, and freed on the other thread).
-// Their payload buffers hold at most kSpareBytes in all: a rare huge
-// frame's is given back.
-constexpr std::size_t kSpareMessages = 1024;
+// Dispatched messages kept for the receiver to fill again, so that none
+// needs new buffers (allocated on the receiver thread, for large frames
+// zero-filled, and freed on this one): enough for a batch of small frames
+// that the receiver, reading ahead, queues while this thread decodes the
+// batch before (a flood of updates), and for a whole batch of large frames,
+// whose payloads the receiver reads straight into them. Their payload
+// buffers hold at most kSpareBytes in all: a rare huge frame's is given back.
+constexpr std::size_t kSpareMessages = 8192;
 constexpr std::size_t kSpareBytes = 4 * 1024 * 1024;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
@@ -202,6 +202,11 @@ void Client::runMessageHandler() {
   // Swapped with the queue: the queue keeps the batch's room, so that
   // queueing a message does not allocate.
   std::vector<IncomingMessage> batch;
+  // The parser of the last message and its name. Messages of a burst mostly
+  // share a name, and a parser stays registered under its name for the
+  // client's life: the registry is asked again only when the name changes.
+  std::string parserName;
+  std::shared_ptr<ILayerByteMessageParser> parser;
   for (;;) {
     // Messages come in bursts. Before it sleeps, this thread looks for the
     // next message of a burst for a moment: caught here, it costs the
@@ -220,7 +225,11 @@ void Client::runMessageHandler() {
       queued_.store(false, std::memory_order_relaxed);
     }
     for (const IncomingMessage& message : batch) {
-      if (const auto parser = findParser(message.name)) {
+      if (!parser || message.name != parserName) {
+        parser = findParser(message.name);
+        parserName = message.name;
+      }
+      if (parser) {
         parser->parseMessage(message);
       } else {
         LOG_WARNING("No handlers for message '%s'", message.name.c_str());
