@@ -19,12 +19,14 @@ constexpr std::int64_t kEndlessAttemptMs = 500;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 constexpr std::int64_t kPingTimeoutMs = 100;
 constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
-// Dispatched messages kept for the receiver to fill again: enough for a
-// whole batch of large frames, whose payloads the receiver reads straight
-// into them, so that none needs a new buffer (allocated and zero-filled).
-// Their payload buffers hold at most kSpareBytes in all: a rare huge
-// frame's is given back.
-constexpr std::size_t kSpareMessages = 64;
+// Dispatched messages kept for the receiver to fill again, so that none
+// needs new buffers (allocated on the receiver thread, for large frames
+// zero-filled, and freed on this one): enough for a batch of small frames
+// that the receiver, reading ahead, queues while this thread decodes the
+// batch before (a flood of updates), and for a whole batch of large frames,
+// whose payloads the receiver reads straight into them. Their payload
+// buffers hold at most kSpareBytes in all: a rare huge frame's is given back.
+constexpr std::size_t kSpareMessages = 8192;
 constexpr std::size_t kSpareBytes = 4 * 1024 * 1024;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
@@ -195,6 +197,7 @@ void Client::onMessageReceived(IncomingMessage& message) {
     if (!spare_.empty()) {
       message = std::move(spare_.back());
       spare_.pop_back();
+      spareBytes_ -= message.payload.capacity();
     }
     queued_.store(true, std::memory_order_release);
   }
@@ -207,8 +210,15 @@ void Client::onReceiverStopped() { state_.exchange(Lost); }
 
 void Client::runMessageHandler() {
   setCurrentThreadName("IPCClient (" + displayName() + ")");
+  // Swapped with the queue: the queue keeps the batch's room, so that
+  // queueing a message does not allocate.
+  std::vector<IncomingMessage> batch;
+  // The parser of the last message and its name. Messages of a burst mostly
+  // share a name, and a parser stays registered under its name for the
+  // client's life: the registry is asked again only when the name changes.
+  std::string parserName;
+  std::shared_ptr<ILayerByteMessageParser> parser;
   for (;;) {
-    std::vector<IncomingMessage> batch;
     // Messages come in bursts. Before it sleeps, this thread looks for the
     // next message of a burst for a moment: caught here, it costs the
     // receiver no wake-up call (the dearest part of receiving a small frame)
@@ -226,21 +236,26 @@ void Client::runMessageHandler() {
       queued_.store(false, std::memory_order_relaxed);
     }
     for (const IncomingMessage& message : batch) {
-      if (const auto parser = findParser(message.name)) {
+      if (!parser || message.name != parserName) {
+        parser = findParser(message.name);
+        parserName = message.name;
+      }
+      if (parser) {
         parser->parseMessage(message);
       } else {
         LOG_WARNING("No handlers for message '%s'", message.name.c_str());
       }
     }
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    std::size_t spareBytes = 0;
-    for (const IncomingMessage& message : spare_) spareBytes += message.payload.capacity();
-    for (IncomingMessage& message : batch) {
-      if (spare_.size() >= kSpareMessages) break;
-      if (spareBytes + message.payload.capacity() > kSpareBytes) continue;
-      spareBytes += message.payload.capacity();
-      spare_.push_back(std::move(message));
+    {
+      std::lock_guard<std::mutex> lock(queueMutex_);
+      for (IncomingMessage& message : batch) {
+        if (spare_.size() >= kSpareMessages) break;
+        if (spareBytes_ + message.payload.capacity() > kSpareBytes) continue;
+        spareBytes_ += message.payload.capacity();
+        spare_.push_back(std::move(message));
+      }
     }
+    batch.clear();  // what was not kept is freed outside the lock
   }
 }
 

@@ -106,6 +106,7 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::condition_variable pingCondition_;
   std::vector<IncomingMessage> queue_;
   std::vector<IncomingMessage> spare_;  // dispatched messages whose buffers the receiver reuses
+  std::size_t spareBytes_ = 0;          // the capacity of their payload buffers
   std::atomic<bool> queued_{false};  // queue_ is not empty; read without queueMutex_ while the handler looks for a burst
   std::atomic<std::int32_t> state_{Disconnected};
   std::atomic<bool> pingRunning_{false};

@@ -18,7 +18,7 @@ constexpr std::uint32_t kNameLengthEnd = LayerByteMessage::kHeaderLength + 4;
 }  // namespace
 
 FrameScanner::FrameScanner(std::uint32_t maximumFrameLength)
-    : maximumFrameLength_(maximumFrameLength), buffer_(kDirectThreshold, 0) {}
+    : maximumFrameLength_(maximumFrameLength), buffer_(kReadAheadBytes, 0) {}
 
 FrameScanner::Step FrameScanner::read(Target target, std::uint8_t* data, std::uint32_t size) {
   lastTarget_ = target;
@@ -27,6 +27,16 @@ FrameScanner::Step FrameScanner::read(Target target, std::uint8_t* data, std::ui
   step.data = data;
   step.size = size;
   return step;
+}
+
+FrameScanner::Step FrameScanner::readIntoBuffer(Target target, std::uint32_t size) {
+  if (begin_ > 0) {
+    // What is held is at most one frame's start: a short move.
+    std::memmove(buffer_.data(), buffer_.data() + begin_, filled_);
+    begin_ = 0;
+  }
+  if (size == 0) size = std::min<std::uint32_t>(static_cast<std::uint32_t>(buffer_.size()), kReadAheadBytes) - filled_;
+  return read(target, buffer_.data() + filled_, size);
 }
 
 void FrameScanner::received(std::uint32_t size) {
@@ -54,8 +64,8 @@ bool FrameScanner::readFailed(const IncomingMessage& message) {
     case Target::Payload:
       // The bytes read so far join the front again, as if the frame had been
       // read into the buffer whole, so that they are searched like any other.
-      growBuffer(filled_ + payloadFilled_);
-      std::copy_n(message.payload.data(), payloadFilled_, buffer_.data() + filled_);
+      growBuffer(begin_ + filled_ + payloadFilled_);
+      std::copy_n(message.payload.data(), payloadFilled_, buffer_.data() + begin_ + filled_);
       filled_ += payloadFilled_;
       inPayload_ = false;
       break;
@@ -74,7 +84,9 @@ void FrameScanner::growBuffer(std::uint32_t size) {
 
 FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
   if (consumed_ > 0) {
-    if (filled_ > consumed_) std::memmove(buffer_.data(), buffer_.data() + consumed_, filled_ - consumed_);
+    // Dropped by moving the start: the bytes held stay where they are until
+    // the next read into the buffer.
+    begin_ = filled_ > consumed_ ? begin_ + consumed_ : 0;
     filled_ -= consumed_;
     consumed_ = 0;
   }
@@ -88,15 +100,16 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
       return read(Target::Payload, message.payload.data() + payloadFilled_, payloadLength - payloadFilled_);
     }
     inPayload_ = false;
+    readAhead_ = false;
     return deliver(filled_);  // the front; the payload was never in the buffer
   }
   if (filled_ < LayerByteMessage::kHeaderLength) {
-    return read(Target::Header, buffer_.data() + filled_, LayerByteMessage::kHeaderLength - filled_);
+    return readIntoBuffer(Target::Header, readAhead_ ? 0 : LayerByteMessage::kHeaderLength - filled_);
   }
 
-  const std::uint32_t totalLength = LayerByteMessage::readUint32(buffer_.data());
+  const std::uint32_t totalLength = LayerByteMessage::readUint32(held());
   if (!headerAccepted_) {
-    const LayerByteMessage::Header header = LayerByteMessage::checkHeader(buffer_.data(), maximumFrameLength_);
+    const LayerByteMessage::Header header = LayerByteMessage::checkHeader(held(), maximumFrameLength_);
     if (header == LayerByteMessage::Header::BadSignature) return searchForSignature();
     resyncing_ = false;
     if (header == LayerByteMessage::Header::TooShort) return refuse();
@@ -105,11 +118,12 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
   }
   if (totalLength > kDirectThreshold) return nextLargeFrame(totalLength, message);
 
-  if (filled_ < totalLength) return read(Target::Body, buffer_.data() + filled_, totalLength - filled_);
-  if (!LayerByteMessage::decodeBody(buffer_.data() + LayerByteMessage::kHeaderLength,
-                                    totalLength - LayerByteMessage::kHeaderLength, message)) {
+  if (filled_ < totalLength) return readIntoBuffer(Target::Body, 0);
+  if (!LayerByteMessage::decodeBody(held() + LayerByteMessage::kHeaderLength, totalLength - LayerByteMessage::kHeaderLength,
+                                    message)) {
     return refuse();
   }
+  readAhead_ = true;
   return deliver(totalLength);
 }
 
@@ -117,12 +131,13 @@ FrameScanner::Step FrameScanner::skipTooLong(std::uint32_t totalLength) {
   // Too long to accept, and skipped whole, unread: its body is never
   // searched for frames. It may be a real frame (one long property value of
   // a peer), whose bytes could hold what looks like whole frames that nobody
-  // sent as such. Every byte held lies inside it: the buffer never grows past
-  // the longest frame accepted.
+  // sent as such. What is held of it is dropped; the rest is read into the
+  // buffer a piece at a time and dropped too.
   if (filled_ >= totalLength) {
     consumed_ = totalLength;
   } else {
     skipping_ = totalLength - filled_;
+    begin_ = 0;
     filled_ = 0;
   }
   return Step{Action::Corrupted};
@@ -136,37 +151,39 @@ FrameScanner::Step FrameScanner::deliver(std::uint32_t consumed) {
 
 FrameScanner::Step FrameScanner::nextLargeFrame(std::uint32_t totalLength, IncomingMessage& message) {
   const std::uint32_t bodySize = totalLength - LayerByteMessage::kHeaderLength;
-  if (filled_ < kNameLengthEnd) {
-    return read(Target::Body, buffer_.data() + filled_, std::min(totalLength, kFrontRead) - filled_);
-  }
+  // The front is read without reading ahead: what follows it is payload,
+  // best read straight into the message.
+  if (filled_ < kNameLengthEnd) return readIntoBuffer(Target::Body, std::min(totalLength, kFrontRead) - filled_);
   // The body check of LayerByteMessage::decodeBody, made on the front alone.
-  const std::uint64_t nameLength = LayerByteMessage::readUint32(buffer_.data() + LayerByteMessage::kHeaderLength);
+  const std::uint64_t nameLength = LayerByteMessage::readUint32(held() + LayerByteMessage::kHeaderLength);
   if (nameLength + 8 > bodySize) return refuse();
   const auto frontEnd = static_cast<std::uint32_t>(kNameLengthEnd + nameLength + 4);
   if (filled_ < frontEnd) {
     growBuffer(frontEnd);
-    return read(Target::Body, buffer_.data() + filled_, frontEnd - filled_);
+    return readIntoBuffer(Target::Body, frontEnd - filled_);
   }
-  const std::uint32_t payloadLength = LayerByteMessage::readUint32(buffer_.data() + frontEnd - 4);
+  const std::uint32_t payloadLength = LayerByteMessage::readUint32(held() + frontEnd - 4);
   if (payloadLength != bodySize - 8 - nameLength) return refuse();
 
-  message.name.assign(reinterpret_cast<const char*>(buffer_.data() + kNameLengthEnd), static_cast<std::size_t>(nameLength));
+  message.name.assign(reinterpret_cast<const char*>(held() + kNameLengthEnd), static_cast<std::size_t>(nameLength));
   // Sized, not cleared first: a reused message of the same size is not filled again.
   message.payload.resize(payloadLength);
-  const std::uint32_t held = std::min(filled_, totalLength) - frontEnd;
-  std::copy_n(buffer_.data() + frontEnd, held, message.payload.data());
+  // The payload's bytes that came with the front or a read-ahead move there.
+  const std::uint32_t payloadHeld = std::min(filled_, totalLength) - frontEnd;
+  std::copy_n(held() + frontEnd, payloadHeld, message.payload.data());
+  readAhead_ = false;
   if (filled_ >= totalLength) return deliver(totalLength);
-  payloadFilled_ = held;
+  payloadFilled_ = payloadHeld;
   filled_ = frontEnd;
   inPayload_ = true;
-  return read(Target::Payload, message.payload.data() + held, payloadLength - held);
+  return read(Target::Payload, message.payload.data() + payloadHeld, payloadLength - payloadHeld);
 }
 
 FrameScanner::Step FrameScanner::searchForSignature() {
   Step step;
   if (!resyncing_) {
     step.action = Action::BadSignature;
-    step.signature = LayerByteMessage::readUint32(buffer_.data() + 4);
+    step.signature = LayerByteMessage::readUint32(held() + 4);
   }
   // The next frame start k has the signature at k + 4. Near the end of the
   // held data a prefix of the signature is enough: the next read completes
@@ -175,7 +192,7 @@ FrameScanner::Step FrameScanner::searchForSignature() {
   std::uint32_t k = 1;
   for (; k < filled_ - 4; ++k) {
     const std::uint32_t compared = std::min<std::uint32_t>(4, filled_ - 4 - k);
-    if (std::memcmp(buffer_.data() + k + 4, kSignatureBytes, compared) == 0) break;
+    if (std::memcmp(held() + k + 4, kSignatureBytes, compared) == 0) break;
   }
   consumed_ = k;
   resyncing_ = true;

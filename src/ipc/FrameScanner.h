@@ -3,11 +3,15 @@
 // reads, what it found (a frame, damage to report, nothing). The receiver
 // thread feeds it from its stream; tests and fuzz targets feed it from memory.
 //
-// Small frames (up to kDirectThreshold bytes) are read whole into one buffer,
-// 8 bytes of header first, then the rest, and split into name and payload.
-// A larger frame is read as header, then its front (name and the lengths)
-// into the buffer, then its payload straight into the message's own payload
-// buffer: the payload is never copied after the read.
+// The scanner reads ahead: when it needs a header or the rest of a small
+// frame (up to kDirectThreshold bytes), it asks for as much as its buffer
+// holds, up to kReadAheadBytes, and then delivers every whole frame it holds,
+// one step after another, before it asks for more. A stream of small frames
+// thus costs one read for many frames. A larger frame's payload goes straight
+// into the message's own payload buffer: what of it came with the read-ahead
+// is moved there, the rest is read there directly. After a large frame the
+// next header is read alone, so that a stream of large frames is read
+// straight into the messages, not through the buffer.
 //
 // Damaged input is searched byte by byte for the next signature. A frame
 // longer than the ceiling is read past whole and dropped, never searched.
@@ -22,9 +26,12 @@ namespace Orvel {
 
 class FrameScanner {
  public:
-  // Frames up to this length are read whole into the scanner's buffer; it is
-  // also the buffer's first size.
+  // Frames up to this length are read whole into the scanner's buffer.
   static constexpr std::uint32_t kDirectThreshold = 2048;
+  // The most a read into the buffer asks for, and the buffer's size. It
+  // grows beyond only for a large frame's long name, or to search what a
+  // failed read left of a large payload.
+  static constexpr std::uint32_t kReadAheadBytes = 64 * 1024;
 
   enum class Action {
     Read,          // read up to size bytes into data, then call received (or readFailed)
@@ -64,6 +71,10 @@ class FrameScanner {
   };
 
   Step read(Target target, std::uint8_t* data, std::uint32_t size);
+  // A read into the buffer after the bytes held, which first move to its
+  // front; size 0 reads ahead as far as the buffer allows.
+  Step readIntoBuffer(Target target, std::uint32_t size);
+  const std::uint8_t* held() const { return buffer_.data() + begin_; }
   Step searchForSignature();
   Step refuse();
   Step skipTooLong(std::uint32_t totalLength);
@@ -74,8 +85,10 @@ class FrameScanner {
 
   const std::uint32_t maximumFrameLength_;
   std::vector<std::uint8_t> buffer_;
-  std::uint32_t filled_ = 0;        // bytes held in buffer_
+  std::uint32_t begin_ = 0;         // where in buffer_ the bytes held start
+  std::uint32_t filled_ = 0;        // bytes held in buffer_ from begin_
   std::uint32_t consumed_ = 0;      // bytes to drop at the start of the next step
+  bool readAhead_ = true;           // the next header read asks for more than the header: no large frame came last
   std::uint32_t skipping_ = 0;      // bytes of a refused frame still to be read and dropped
   bool resyncing_ = false;          // searching for a signature; warned once already
   bool headerAccepted_ = false;     // the held header was judged and accepted; its frame is being read

@@ -31,6 +31,7 @@
 #include "ipc/FrameScanner.h"
 #include "ipc/IncomingMessage.h"
 #include "ipc/LayerByteMessage.h"
+#include "support/ScanFromMemory.h"
 
 namespace {
 
@@ -70,25 +71,13 @@ std::vector<Frame> scan(const Bytes& stream, const std::vector<std::uint32_t>& c
   FrameScanner scanner(kCeiling);
   Orvel::IncomingMessage message;
   std::vector<Frame> delivered;
-  std::size_t position = 0;
-  std::size_t reads = 0;
-  for (bool ended = false; !ended;) {
-    const FrameScanner::Step step = scanner.next(message);
-    if (step.action == FrameScanner::Action::Read) {
-      if (step.size == 0) std::abort();  // a read that asks for nothing would never end
-      const std::size_t size = std::min<std::size_t>({step.size, chunks[reads++ % chunks.size()], stream.size() - position});
-      if (size == 0) {
-        ended = scanner.readFailed(message);
-        continue;
-      }
-      std::memcpy(step.data, stream.data() + position, size);
-      position += size;
-      scanner.received(static_cast<std::uint32_t>(size));
-    } else if (step.action == FrameScanner::Action::Message) {
+  Orvel::Test::scanFromMemory(scanner, message, stream, chunks, [&](const FrameScanner::Step& step) {
+    if (step.action == FrameScanner::Action::Read && step.size == 0) std::abort();  // a read that asks for nothing would never end
+    if (step.action == FrameScanner::Action::Message) {
       delivered.push_back(Frame{message.name, message.payload});
       message = delivered.size() % 2 ? Orvel::IncomingMessage{"used", Bytes(300, 0xEE)} : Orvel::IncomingMessage{};
     }
-  }
+  });
   return delivered;
 }
 

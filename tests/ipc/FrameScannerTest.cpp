@@ -10,6 +10,7 @@
 #include "ipc/FrameScanner.h"
 #include "ipc/LayerByteMessage.h"
 #include "support/FrameBytes.h"
+#include "support/ScanFromMemory.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ Bytes join(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
+}
+
+// The report of a header whose signature field is wrong: bytes 4 to 7.
+std::string badSignature(const Bytes& bytes) {
+  std::int32_t value = 0;
+  std::memcpy(&value, bytes.data() + 4, 4);
+  return "bad signature " + std::to_string(value);
 }
 
 struct Delivered {
@@ -37,33 +45,24 @@ void PrintTo(const Delivered& message, std::ostream* out) {
 struct Scan {
   std::vector<Delivered> messages;
   std::vector<std::string> reports;  // "bad signature <n>" and "corrupted", in order
-  std::vector<std::uint32_t> reads;  // the sizes asked for
-  std::vector<bool> intoPayload;     // per read: straight into the message's payload
+  std::vector<std::string> reads;    // the sizes asked for: "buffer <n>", or "payload <n>" straight into the message
 };
 
-// Feeds input to a scanner in reads of at most maxRead bytes until the input
-// is used up and a failed read ends the run. After each message the scanner
-// gets back a used one, as the IPC client gives it, alternately large and empty.
-Scan scan(const Bytes& input, std::uint32_t maxRead, std::uint32_t ceiling = Orvel::LayerByteMessage::kMaximumFrameLength) {
+// Feeds input to a scanner in reads of at most the chunk sizes, in turn,
+// until the input is used up and a failed read ends the run. After each
+// message the scanner gets back a used one, as the IPC client gives it,
+// alternately large and empty.
+Scan scan(const Bytes& input, const std::vector<std::uint32_t>& chunks,
+          std::uint32_t ceiling = Orvel::LayerByteMessage::kMaximumFrameLength) {
   FrameScanner scanner(ceiling);
   Orvel::IncomingMessage message;
   Scan result;
-  std::size_t position = 0;
-  for (bool ended = false; !ended;) {
-    const FrameScanner::Step step = scanner.next(message);
+  Orvel::Test::scanFromMemory(scanner, message, input, chunks, [&](const FrameScanner::Step& step) {
     switch (step.action) {
       case FrameScanner::Action::Read: {
-        result.reads.push_back(step.size);
-        result.intoPayload.push_back(!message.payload.empty() && step.data >= message.payload.data() &&
-                                     step.data < message.payload.data() + message.payload.size());
-        const std::size_t size = std::min<std::size_t>({step.size, maxRead, input.size() - position});
-        if (size == 0) {
-          ended = scanner.readFailed(message);
-          break;
-        }
-        std::memcpy(step.data, input.data() + position, size);
-        position += size;
-        scanner.received(static_cast<std::uint32_t>(size));
+        const bool intoPayload = !message.payload.empty() && step.data >= message.payload.data() &&
+                                 step.data < message.payload.data() + message.payload.size();
+        result.reads.push_back((intoPayload ? "payload " : "buffer ") + std::to_string(step.size));
         break;
       }
       case FrameScanner::Action::BadSignature:
@@ -79,7 +78,7 @@ Scan scan(const Bytes& input, std::uint32_t maxRead, std::uint32_t ceiling = Orv
       case FrameScanner::Action::Nothing:
         break;
     }
-  }
+  });
   return result;
 }
 
@@ -104,11 +103,6 @@ TEST(FrameScanner, DeliversExactlyTheWellFormedTopLevelFrames) {
   const Bytes tooLong = frame("Long", join({ping, Bytes(8000, 'x'), small}));
   const Bytes tooShort = {12, 0, 0, 0, 'o', 'r', 'v', 'e'};
   const std::string corrupted = "corrupted";
-  const auto badSignature = [](const Bytes& bytes) {
-    std::int32_t value = 0;
-    std::memcpy(&value, bytes.data() + 4, 4);
-    return "bad signature " + std::to_string(value);
-  };
 
   struct Case {
     std::string label;
@@ -140,25 +134,107 @@ TEST(FrameScanner, DeliversExactlyTheWellFormedTopLevelFrames) {
   };
   for (const Case& c : cases) {
     for (const std::uint32_t maxRead : {1u, 7u, 300u, 0xFFFFFFFFu}) {
-      const Scan result = scan(c.input, maxRead, c.ceiling);
+      const Scan result = scan(c.input, {maxRead}, c.ceiling);
       EXPECT_EQ(result.messages, c.messages) << c.label << ", reads of " << maxRead;
       EXPECT_EQ(result.reports, c.reports) << c.label << ", reads of " << maxRead;
     }
   }
 }
 
-// A small frame takes two reads into the buffer, header and rest. A large
-// one takes three: header and front into the buffer, then the whole rest of
-// its payload straight into the message, where it stays.
+// Reads into the buffer ask for as much as it holds. A large frame's payload
+// goes straight into the message: what came with a read-ahead is moved
+// there and the rest read there. After a large frame the next header is read
+// alone, then the front of the next large frame, then its payload.
 TEST(FrameScanner, ReadsALargePayloadStraightIntoTheMessage) {
   const Bytes payload(64 * 1024, 0x5A);
   const Bytes input = join({frame("Ping", {}), frame("Big", payload), frame("Big", payload)});
-  const Scan result = scan(input, 0xFFFFFFFF);
+  const Scan result = scan(input, {0xFFFFFFFF});
   ASSERT_EQ(result.messages.size(), 3u);
+  EXPECT_EQ(result.messages[1].payload, payload);
   EXPECT_EQ(result.messages[2].payload, payload);
-  const std::uint32_t rest = 16 + 3 + 64 * 1024 - 256;
-  EXPECT_EQ(result.reads, (std::vector<std::uint32_t>{8, 12, 8, 248, rest, 8, 248, rest, 8}));
-  EXPECT_EQ(result.intoPayload, (std::vector<bool>{false, false, false, false, true, false, false, true, false}));
+  // The first read holds Ping (20 bytes) and the first Big's header (8),
+  // name length (4), name (3), payload length (4) and 65536 - 20 - 19 bytes
+  // of its payload; 39 are left to read. The second Big's front is 256 bytes.
+  const std::uint32_t rest = 64 * 1024 - (256 - 19);
+  EXPECT_EQ(result.reads, (std::vector<std::string>{"buffer 65536", "payload 39", "buffer 8", "buffer 248",
+                                                    "payload " + std::to_string(rest), "buffer 8"}));
+}
+
+// What reading ahead brings: many frames per read, delivered one by one
+// before the next read, however the reads cut them; the same reports for
+// damage met inside one read; a failed read that leaves a frame cut.
+TEST(FrameScanner, ReadsAheadAndDeliversEveryWholeFrameHeld) {
+  constexpr std::uint32_t kAll = 0xFFFFFFFF;
+  const std::string readAhead = "buffer " + std::to_string(FrameScanner::kReadAheadBytes);
+  const Bytes ping = frame("Ping", {});
+  const Bytes small = frame("Small", {1, 2, 3});
+  const Bytes big = frame("Big", Bytes(2100, 0x42));
+  const Delivered pingMessage{"Ping", {}};
+  const Delivered smallMessage{"Small", {1, 2, 3}};
+  const Delivered bigMessage{"Big", Bytes(2100, 0x42)};
+  const Bytes update = frame("Update", Bytes(44, 'u'));  // 66 bytes
+  const Bytes garbage = {'g', 'a', 'r', 'b', 'a', 'g', 'e', '!', '?', '#'};
+  const Bytes tooShort = {12, 0, 0, 0, 'o', 'r', 'v', 'e'};
+  Bytes offByOne = frame("Bad", {9, 9});
+  offByOne[15] = 3;  // payloadLength says 3, totalLength leaves room for 2
+  const Bytes tooLong = frame("Long", join({ping, Bytes(8000, 'x'), small}));
+  // A frame that holds whole frames, cut by the end of the stream.
+  const Bytes carrier = frame("Carrier", join({ping, small, Bytes(5, 9)}));
+  const Bytes cutCarrier(carrier.begin(), carrier.end() - 2);
+
+  Bytes updates;
+  std::vector<Delivered> updateMessages;
+  for (int i = 0; i < 2000; ++i) {
+    updates.insert(updates.end(), update.begin(), update.end());
+    updateMessages.push_back({"Update", Bytes(44, 'u')});
+  }
+  // 2000 frames of 66 bytes: the first read takes 992 whole frames and 64
+  // bytes of the next; each later one asks for what those 64 leave free.
+  const std::string nextReads = "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 64);
+
+  struct Case {
+    std::string label;
+    Bytes input;
+    std::vector<std::uint32_t> chunks;
+    std::vector<Delivered> messages;
+    std::vector<std::string> reports;
+    std::vector<std::string> reads;  // not compared when empty
+    std::uint32_t ceiling = Orvel::LayerByteMessage::kMaximumFrameLength;
+  };
+  std::vector<Case> cases = {
+      {"several frames in one read", join({ping, small, ping, small}), {kAll},
+       {pingMessage, smallMessage, pingMessage, smallMessage}, {}, {readAhead, readAhead}},
+      {"more frames than one read holds", updates, {kAll}, updateMessages, {}, {readAhead, nextReads, nextReads, readAhead}},
+      {"a large frame whose payload begins in the read-ahead", join({ping, big, small}),
+       {static_cast<std::uint32_t>(ping.size() + 1000), kAll}, {pingMessage, bigMessage, smallMessage}, {},
+       // Big's front is 19 bytes, so 981 of its payload came with the first read.
+       {readAhead, "payload 1119", "buffer 8", "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 8), readAhead}},
+      {"a large frame whole in the read-ahead", join({ping, big, small}), {kAll}, {pingMessage, bigMessage, smallMessage},
+       {}, {readAhead, readAhead}},
+      {"damage and refused frames in one read",
+       join({ping, garbage, small, tooShort, ping, offByOne, small, garbage}), {kAll},
+       {pingMessage, smallMessage, pingMessage, smallMessage},
+       {badSignature(garbage), "corrupted", "corrupted", badSignature(garbage)},
+       {readAhead, "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 4)}},
+      {"a frame longer than the ceiling in one read", join({ping, tooLong, small}), {kAll}, {pingMessage, smallMessage},
+       {"corrupted"}, {readAhead, readAhead}, 6000},
+      {"a read fails with a frame held cut", join({ping, small, cutCarrier}), {kAll},
+       {pingMessage, smallMessage, pingMessage, smallMessage}, {}, {}},
+  };
+  // Every place where two reads can cut a stream of small and large frames.
+  const Bytes mixed = join({ping, small, big, small});
+  for (std::uint32_t cut = 1; cut < mixed.size(); ++cut) {
+    cases.push_back({"cut after " + std::to_string(cut) + " bytes", mixed, {cut, kAll},
+                     {pingMessage, smallMessage, bigMessage, smallMessage}, {}, {}});
+  }
+  for (const Case& c : cases) {
+    const Scan result = scan(c.input, c.chunks, c.ceiling);
+    EXPECT_EQ(result.messages, c.messages) << c.label;
+    EXPECT_EQ(result.reports, c.reports) << c.label;
+    if (!c.reads.empty()) {
+      EXPECT_EQ(result.reads, c.reads) << c.label;
+    }
+  }
 }
 
 }  // namespace

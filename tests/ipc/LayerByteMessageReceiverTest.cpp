@@ -10,6 +10,7 @@
 
 #include "RecordingReceiver.h"
 #include "ScriptedStream.h"
+#include "ipc/FrameScanner.h"
 #include "ipc/LayerByteMessage.h"
 #include "ipc/ReadWritePipe.h"
 #include "platform/SystemError.h"
@@ -158,12 +159,12 @@ TEST(LayerByteMessageReceiver, SkipsAFrameTooLongToAcceptWithoutLookingInside) {
   for (const Case& c : cases) {
     const auto reads = expectReceived(c.label, c.input, 0xFFFFFFFF, c.messages,
                                       std::vector<std::string>(c.refused, kCorrupted));
-    // The buffer of 2048 bytes that a receiver starts with never grew.
-    EXPECT_LE(*std::max_element(reads.begin(), reads.end()), 2048u) << c.label;
+    // The buffer that a receiver starts with never grew.
+    EXPECT_LE(*std::max_element(reads.begin(), reads.end()), Orvel::FrameScanner::kReadAheadBytes) << c.label;
   }
 }
 
-TEST(LayerByteMessageReceiver, ReadsExactlyOneFrameAtATime) {
+TEST(LayerByteMessageReceiver, ReadsAheadAndDeliversEveryFrameOfARead) {
   Orvel::Test::ScriptedStream stream;
   stream.addChunk(join({frame("Ping", {}), frame("Name", {1, 2, 3})}));
   Orvel::Test::RecordingReceiver receiver;
@@ -171,8 +172,9 @@ TEST(LayerByteMessageReceiver, ReadsExactlyOneFrameAtATime) {
   ASSERT_TRUE(receiver.waitForMessages(2));
   stream.close();
   ASSERT_TRUE(receiver.waitForStop());
-  // Header, rest of Ping, header, rest of Name, then the header read that close ended.
-  EXPECT_EQ(stream.readRequests(), (std::vector<std::uint32_t>{8, 12, 8, 15, 8}));
+  // One read for both frames, then the read that close ended.
+  EXPECT_EQ(stream.readRequests(),
+            (std::vector<std::uint32_t>{Orvel::FrameScanner::kReadAheadBytes, Orvel::FrameScanner::kReadAheadBytes}));
 }
 
 TEST(LayerByteMessageReceiver, EndsQuietlyOrLogsTheReadError) {
