@@ -10,7 +10,8 @@
 #                small corpus: the seeds with names of their own stay, and of
 #                the others (committed or found by this run) the fewest that
 #                reach every code edge that any of them reaches
-# The build goes to build/linux-fuzz, or to $ORVEL_FUZZ_BUILD_DIR when set.
+# The build goes to build/linux-fuzz, or to $ORVEL_FUZZ_BUILD_DIR when set; the
+# inputs of a failed run are kept in its findings/ folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 usage() {
@@ -84,8 +85,14 @@ for target in "${targets[@]}"; do
     status=1
     echo "$target: FAILED"
     tail -n 60 "$log"
+    # The inputs that failed are kept beside the build, where the run's
+    # temporary folder does not take them with it; their first bytes are
+    # printed too, for a log read on another machine.
+    mkdir -p "$build/findings"
     ls "$work"/"$name"-* 2>/dev/null | head -n 3 | while read -r artifact; do
-      echo "artifact: $artifact ($(od -An -tx1 -v "$artifact" | tr -d ' \n' | head -c 400))"
+      kept="$build/findings/$(basename "$artifact")"
+      cp "$artifact" "$kept"
+      echo "artifact: $kept ($(od -An -tx1 -v "$artifact" | tr -d ' \n' | head -c 400))"
     done
   fi
 done
