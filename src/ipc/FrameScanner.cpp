@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
 
 namespace Orvel {
 
@@ -18,7 +20,7 @@ constexpr std::uint32_t kNameLengthEnd = LayerByteMessage::kHeaderLength + 4;
 }  // namespace
 
 FrameScanner::FrameScanner(std::uint32_t maximumFrameLength)
-    : maximumFrameLength_(maximumFrameLength), buffer_(kReadAheadBytes, 0) {}
+    : maximumFrameLength_(maximumFrameLength), buffer_(new std::uint8_t[kReadAheadBytes]), capacity_(kReadAheadBytes) {}
 
 FrameScanner::Step FrameScanner::read(Target target, std::uint8_t* data, std::uint32_t size) {
   lastTarget_ = target;
@@ -32,11 +34,11 @@ FrameScanner::Step FrameScanner::read(Target target, std::uint8_t* data, std::ui
 FrameScanner::Step FrameScanner::readIntoBuffer(Target target, std::uint32_t size) {
   if (begin_ > 0) {
     // What is held is at most one frame's start: a short move.
-    std::memmove(buffer_.data(), buffer_.data() + begin_, filled_);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, filled_);
     begin_ = 0;
   }
-  if (size == 0) size = std::min<std::uint32_t>(static_cast<std::uint32_t>(buffer_.size()), kReadAheadBytes) - filled_;
-  return read(target, buffer_.data() + filled_, size);
+  if (size == 0) size = std::min<std::uint32_t>(capacity_, kReadAheadBytes) - filled_;
+  return read(target, buffer_.get() + filled_, size);
 }
 
 void FrameScanner::received(std::uint32_t size) {
@@ -65,7 +67,7 @@ bool FrameScanner::readFailed(const IncomingMessage& message) {
       // The bytes read so far join the front again, as if the frame had been
       // read into the buffer whole, so that they are searched like any other.
       growBuffer(begin_ + filled_ + payloadFilled_);
-      std::copy_n(message.payload.data(), payloadFilled_, buffer_.data() + begin_ + filled_);
+      std::copy_n(message.payload.data(), payloadFilled_, buffer_.get() + begin_ + filled_);
       filled_ += payloadFilled_;
       inPayload_ = false;
       break;
@@ -79,7 +81,11 @@ bool FrameScanner::readFailed(const IncomingMessage& message) {
 }
 
 void FrameScanner::growBuffer(std::uint32_t size) {
-  if (buffer_.size() < size) buffer_.resize(size);
+  if (capacity_ >= size) return;
+  std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[size]);
+  std::memcpy(bigger.get(), buffer_.get(), begin_ + filled_);  // the bytes held and what lies before them
+  buffer_ = std::move(bigger);
+  capacity_ = size;
 }
 
 FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
@@ -92,7 +98,7 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
   }
   if (skipping_ > 0) {
     // Read into the buffer only to be dropped; the body is never held whole.
-    return read(Target::Skip, buffer_.data(), std::min<std::uint32_t>(skipping_, static_cast<std::uint32_t>(buffer_.size())));
+    return read(Target::Skip, buffer_.get(), std::min<std::uint32_t>(skipping_, capacity_));
   }
   if (inPayload_) {
     const auto payloadLength = static_cast<std::uint32_t>(message.payload.size());

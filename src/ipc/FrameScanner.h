@@ -17,7 +17,7 @@
 // longer than the ceiling is read past whole and dropped, never searched.
 #pragma once
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "ipc/IncomingMessage.h"
 #include "ipc/LayerByteMessage.h"
@@ -74,7 +74,7 @@ class FrameScanner {
   // A read into the buffer after the bytes held, which first move to its
   // front; size 0 reads ahead as far as the buffer allows.
   Step readIntoBuffer(Target target, std::uint32_t size);
-  const std::uint8_t* held() const { return buffer_.data() + begin_; }
+  const std::uint8_t* held() const { return buffer_.get() + begin_; }
   Step searchForSignature();
   Step refuse();
   Step skipTooLong(std::uint32_t totalLength);
@@ -84,7 +84,11 @@ class FrameScanner {
   void growBuffer(std::uint32_t size);
 
   const std::uint32_t maximumFrameLength_;
-  std::vector<std::uint8_t> buffer_;
+  // Not zeroed when made or grown: only bytes that a read put there are ever
+  // looked at, and most of its 64 KiB are never touched by a run of small
+  // frames.
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::uint32_t capacity_;
   std::uint32_t begin_ = 0;         // where in buffer_ the bytes held start
   std::uint32_t filled_ = 0;        // bytes held in buffer_ from begin_
   std::uint32_t consumed_ = 0;      // bytes to drop at the start of the next step
