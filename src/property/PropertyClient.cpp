@@ -72,11 +72,8 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
                                ClientRole clientRole, const std::string& pipeName, bool queued)
     : clientRole_(clientRole),
       queued_(queued),
-      ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue));
-  properties_.reserve(block->size());
-  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
-  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
+      ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })),
+      catalogue_(catalogue) {
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
@@ -118,8 +115,18 @@ PropertyClient::~PropertyClient() {
   }
 }
 
+void PropertyClient::makeProperties() {
+  if (propertiesMade_) return;
+  propertiesMade_ = true;
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue_));
+  properties_.reserve(block->size());
+  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
+  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
+}
+
 std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::lock_guard<std::mutex> lock(mutex_);
+  const_cast<PropertyClient*>(this)->makeProperties();
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
   for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
@@ -133,6 +140,7 @@ std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_vi
 }
 
 PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
+  makeProperties();
   const std::size_t position = index_.find(key, [this](std::size_t i) { return keyAt(i); });
   return position != PropertyKeyIndex::npos ? &properties_[position] : nullptr;
 }
@@ -165,6 +173,7 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
     std::vector<std::shared_ptr<SourceAwareProperty>> existing;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      makeProperties();
       existing.reserve(properties_.size());
       for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
@@ -309,6 +318,11 @@ void PropertyClient::onClientRoleRequest() {
   Messages::ResponseClientRole response;
   response.role = clientRole_;
   if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
+  // The server prepares its definitions next: the properties they are
+  // applied to are made meanwhile, on this thread, which has nothing else to
+  // do until they come.
+  std::lock_guard<std::mutex> lock(mutex_);
+  makeProperties();
 }
 
 void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitionsView& message) {
@@ -338,6 +352,7 @@ void PropertyClient::processDefinitions(const Messages::PropertyDefinitionsView&
 }
 
 std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
+  makeProperties();
   std::vector<SourceAwareProperty*> unobserved;
   for (KnownProperty& known : properties_) {
     if (known.observed) continue;

@@ -53,7 +53,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
 
   // queued: keep the server's definitions and updates for
   // processQueuedMessages instead of applying them on the IPC handler thread.
-  // Nothing connects yet.
+  // Nothing connects yet. catalogue must outlive the client (the process's
+  // catalogue lives to the end of the process).
   PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName, ClientRole clientRole,
                  const std::string& pipeName, bool queued);
   // Stops initialization, disconnects and joins every thread. Never throws.
@@ -116,6 +117,9 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // returns them. Call with mutex_ held; observe them after releasing it, as
   // setObserver takes each property's mutex.
   std::vector<SourceAwareProperty*> takeUnobserved();
+  // Makes the catalogue's properties unless made already. Call with mutex_
+  // held. Every access to properties_ comes after it.
+  void makeProperties();
   // The property of key, or null. Call with mutex_ held.
   std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
   // The same as the entry, or null.
@@ -131,6 +135,13 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
+  // The catalogue's properties are made on first need, not by the
+  // constructor: at the latest right after the client has answered the
+  // server's role request, while the server prepares its definitions, so
+  // that a client about to connect does not first spend the time of
+  // hundreds of properties before it even asks.
+  const PropertyCatalogue& catalogue_;
+  bool propertiesMade_ = false;
   // Every property held, found by key through index_. Kept in the order they
   // were made (the catalogue's, then unknown keys as they come); what is
   // handed out in key order is sorted when asked for.
