@@ -99,9 +99,13 @@ PropertyClient::~PropertyClient() {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedDefinitions_.clear();
       queuedUpdates_.clear();
-      observed.reserve(properties_.size());
-      for (const KnownProperty& known : properties_) {
-        if (known.observed) observed.push_back(known.property.get());
+      // The catalogue's properties share one block: when the client's own
+      // entries are all that refer to it, none of them outlives the client
+      // and none needs to be told.
+      const bool blockHeldOutside = fromBlock_ > 0 && properties_.front().property.use_count() > static_cast<long>(fromBlock_);
+      observed.reserve(blockHeldOutside ? properties_.size() : properties_.size() - fromBlock_);
+      for (std::size_t i = blockHeldOutside ? 0 : fromBlock_; i < properties_.size(); ++i) {
+        if (properties_[i].observed) observed.push_back(properties_[i].property.get());
       }
     }
     messageHandlers_.clear();
@@ -120,7 +124,8 @@ void PropertyClient::makeProperties() {
   propertiesMade_ = true;
   const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue_));
   properties_.reserve(block->size());
-  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
+  for (std::size_t i = 0; i < block->size(); ++i) addKnown(PropertyBlock::at(block, i));
+  fromBlock_ = block->size();
   index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
 }
 
@@ -145,12 +150,17 @@ PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
   return position != PropertyKeyIndex::npos ? &properties_[position] : nullptr;
 }
 
-std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].property->getKey(); }
+std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].key; }
+
+PropertyClient::KnownProperty& PropertyClient::addKnown(std::shared_ptr<SourceAwareProperty> property) {
+  const std::string_view key = property->getKey();
+  return properties_.emplace_back(KnownProperty{std::move(property), key, false, 0});
+}
 
 PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
-  properties_.push_back(KnownProperty{std::move(property), false, 0});
+  KnownProperty& known = addKnown(std::move(property));
   index_.add(properties_.size() - 1, [this](std::size_t i) { return keyAt(i); });
-  return properties_.back();
+  return known;
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -363,23 +373,22 @@ std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
 }
 
 void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message) {
-  std::uint64_t applying = 0;
+  // Each row's property is found (or added) first, all under one hold of the
+  // client mutex; the properties are initialized afterwards, without it, as
+  // initialize takes each property's own mutex.
+  struct Target {
+    const Messages::PropertyDefinitionsView::Row* row;
+    SourceAwareProperty* property;  // held by properties_, which never shrinks
+    bool created;
+  };
+  std::vector<Target> targets;
+  targets.reserve(message.rows.size());
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    applying = ++definitionsApplied_;
-  }
-  // Each row is copied into these and from them into its property, whose own
-  // strings and writer list keep their room: once these have grown to the
-  // longest row, a row costs no allocation.
-  std::vector<ClientRole> writers;
-  std::string value;
-  std::string type;
-  for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
-    std::shared_ptr<SourceAwareProperty> property;
-    bool created = false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
+    const std::uint64_t applying = ++definitionsApplied_;
+    for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
       KnownProperty* known = findKnown(row.mapKey);
+      bool created = false;
       if (known == nullptr) {
         const std::string key(row.mapKey);
         LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
@@ -391,13 +400,22 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
         continue;  // a repeated key: its first row counts
       }
       known->definedIn = applying;
-      property = known->property;
+      targets.push_back(Target{&row, known->property.get(), created});
     }
+  }
+  // Each row is copied into these and from them into its property, whose own
+  // strings and writer list keep their room: once these have grown to the
+  // longest row, a row costs no allocation.
+  std::vector<ClientRole> writers;
+  std::string value;
+  std::string type;
+  for (const Target& target : targets) {
+    const Messages::PropertyDefinitionsView::Row& row = *target.row;
     row.copyWritersTo(writers);
     value.assign(row.defaultValue);
     type.assign(row.type);
-    property->initialize(writers, value, type, row.version, row.persistent);
-    if (created) propertyChanged_.emit(*property);
+    target.property->initialize(writers, value, type, row.version, row.persistent);
+    if (target.created) propertyChanged_.emit(*target.property);
   }
 }
 

@@ -108,6 +108,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // change is never published twice.
   struct KnownProperty {
     std::shared_ptr<SourceAwareProperty> property;
+    std::string_view key;  // the property's own key, for lookups that touch nothing else
     bool observed = false;
     // The last definitions message that defined it: a later row of the same
     // key in that message is ignored.
@@ -128,6 +129,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // Adds a property whose key is not known yet and returns its entry. Call
   // with mutex_ held.
   KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
+  // The same without entering it into index_.
+  KnownProperty& addKnown(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
   const bool queued_;
@@ -142,6 +145,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // hundreds of properties before it even asks.
   const PropertyCatalogue& catalogue_;
   bool propertiesMade_ = false;
+  std::size_t fromBlock_ = 0;  // the first entries of properties_, made in one block
   // Every property held, found by key through index_. Kept in the order they
   // were made (the catalogue's, then unknown keys as they come); what is
   // handed out in key order is sorted when asked for.
