@@ -10,9 +10,10 @@ namespace Orvel {
 namespace {
 
 constexpr char kSignatureBytes[4] = {'o', 'r', 'v', 'e'};
-// The bytes of a large frame read first after its header: enough for the
-// usual names and both length fields, so that the payload follows in reads
-// of its own. What they hold of the payload is copied over.
+// The bytes of a large frame read after a read-ahead that ended before its
+// name length: enough for the usual names and both length fields, so that
+// the payload follows in reads of its own. What they hold of the payload is
+// copied over.
 constexpr std::uint32_t kFrontRead = 256;
 // totalLength, signature and nameLength: the bytes that say where the name ends.
 constexpr std::uint32_t kNameLengthEnd = LayerByteMessage::kHeaderLength + 4;
