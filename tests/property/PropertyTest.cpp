@@ -219,6 +219,10 @@ TEST(Property, EachInitializationReplacesTheRemoteType) {
     EXPECT_EQ(property.setStringValue(ClientRole::TRACKING, "true"), c.writable) << sequence;
     EXPECT_EQ(property.getStringValue(), c.writable ? "true" : "false") << sequence;
   }
+  // The first refused write is the first case's.
+  Orvel::Test::expectTypeMismatchWarningOncePerProcess(
+      capture, " WAR [Orvel::State::Property::setStringValue::<lambda>::operator ()] Client 'TRACKING' has invalid "
+               "property type 'bool' for property 'K', remote type is 'int'");
 }
 
 TEST(Property, TypeMismatchTextWithPercentIsWrittenAsIs) {
