@@ -47,7 +47,7 @@ void Property::initialize(const std::vector<ClientRole>& writers, const std::str
     LOG_WARNING("%s", text.c_str());
   }
   initialized_ = true;
-  writers_ = writers;
+  writers_.assign(writers);
   version_ = version;
   persistent_ = true;
   if (!remoteTypeDiffers) {
@@ -130,7 +130,7 @@ std::string Property::getRemoteType() const {
 
 std::vector<ClientRole> Property::getWriters() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return writers_;
+  return writers_.toVector();
 }
 
 std::uint64_t Property::getVersion() const {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "property/Event.h"
+#include "property/WriterList.h"
 #include "state/ClientRole.h"
 #include "state/PropertyDefinition.h"
 
@@ -91,7 +92,7 @@ class Property {
   bool persistent_ = false;
   bool initialized_ = false;
   bool rejectionLogged_ = false;
-  std::vector<ClientRole> writers_;
+  WriterList writers_;
   // The key and the local type: the lasting row's texts, or those of names_.
   // Never change after construction.
   const std::string* key_ = nullptr;

@@ -146,6 +146,48 @@ TEST(Property, WriterRules) {
   }
 }
 
+// Each initialization replaces the writer list, whatever the lengths of the
+// lists before it: short lists and long ones, growing and shrinking.
+TEST(Property, EachInitializationReplacesTheWriters) {
+  using Roles = std::vector<ClientRole>;
+  const Roles four = {ClientRole::TRACKING, ClientRole::BASE, ClientRole::COMPOSITOR, ClientRole::HOME};
+  const Roles five = {ClientRole::HMD_SERVER, ClientRole::COMPOSITOR, ClientRole::TRACKING, ClientRole::BASE,
+                      ClientRole::HOME};
+  const Roles seven = {ClientRole::OPENVR_DRIVER, ClientRole::GAZE_TRACKING, ClientRole::HAND_TRACKING,
+                       ClientRole::OFFLINE_TOOL,  ClientRole::OPENXR,        ClientRole::RUNTIME,
+                       ClientRole::SLAM_TRACKING};
+  const Roles eight = {ClientRole::HMD_SERVER,   ClientRole::COMPOSITOR, ClientRole::TRACKING, ClientRole::BASE,
+                       ClientRole::HOME,         ClientRole::OPENXR,     ClientRole::RUNTIME,  ClientRole::APPLICATION};
+  struct Case {
+    Roles local;               // the definition's
+    std::vector<Roles> lists;  // one initialization each, in order
+  };
+  const std::vector<Case> cases = {
+      {{}, {{ClientRole::TRACKING}}},
+      {{ClientRole::BASE}, {four}},
+      {five, {{ClientRole::BASE, ClientRole::HOME}}},
+      {{}, {five, seven}},
+      {{}, {Roles{ClientRole::TRACKING, ClientRole::BASE}, seven, five, eight}},
+      {seven, {{}}},
+      {eight, {four, seven}},
+  };
+  Orvel::Test::LogCapture capture;
+  for (const Case& c : cases) {
+    Property property(ClientRole::TRACKING, definition("K", "int", "0", c.local));
+    EXPECT_EQ(property.getWriters(), c.local);
+    for (const Roles& writers : c.lists) {
+      property.initialize(writers, "0", "int", 1, true);
+      EXPECT_EQ(property.getWriters(), writers) << ::testing::PrintToString(c.lists);
+    }
+    int value = 0;
+    for (const ClientRole writer : c.lists.back()) {
+      EXPECT_TRUE(property.setStringValue(writer, std::to_string(++value))) << clientRoleToString(writer);
+    }
+    EXPECT_FALSE(property.setStringValue(ClientRole::UNITY_PLUGIN, "refused")) << "a role on no list";
+    EXPECT_EQ(property.getStringValue(), std::to_string(value));
+  }
+}
+
 TEST(Property, RefusedWritesLogOncePerRun) {
   Orvel::Test::LogCapture capture;
   Property property(ClientRole::TRACKING, definition("OrvelTracking.ActivePlugin", "std::string", "", {}));
