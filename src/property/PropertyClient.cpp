@@ -74,6 +74,12 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })),
       catalogue_(catalogue) {
+  // Only the process's own catalogue lives to the end of the process: the
+  // properties of any other are made now, while it surely exists.
+  if (&catalogue != &getPropertyDefinitions()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    makeProperties();
+  }
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(

@@ -53,8 +53,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
 
   // queued: keep the server's definitions and updates for
   // processQueuedMessages instead of applying them on the IPC handler thread.
-  // Nothing connects yet. catalogue must outlive the client (the process's
-  // catalogue lives to the end of the process).
+  // Nothing connects yet.
   PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName, ClientRole clientRole,
                  const std::string& pipeName, bool queued);
   // Stops initialization, disconnects and joins every thread. Never throws.
@@ -138,11 +137,12 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  // The catalogue's properties are made on first need, not by the
+  // The process catalogue's properties are made on first need, not by the
   // constructor: at the latest right after the client has answered the
   // server's role request, while the server prepares its definitions, so
   // that a client about to connect does not first spend the time of
-  // hundreds of properties before it even asks.
+  // hundreds of properties before it even asks. (That catalogue is never
+  // destroyed; the properties of any other are made by the constructor.)
   const PropertyCatalogue& catalogue_;
   bool propertiesMade_ = false;
   std::size_t fromBlock_ = 0;  // the first entries of properties_, made in one block
