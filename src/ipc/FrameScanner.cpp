@@ -10,9 +10,10 @@ namespace Orvel {
 namespace {
 
 constexpr char kSignatureBytes[4] = {'o', 'r', 'v', 'e'};
-// The bytes of a large frame read first after its header: enough for the
-// usual names and both length fields, so that the payload follows in reads
-// of its own. What they hold of the payload is copied over.
+// The bytes of a large frame read after a read-ahead that ended before its
+// name length: enough for the usual names and both length fields, so that
+// the payload follows in reads of its own. What they hold of the payload is
+// copied over.
 constexpr std::uint32_t kFrontRead = 256;
 // totalLength, signature and nameLength: the bytes that say where the name ends.
 constexpr std::uint32_t kNameLengthEnd = LayerByteMessage::kHeaderLength + 4;
@@ -37,7 +38,13 @@ FrameScanner::Step FrameScanner::readIntoBuffer(Target target, std::uint32_t siz
     std::memmove(buffer_.get(), buffer_.get() + begin_, filled_);
     begin_ = 0;
   }
-  if (size == 0) size = std::min<std::uint32_t>(capacity_, kReadAheadBytes) - filled_;
+  readAheadAsked_ = 0;
+  if (size == 0) {
+    // Only a header or a small frame's rest is asked for this way: what is
+    // held is less than kDirectThreshold bytes.
+    size = (readAheadFull_ ? std::min<std::uint32_t>(capacity_, kReadAheadBytes) : kDirectThreshold) - filled_;
+    readAheadAsked_ = size;
+  }
   return read(target, buffer_.get() + filled_, size);
 }
 
@@ -52,6 +59,7 @@ void FrameScanner::received(std::uint32_t size) {
     case Target::Header:
     case Target::Body:
       filled_ += size;
+      if (readAheadAsked_ > 0) readAheadFull_ = size == readAheadAsked_;
       break;
   }
 }
@@ -106,11 +114,10 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
       return read(Target::Payload, message.payload.data() + payloadFilled_, payloadLength - payloadFilled_);
     }
     inPayload_ = false;
-    readAhead_ = false;
     return deliver(filled_);  // the front; the payload was never in the buffer
   }
   if (filled_ < LayerByteMessage::kHeaderLength) {
-    return readIntoBuffer(Target::Header, readAhead_ ? 0 : LayerByteMessage::kHeaderLength - filled_);
+    return readIntoBuffer(Target::Header, 0);
   }
 
   const std::uint32_t totalLength = LayerByteMessage::readUint32(held());
@@ -129,7 +136,6 @@ FrameScanner::Step FrameScanner::next(IncomingMessage& message) {
                                     message)) {
     return refuse();
   }
-  readAhead_ = true;
   return deliver(totalLength);
 }
 
@@ -177,7 +183,9 @@ FrameScanner::Step FrameScanner::nextLargeFrame(std::uint32_t totalLength, Incom
   // The payload's bytes that came with the front or a read-ahead move there.
   const std::uint32_t payloadHeld = std::min(filled_, totalLength) - frontEnd;
   std::copy_n(held() + frontEnd, payloadHeld, message.payload.data());
-  readAhead_ = false;
+  // What follows may be another large frame: its header comes with a short
+  // read-ahead, which takes its front and little of its payload along.
+  readAheadFull_ = false;
   if (filled_ >= totalLength) return deliver(totalLength);
   payloadFilled_ = payloadHeld;
   filled_ = frontEnd;

@@ -4,14 +4,19 @@
 // thread feeds it from its stream; tests and fuzz targets feed it from memory.
 //
 // The scanner reads ahead: when it needs a header or the rest of a small
-// frame (up to kDirectThreshold bytes), it asks for as much as its buffer
-// holds, up to kReadAheadBytes, and then delivers every whole frame it holds,
-// one step after another, before it asks for more. A stream of small frames
-// thus costs one read for many frames. A larger frame's payload goes straight
-// into the message's own payload buffer: what of it came with the read-ahead
-// is moved there, the rest is read there directly. After a large frame the
-// next header is read alone, so that a stream of large frames is read
-// straight into the messages, not through the buffer.
+// frame (up to kDirectThreshold bytes), it asks for more than that, and then
+// delivers every whole frame it holds, one step after another, before it
+// asks for more. A read-ahead asks for kDirectThreshold bytes, and for as
+// much as the buffer holds (up to kReadAheadBytes) only after a read-ahead
+// that came back full, a sign that more is waiting: a stream of small frames
+// thus costs one read for many frames, while a large frame that comes after
+// a pause is not taken into the buffer whole, touching its pages and then
+// those of the message. A larger frame's payload goes straight into the
+// message's own payload buffer: what of it came with the read-ahead is moved
+// there, the rest is read there directly. After a large frame the next
+// read-ahead is a short one again: a stream of large frames is read in two
+// reads each, the header with the front and a little of the payload into
+// the buffer, the rest straight into the message.
 //
 // Damaged input is searched byte by byte for the next signature. A frame
 // longer than the ceiling is read past whole and dropped, never searched.
@@ -26,7 +31,8 @@ namespace Orvel {
 
 class FrameScanner {
  public:
-  // Frames up to this length are read whole into the scanner's buffer.
+  // Frames up to this length are read whole into the scanner's buffer; a
+  // read-ahead after a pause asks for this many bytes.
   static constexpr std::uint32_t kDirectThreshold = 2048;
   // The most a read into the buffer asks for, and the buffer's size. It
   // grows beyond only for a large frame's long name, or to search what a
@@ -92,7 +98,8 @@ class FrameScanner {
   std::uint32_t begin_ = 0;         // where in buffer_ the bytes held start
   std::uint32_t filled_ = 0;        // bytes held in buffer_ from begin_
   std::uint32_t consumed_ = 0;      // bytes to drop at the start of the next step
-  bool readAhead_ = true;           // the next header read asks for more than the header: no large frame came last
+  bool readAheadFull_ = false;      // the last read-ahead came back full: the next asks for all the buffer holds
+  std::uint32_t readAheadAsked_ = 0;  // what the last read asked for, if it was a read-ahead; else 0
   std::uint32_t skipping_ = 0;      // bytes of a refused frame still to be read and dropped
   bool resyncing_ = false;          // searching for a signature; warned once already
   bool headerAccepted_ = false;     // the held header was judged and accepted; its frame is being read

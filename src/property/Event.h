@@ -7,9 +7,10 @@
 // exception thrown by a listener leaves emit().
 //
 // Most events never get a listener: a client holds hundreds of properties,
-// each with its events, and its user watches a few. The list is made by the
-// first connect; until then emit() and the destructor read one flag and touch
-// no shared pointer (whose atomic access takes a lock).
+// each with its events, and its user watches a few. The list and the mutex
+// that serialises connects are made by the first connect; until then emit()
+// and the destructor read one flag and touch no shared pointer (whose atomic
+// access takes a lock), and an event is a few words.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -33,6 +34,7 @@ class Event<void(Args...)> {
   Event& operator=(const Event&) = delete;
 
   ~Event() {
+    delete connectMutex_.load(std::memory_order_acquire);
     if (!listed_.load(std::memory_order_acquire)) return;
     const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
     for (const Entry& entry : *entries) {
@@ -41,7 +43,7 @@ class Event<void(Args...)> {
   }
 
   EventConnection connect(Listener listener) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(connectMutex());
     const std::shared_ptr<const List> current = std::atomic_load(&entries_);
     auto next = std::make_shared<List>();
     if (current) {
@@ -78,7 +80,18 @@ class Event<void(Args...)> {
   };
   using List = std::vector<Entry>;
 
-  std::shared_ptr<const List> entries_;  // null until the first connect; loaded and stored atomically
-  std::atomic<bool> listed_{false};      // entries_ has been stored, and is never null again
-  std::mutex mutex_;                     // serialises connect
+  // The mutex that serialises connect, made by the first one. Threads that
+  // connect at once for the first time each make one; the first stored is
+  // kept by all of them, the others are deleted unused.
+  std::mutex& connectMutex() {
+    std::mutex* mutex = connectMutex_.load(std::memory_order_acquire);
+    if (mutex != nullptr) return *mutex;
+    auto made = std::make_unique<std::mutex>();
+    if (connectMutex_.compare_exchange_strong(mutex, made.get(), std::memory_order_acq_rel)) return *made.release();
+    return *mutex;  // stored by another thread meanwhile
+  }
+
+  std::shared_ptr<const List> entries_;      // null until the first connect; loaded and stored atomically
+  std::atomic<std::mutex*> connectMutex_{};  // null until the first connect; owned, never replaced
+  std::atomic<bool> listed_{false};          // entries_ has been stored, and is never null again
 };

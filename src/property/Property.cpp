@@ -9,33 +9,54 @@
 
 namespace Orvel::State {
 
-Property::Property(std::string key) : ownerRole_(ClientRole::UNKNOWN), key_(std::move(key)) {}
+Property::Property(std::string key)
+    : ownerRole_(ClientRole::UNKNOWN), names_(std::make_unique<const Names>(Names{std::move(key), {}})) {
+  key_ = &names_->key;
+  type_ = &names_->type;
+}
 
 Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition)
     : ownerRole_(ownerRole),
+      persistent_(definition.persistent),
       writers_(definition.writers),
-      key_(definition.key),
-      type_(definition.type),
+      names_(std::make_unique<const Names>(Names{definition.key, definition.type})),
       value_(definition.defaultValue),
-      version_(definition.version),
-      persistent_(definition.persistent) {}
+      version_(definition.version) {
+  key_ = &names_->key;
+  type_ = &names_->type;
+}
+
+Property::Property(ClientRole ownerRole, LastingRow row)
+    : ownerRole_(ownerRole),
+      persistent_(row.definition->persistent),
+      writers_(row.definition->writers),
+      key_(row.key),
+      type_(&row.definition->type),
+      value_(row.definition->defaultValue),
+      version_(row.definition->version) {}
 
 Property::~Property() = default;
 
 void Property::initialize(const std::vector<ClientRole>& writers, const std::string& value,
                           const std::string& remoteType, std::uint64_t version, bool /*persistent*/) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  if (remoteType != type_) {
+  const bool remoteTypeDiffers = remoteType != *type_;
+  if (remoteTypeDiffers) {
     const std::string text =
-        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", key_, type_, remoteType);
+        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", *key_, *type_, remoteType);
     LOG_WARNING("%s", text.c_str());
   }
   initialized_ = true;
-  writers_ = writers;
+  writers_.assign(writers);
   version_ = version;
   persistent_ = true;
-  remoteTypeDiffers_ = remoteType != type_;
-  if (remoteTypeDiffers_) remoteType_ = remoteType;
+  if (!remoteTypeDiffers) {
+    remoteType_.reset();
+  } else if (remoteType_ != nullptr) {
+    *remoteType_ = remoteType;
+  } else {
+    remoteType_ = std::make_unique<std::string>(remoteType);
+  }
   assignValue(value);
 }
 
@@ -44,7 +65,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!initialized_) {
     if (!unknownLogged_) {
-      LOG_ERROR("Property '%s' is not known", key_.c_str());
+      LOG_ERROR("Property '%s' is not known", key_->c_str());
       unknownLogged_ = true;
     }
     return false;
@@ -53,21 +74,22 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   if (!isWriterAllowed(writer)) {
     if (!rejectionLogged_) {
       LOG_ERROR("Client '%s' is not allowed to change key '%s', rejecting change to value '%s'", writerName.c_str(),
-                key_.c_str(), newValue.c_str());
+                key_->c_str(), newValue.c_str());
       rejectionLogged_ = true;
     }
     return false;
   }
   rejectionLogged_ = false;
-  if (remoteTypeDiffers_) {
+  if (remoteType_ != nullptr) {
     LOG_ONCE(LogLevels::Warning, "Client '%s' has invalid property type '%s' for property '%s', remote type is '%s'",
-             writerName.c_str(), type_.c_str(), key_.c_str(), remoteType_.c_str());
+             writerName.c_str(), type_->c_str(), key_->c_str(), remoteType_->c_str());
     return false;
   }
   const std::string oldValue = value_;
   const bool changed = assignValue(newValue);
   if (changed && logChanges_) {
-    LogUtil_PropertyChange(writerName, key_, formatter_ ? formatter_(oldValue, value_) : value_);
+    const bool formatted = formatter_ != nullptr && *formatter_;
+    LogUtil_PropertyChange(writerName, *key_, formatted ? (*formatter_)(oldValue, value_) : value_);
   }
   return changed;
 }
@@ -98,17 +120,17 @@ bool Property::getLogChanges() const {
 
 std::string Property::getType() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return type_;
+  return *type_;
 }
 
 std::string Property::getRemoteType() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return remoteTypeDiffers_ ? remoteType_ : type_;
+  return remoteType_ != nullptr ? *remoteType_ : *type_;
 }
 
 std::vector<ClientRole> Property::getWriters() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return writers_;
+  return writers_.toVector();
 }
 
 std::uint64_t Property::getVersion() const {

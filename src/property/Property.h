@@ -11,11 +11,13 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "property/Event.h"
+#include "property/WriterList.h"
 #include "state/ClientRole.h"
 #include "state/PropertyDefinition.h"
 
@@ -29,6 +31,15 @@ class Property {
   explicit Property(std::string key);
   // From a local definition; the value starts as its defaultValue.
   Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition);
+  // A row of a catalogue that lives until the process ends, as the
+  // process-wide one does: a property made from it refers to the row's key
+  // and type name instead of copying them.
+  struct LastingRow {
+    const std::string* key;
+    const Messages::PropertyDefinition* definition;
+  };
+  // From such a row, known by the row's key; otherwise as from a definition.
+  Property(ClientRole ownerRole, LastingRow row);
   Property(const Property&) = delete;
   Property& operator=(const Property&) = delete;
   virtual ~Property();
@@ -44,7 +55,7 @@ class Property {
 
   std::string getStringValue() const;
   // Never changes after construction.
-  const std::string& getKey() const { return key_; }
+  const std::string& getKey() const { return *key_; }
   bool getLogChanges() const;
 
   std::string getType() const;
@@ -64,27 +75,40 @@ class Property {
   bool assignValue(const std::string& newValue);
   bool isWriterAllowed(ClientRole writer) const;
 
+  // The key and the local type name of a property not made from a lasting
+  // row: its own copies.
+  struct Names {
+    std::string key;
+    std::string type;
+  };
+
+  // Ordered so that no member leaves a gap: a client holds hundreds of
+  // properties side by side.
   mutable std::recursive_mutex mutex_;
-  bool logChanges_ = false;
   // The role of the client that holds it (UNKNOWN for a placeholder): kept
   // for a debugger, never consulted.
   [[maybe_unused]] ClientRole ownerRole_;
-  std::vector<ClientRole> writers_;
-  const std::string key_;
-  std::string type_;
-  // The server's type name, held only while it differs from type_ (nearly
-  // never): the two are otherwise one text, and hundreds of properties need
-  // no second copy of it.
-  std::string remoteType_;
-  bool remoteTypeDiffers_ = false;
-  std::string value_;
-  Event<void(const Property&)> changed_;
-  std::uint64_t version_ = 0;
+  bool logChanges_ = false;
   bool persistent_ = false;
   bool initialized_ = false;
   bool rejectionLogged_ = false;
+  WriterList writers_;
+  // The key and the local type: the lasting row's texts, or those of names_.
+  // Never change after construction.
+  const std::string* key_ = nullptr;
+  const std::string* type_ = nullptr;
+  std::unique_ptr<const Names> names_;
+  // The server's type name, held only while it differs from the local one
+  // (nearly never): null otherwise, and hundreds of properties need no
+  // second copy of it.
+  std::unique_ptr<std::string> remoteType_;
+  std::string value_;
+  Event<void(const Property&)> changed_;
+  std::uint64_t version_ = 0;
   bool unknownLogged_ = false;
-  Messages::ChangeFormatter formatter_;
+  // Describes a change for the log when logChanges_ is set; neither is ever
+  // set, so it stays null (an empty formatter).
+  const Messages::ChangeFormatter* formatter_ = nullptr;
 };
 
 }  // namespace Orvel::State

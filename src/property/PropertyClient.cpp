@@ -72,11 +72,14 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
                                ClientRole clientRole, const std::string& pipeName, bool queued)
     : clientRole_(clientRole),
       queued_(queued),
-      ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })) {
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue));
-  properties_.reserve(block->size());
-  for (std::size_t i = 0; i < block->size(); ++i) properties_.push_back(KnownProperty{PropertyBlock::at(block, i), false, 0});
-  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
+      ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })),
+      catalogue_(catalogue) {
+  // Only the process's own catalogue lives to the end of the process: the
+  // properties of any other are made now, while it surely exists.
+  if (&catalogue != &getPropertyDefinitions()) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    makeProperties();
+  }
   messageHandlers_.push_back(ipcClient_->getParser<Messages::RequestClientRole>()->addHandler(
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
@@ -102,9 +105,13 @@ PropertyClient::~PropertyClient() {
       std::lock_guard<std::mutex> lock(mutex_);
       queuedDefinitions_.clear();
       queuedUpdates_.clear();
-      observed.reserve(properties_.size());
-      for (const KnownProperty& known : properties_) {
-        if (known.observed) observed.push_back(known.property.get());
+      // The catalogue's properties share one block: when the client's own
+      // entries are all that refer to it, none of them outlives the client
+      // and none needs to be told.
+      const bool blockHeldOutside = fromBlock_ > 0 && properties_.front().property.use_count() > static_cast<long>(fromBlock_);
+      observed.reserve(blockHeldOutside ? properties_.size() : properties_.size() - fromBlock_);
+      for (std::size_t i = blockHeldOutside ? 0 : fromBlock_; i < properties_.size(); ++i) {
+        if (properties_[i].observed) observed.push_back(properties_[i].property.get());
       }
     }
     messageHandlers_.clear();
@@ -118,8 +125,19 @@ PropertyClient::~PropertyClient() {
   }
 }
 
+void PropertyClient::makeProperties() {
+  if (propertiesMade_) return;
+  propertiesMade_ = true;
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue_));
+  properties_.reserve(block->size());
+  for (std::size_t i = 0; i < block->size(); ++i) addKnown(PropertyBlock::at(block, i));
+  fromBlock_ = block->size();
+  index_.rebuild(properties_.size(), [this](std::size_t i) { return keyAt(i); });
+}
+
 std::vector<std::string> PropertyClient::getPropertyKeys() const {
   std::lock_guard<std::mutex> lock(mutex_);
+  const_cast<PropertyClient*>(this)->makeProperties();
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
   for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
@@ -133,16 +151,22 @@ std::shared_ptr<SourceAwareProperty> PropertyClient::findProperty(std::string_vi
 }
 
 PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
+  makeProperties();
   const std::size_t position = index_.find(key, [this](std::size_t i) { return keyAt(i); });
   return position != PropertyKeyIndex::npos ? &properties_[position] : nullptr;
 }
 
-std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].property->getKey(); }
+std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].key; }
+
+PropertyClient::KnownProperty& PropertyClient::addKnown(std::shared_ptr<SourceAwareProperty> property) {
+  const std::string_view key = property->getKey();
+  return properties_.emplace_back(KnownProperty{std::move(property), key, false, 0});
+}
 
 PropertyClient::KnownProperty& PropertyClient::addProperty(std::shared_ptr<SourceAwareProperty> property) {
-  properties_.push_back(KnownProperty{std::move(property), false, 0});
+  KnownProperty& known = addKnown(std::move(property));
   index_.add(properties_.size() - 1, [this](std::size_t i) { return keyAt(i); });
-  return properties_.back();
+  return known;
 }
 
 std::shared_ptr<Property> PropertyClient::getPropertyRaw(const std::string& key) {
@@ -165,6 +189,7 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
     std::vector<std::shared_ptr<SourceAwareProperty>> existing;
     {
       std::lock_guard<std::mutex> lock(mutex_);
+      makeProperties();
       existing.reserve(properties_.size());
       for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
@@ -309,6 +334,11 @@ void PropertyClient::onClientRoleRequest() {
   Messages::ResponseClientRole response;
   response.role = clientRole_;
   if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
+  // The server prepares its definitions next: the properties they are
+  // applied to are made meanwhile, on this thread, which has nothing else to
+  // do until they come.
+  std::lock_guard<std::mutex> lock(mutex_);
+  makeProperties();
 }
 
 void PropertyClient::onPropertyDefinitions(const Messages::PropertyDefinitionsView& message) {
@@ -338,6 +368,7 @@ void PropertyClient::processDefinitions(const Messages::PropertyDefinitionsView&
 }
 
 std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
+  makeProperties();
   std::vector<SourceAwareProperty*> unobserved;
   for (KnownProperty& known : properties_) {
     if (known.observed) continue;
@@ -348,23 +379,22 @@ std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
 }
 
 void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message) {
-  std::uint64_t applying = 0;
+  // Each row's property is found (or added) first, all under one hold of the
+  // client mutex; the properties are initialized afterwards, without it, as
+  // initialize takes each property's own mutex.
+  struct Target {
+    const Messages::PropertyDefinitionsView::Row* row;
+    SourceAwareProperty* property;  // held by properties_, which never shrinks
+    bool created;
+  };
+  std::vector<Target> targets;
+  targets.reserve(message.rows.size());
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    applying = ++definitionsApplied_;
-  }
-  // Each row is copied into these and from them into its property, whose own
-  // strings and writer list keep their room: once these have grown to the
-  // longest row, a row costs no allocation.
-  std::vector<ClientRole> writers;
-  std::string value;
-  std::string type;
-  for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
-    std::shared_ptr<SourceAwareProperty> property;
-    bool created = false;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
+    const std::uint64_t applying = ++definitionsApplied_;
+    for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
       KnownProperty* known = findKnown(row.mapKey);
+      bool created = false;
       if (known == nullptr) {
         const std::string key(row.mapKey);
         LOG_ERROR("Could not find property '%s' from local definitions", key.c_str());
@@ -376,13 +406,22 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
         continue;  // a repeated key: its first row counts
       }
       known->definedIn = applying;
-      property = known->property;
+      targets.push_back(Target{&row, known->property.get(), created});
     }
+  }
+  // Each row is copied into these and from them into its property, whose own
+  // strings and writer list keep their room: once these have grown to the
+  // longest row, a row costs no allocation.
+  std::vector<ClientRole> writers;
+  std::string value;
+  std::string type;
+  for (const Target& target : targets) {
+    const Messages::PropertyDefinitionsView::Row& row = *target.row;
     row.copyWritersTo(writers);
     value.assign(row.defaultValue);
     type.assign(row.type);
-    property->initialize(writers, value, type, row.version, row.persistent);
-    if (created) propertyChanged_.emit(*property);
+    target.property->initialize(writers, value, type, row.version, row.persistent);
+    if (target.created) propertyChanged_.emit(*target.property);
   }
 }
 

@@ -107,6 +107,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // change is never published twice.
   struct KnownProperty {
     std::shared_ptr<SourceAwareProperty> property;
+    std::string_view key;  // the property's own key, for lookups that touch nothing else
     bool observed = false;
     // The last definitions message that defined it: a later row of the same
     // key in that message is ignored.
@@ -116,6 +117,9 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // returns them. Call with mutex_ held; observe them after releasing it, as
   // setObserver takes each property's mutex.
   std::vector<SourceAwareProperty*> takeUnobserved();
+  // Makes the catalogue's properties unless made already. Call with mutex_
+  // held. Every access to properties_ comes after it.
+  void makeProperties();
   // The property of key, or null. Call with mutex_ held.
   std::shared_ptr<SourceAwareProperty> findProperty(std::string_view key) const;
   // The same as the entry, or null.
@@ -124,6 +128,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // Adds a property whose key is not known yet and returns its entry. Call
   // with mutex_ held.
   KnownProperty& addProperty(std::shared_ptr<SourceAwareProperty> property);
+  // The same without entering it into index_.
+  KnownProperty& addKnown(std::shared_ptr<SourceAwareProperty> property);
 
   const ClientRole clientRole_;
   const bool queued_;
@@ -131,6 +137,15 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
+  // The process catalogue's properties are made on first need, not by the
+  // constructor: at the latest right after the client has answered the
+  // server's role request, while the server prepares its definitions, so
+  // that a client about to connect does not first spend the time of
+  // hundreds of properties before it even asks. (That catalogue is never
+  // destroyed; the properties of any other are made by the constructor.)
+  const PropertyCatalogue& catalogue_;
+  bool propertiesMade_ = false;
+  std::size_t fromBlock_ = 0;  // the first entries of properties_, made in one block
   // Every property held, found by key through index_. Kept in the order they
   // were made (the catalogue's, then unknown keys as they come); what is
   // handed out in key order is sorted when asked for.

@@ -25,6 +25,12 @@ Bytes join(std::initializer_list<Bytes> parts) {
   return all;
 }
 
+template <typename T>
+std::vector<T> after(std::vector<T> first, const std::vector<T>& then) {
+  first.insert(first.end(), then.begin(), then.end());
+  return first;
+}
+
 // The report of a header whose signature field is wrong: bytes 4 to 7.
 std::string badSignature(const Bytes& bytes) {
   std::int32_t value = 0;
@@ -141,10 +147,10 @@ TEST(FrameScanner, DeliversExactlyTheWellFormedTopLevelFrames) {
   }
 }
 
-// Reads into the buffer ask for as much as it holds. A large frame's payload
-// goes straight into the message: what came with a read-ahead is moved
-// there and the rest read there. After a large frame the next header is read
-// alone, then the front of the next large frame, then its payload.
+// A large frame's payload goes straight into the message: what came with a
+// read-ahead is moved there and the rest read there. A read-ahead that
+// follows a large frame is a short one, so each large frame of a stream
+// costs two reads and only a little of it passes through the buffer.
 TEST(FrameScanner, ReadsALargePayloadStraightIntoTheMessage) {
   const Bytes payload(64 * 1024, 0x5A);
   const Bytes input = join({frame("Ping", {}), frame("Big", payload), frame("Big", payload)});
@@ -152,20 +158,25 @@ TEST(FrameScanner, ReadsALargePayloadStraightIntoTheMessage) {
   ASSERT_EQ(result.messages.size(), 3u);
   EXPECT_EQ(result.messages[1].payload, payload);
   EXPECT_EQ(result.messages[2].payload, payload);
-  // The first read holds Ping (20 bytes) and the first Big's header (8),
-  // name length (4), name (3), payload length (4) and 65536 - 20 - 19 bytes
-  // of its payload; 39 are left to read. The second Big's front is 256 bytes.
-  const std::uint32_t rest = 64 * 1024 - (256 - 19);
-  EXPECT_EQ(result.reads, (std::vector<std::string>{"buffer 65536", "payload 39", "buffer 8", "buffer 248",
-                                                    "payload " + std::to_string(rest), "buffer 8"}));
+  // The first read (2048 bytes) holds Ping (20 bytes) and the first Big's
+  // header (8), name length (4), name (3), payload length (4) and
+  // 2048 - 20 - 19 = 2009 bytes of its payload. The second read-ahead holds
+  // the second Big's front and 2048 - 19 bytes of its payload.
+  EXPECT_EQ(result.reads, (std::vector<std::string>{"buffer 2048", "payload 63527", "buffer 2048", "payload 63507",
+                                                    "buffer 2048"}));
 }
 
 // What reading ahead brings: many frames per read, delivered one by one
 // before the next read, however the reads cut them; the same reports for
-// damage met inside one read; a failed read that leaves a frame cut.
+// damage met inside one read; a failed read that leaves a frame cut. A
+// read-ahead asks for the whole buffer only after one that came back full,
+// and is short again after a large frame.
 TEST(FrameScanner, ReadsAheadAndDeliversEveryWholeFrameHeld) {
   constexpr std::uint32_t kAll = 0xFFFFFFFF;
-  const std::string readAhead = "buffer " + std::to_string(FrameScanner::kReadAheadBytes);
+  const std::string shortRead = "buffer " + std::to_string(FrameScanner::kDirectThreshold);
+  const auto shortReadAfter = [](std::uint32_t held) {
+    return "buffer " + std::to_string(FrameScanner::kDirectThreshold - held);
+  };
   const Bytes ping = frame("Ping", {});
   const Bytes small = frame("Small", {1, 2, 3});
   const Bytes big = frame("Big", Bytes(2100, 0x42));
@@ -188,9 +199,26 @@ TEST(FrameScanner, ReadsAheadAndDeliversEveryWholeFrameHeld) {
     updates.insert(updates.end(), update.begin(), update.end());
     updateMessages.push_back({"Update", Bytes(44, 'u')});
   }
-  // 2000 frames of 66 bytes: the first read takes 992 whole frames and 64
-  // bytes of the next; each later one asks for what those 64 leave free.
-  const std::string nextReads = "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 64);
+  // 2000 frames of 66 bytes (132000 bytes): the first, short read takes 31
+  // whole frames and 2 bytes of the next; the second asks for what those 2
+  // leave free of the buffer and takes 992 whole frames and 64 bytes; the
+  // third asks for what those 64 leave free and takes the other 64418.
+  const std::vector<std::string> updateReads = {shortRead, "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 2),
+                                                "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 64), shortRead};
+  // 32 updates: more than a short read-ahead takes, so the read after it asks
+  // for the whole buffer (less the 2 bytes held).
+  Bytes fill;
+  std::vector<Delivered> fillMessages;
+  for (int i = 0; i < 32; ++i) {
+    fill.insert(fill.end(), update.begin(), update.end());
+    fillMessages.push_back({"Update", Bytes(44, 'u')});
+  }
+  const std::string wholeBuffer = "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 2);
+  // A large frame after a pause, as definitions come after the handshake:
+  // only the short read-ahead's 2048 - 20 - 19 bytes of its payload pass
+  // through the buffer.
+  const Bytes definitions = frame("Big", Bytes(45000, 0x44));
+  const Delivered definitionsMessage{"Big", Bytes(45000, 0x44)};
 
   struct Case {
     std::string label;
@@ -203,21 +231,25 @@ TEST(FrameScanner, ReadsAheadAndDeliversEveryWholeFrameHeld) {
   };
   std::vector<Case> cases = {
       {"several frames in one read", join({ping, small, ping, small}), {kAll},
-       {pingMessage, smallMessage, pingMessage, smallMessage}, {}, {readAhead, readAhead}},
-      {"more frames than one read holds", updates, {kAll}, updateMessages, {}, {readAhead, nextReads, nextReads, readAhead}},
+       {pingMessage, smallMessage, pingMessage, smallMessage}, {}, {shortRead, shortRead}},
+      {"more frames than one read holds", updates, {kAll}, updateMessages, {}, updateReads},
       {"a large frame whose payload begins in the read-ahead", join({ping, big, small}),
        {static_cast<std::uint32_t>(ping.size() + 1000), kAll}, {pingMessage, bigMessage, smallMessage}, {},
        // Big's front is 19 bytes, so 981 of its payload came with the first read.
-       {readAhead, "payload 1119", "buffer 8", "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 8), readAhead}},
-      {"a large frame whole in the read-ahead", join({ping, big, small}), {kAll}, {pingMessage, bigMessage, smallMessage},
-       {}, {readAhead, readAhead}},
+       {shortRead, "payload 1119", shortRead, shortRead}},
+      {"a large frame whole in the read-ahead", join({fill, ping, big, small}), {kAll},
+       after<Delivered>(fillMessages, {pingMessage, bigMessage, smallMessage}), {}, {shortRead, wholeBuffer, shortRead}},
+      {"a large frame after a pause", join({ping, definitions, ping}), {static_cast<std::uint32_t>(ping.size()), kAll, kAll, kAll, kAll},
+       {pingMessage, definitionsMessage, pingMessage}, {}, {shortRead, shortRead, "payload 42971", shortRead, shortRead}},
+      // Big's payload: 2048 - 19 bytes came with the first read, 71 are left.
+      {"many small frames after a large frame", join({big, updates}), {kAll}, after<Delivered>({bigMessage}, updateMessages), {},
+       after<std::string>({shortRead, "payload 71"}, updateReads)},
       {"damage and refused frames in one read",
        join({ping, garbage, small, tooShort, ping, offByOne, small, garbage}), {kAll},
        {pingMessage, smallMessage, pingMessage, smallMessage},
-       {badSignature(garbage), "corrupted", "corrupted", badSignature(garbage)},
-       {readAhead, "buffer " + std::to_string(FrameScanner::kReadAheadBytes - 4)}},
-      {"a frame longer than the ceiling in one read", join({ping, tooLong, small}), {kAll}, {pingMessage, smallMessage},
-       {"corrupted"}, {readAhead, readAhead}, 6000},
+       {badSignature(garbage), "corrupted", "corrupted", badSignature(garbage)}, {shortRead, shortReadAfter(4)}},
+      {"a frame longer than the ceiling in one read", join({fill, ping, tooLong, small}), {kAll},
+       after<Delivered>(fillMessages, {pingMessage, smallMessage}), {"corrupted"}, {shortRead, wholeBuffer, shortRead}, 6000},
       {"a read fails with a frame held cut", join({ping, small, cutCarrier}), {kAll},
        {pingMessage, smallMessage, pingMessage, smallMessage}, {}, {}},
   };
@@ -226,6 +258,13 @@ TEST(FrameScanner, ReadsAheadAndDeliversEveryWholeFrameHeld) {
   for (std::uint32_t cut = 1; cut < mixed.size(); ++cut) {
     cases.push_back({"cut after " + std::to_string(cut) + " bytes", mixed, {cut, kAll},
                      {pingMessage, smallMessage, bigMessage, smallMessage}, {}, {}});
+  }
+  // And where they can cut large frames that follow each other, then small
+  // ones: the header after a large frame comes with a short read-ahead.
+  const Bytes largeFirst = join({big, big, small, ping});
+  for (std::uint32_t cut = 1; cut < largeFirst.size(); ++cut) {
+    cases.push_back({"large frames first, cut after " + std::to_string(cut) + " bytes", largeFirst, {cut, kAll},
+                     {bigMessage, bigMessage, smallMessage, pingMessage}, {}, {}});
   }
   for (const Case& c : cases) {
     const Scan result = scan(c.input, c.chunks, c.ceiling);

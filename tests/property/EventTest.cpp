@@ -233,4 +233,27 @@ TEST(Event, ConcurrentConnectsDisconnectsAndEmissions) {
   EXPECT_EQ(total.load(), 400);
 }
 
+// The first connects of an event, made by several threads at once, are
+// serialised like any others: none of them is lost.
+TEST(Event, SimultaneousFirstConnectsAreAllKept) {
+  constexpr int kThreads = 4;
+  for (int round = 0; round < 100; ++round) {
+    Event<void(int)> event;
+    std::atomic<int> calls{0};
+    std::atomic<int> ready{0};
+    std::vector<EventConnection> connections(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        ++ready;
+        while (ready.load() < kThreads) std::this_thread::yield();
+        connections[t] = event.connect([&](int n) { calls += n; });
+      });
+    }
+    for (auto& thread : threads) thread.join();
+    event.emit(1);
+    ASSERT_EQ(calls.load(), kThreads) << "round " << round;
+  }
+}
+
 }  // namespace

@@ -309,8 +309,47 @@ TEST(PropertyClient, PropertiesAreFoundByKeyAndOutliveTheirClient) {
     EXPECT_EQ(held[i]->getStringValue(), values[i]);
   }
   EXPECT_EQ(held[2]->getStringValue(), "filled");
+  const std::vector<std::string> types = {"std::string", "int", ""};
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    EXPECT_EQ(held[i]->getKey(), (std::vector<std::string>{kActivePlugin, "Extra.Key", "Placeholder.Key"}[i]));
+    EXPECT_EQ(held[i]->getType(), types[i]) << held[i]->getKey();
+  }
   EXPECT_EQ(changes, 0) << "the client's listeners are not called once it is destroyed";
   EXPECT_EQ(server.frames("PropertyUpdateToServer").size(), published);
+}
+
+// A client may be built from a catalogue of its caller's that is destroyed
+// before the client and its properties: they keep their own key and type.
+TEST(PropertyClient, PropertiesOutliveACatalogueOfTheirOwn) {
+  struct Row {
+    std::string mapKey;
+    std::string definitionKey;
+    std::string type;
+  };
+  const std::vector<Row> rows = {
+      {"Own.Catalogue.Key.Longer.Than.Inline", "Own.Catalogue.Key.Longer.Than.Inline", "Orvel::State::OwnTypeName"},
+      {"Own.Catalogue.Map.Key.Longer.Than.Inline", "Own.Catalogue.Other.Definition.Key", "std::optional<float>"},
+  };
+  std::vector<std::shared_ptr<Property>> held;
+  {
+    auto catalogue = std::make_unique<PropertyCatalogue>();
+    for (const Row& row : rows) {
+      Messages::PropertyDefinition definition;
+      definition.key = row.definitionKey;
+      definition.type = row.type;
+      definition.defaultValue = "default of " + row.mapKey;
+      catalogue->emplace(row.mapKey, definition);
+    }
+    PropertyClient client(*catalogue, "PropertyClientTest", ClientRole::TRACKING, "orvel-test-own-catalogue", false);
+    catalogue.reset();
+    for (const Row& row : rows) held.push_back(client.getPropertyRaw(row.mapKey));
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_NE(held[i], nullptr) << rows[i].mapKey;
+    EXPECT_EQ(held[i]->getKey(), rows[i].mapKey) << "a property is known by its catalogue key";
+    EXPECT_EQ(held[i]->getType(), rows[i].type) << rows[i].mapKey;
+    EXPECT_EQ(held[i]->getStringValue(), "default of " + rows[i].mapKey);
+  }
 }
 
 TEST(PropertyClient, QueuedModeAppliesMessagesOnTheCallingThread) {

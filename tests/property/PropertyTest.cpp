@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -39,6 +41,51 @@ TEST(Property, StartsFromTheDefinitionOrAsPlaceholder) {
   EXPECT_EQ(placeholder.getKey(), "Unknown.Key");
   EXPECT_EQ(placeholder.getType(), "");
   EXPECT_FALSE(placeholder.isInitialized());
+}
+
+// Every form of construction keeps its key and types readable for the
+// property's whole life, also after what it was made from is gone. The texts
+// are longer than a short string's inline room, so a property that kept a
+// reference to a dead text reads freed memory.
+TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
+  static const std::string lastingKey = "Lasting.Catalogue.Row.Key.Longer.Than.Inline";
+  static const Messages::PropertyDefinition lastingDefinition =
+      definition("Lasting.Definition.Key.Not.The.Row.Key", "Orvel::State::LastingTypeName", "lasting default",
+                 {ClientRole::BASE});
+  struct Case {
+    const char* form;
+    std::function<std::unique_ptr<Property>()> make;
+    std::string key;
+    std::string type;
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {"placeholder",
+       [] { return std::make_unique<Property>(std::string("Placeholder.Key.Longer.Than.Inline.Room")); },
+       "Placeholder.Key.Longer.Than.Inline.Room", "", ""},
+      {"definition that dies first",
+       [] {
+         return std::make_unique<Property>(
+             ClientRole::TRACKING, definition("Copied.Definition.Key.Longer.Than.Inline", "Orvel::State::CopiedTypeName",
+                                              "copied default value", {ClientRole::ALL}));
+       },
+       "Copied.Definition.Key.Longer.Than.Inline", "Orvel::State::CopiedTypeName", "copied default value"},
+      {"lasting row, known by the row's key",
+       [] {
+         return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING,
+                                                      Property::LastingRow{&lastingKey, &lastingDefinition});
+       },
+       lastingKey, "Orvel::State::LastingTypeName", "lasting default"},
+  };
+  for (const Case& c : cases) {
+    const std::unique_ptr<Property> property = c.make();
+    EXPECT_EQ(property->getKey(), c.key) << c.form;
+    EXPECT_EQ(property->getType(), c.type) << c.form;
+    EXPECT_EQ(property->getRemoteType(), c.type) << c.form;
+    EXPECT_EQ(property->getStringValue(), c.value) << c.form;
+    EXPECT_FALSE(property->isInitialized()) << c.form;
+  }
+  EXPECT_EQ(lastingDefinition.defaultValue, "lasting default") << "the row itself is left as it was";
 }
 
 TEST(Property, WritesBeforeInitializationAreRefusedAndLoggedOnce) {
@@ -99,6 +146,48 @@ TEST(Property, WriterRules) {
   }
 }
 
+// Each initialization replaces the writer list, whatever the lengths of the
+// lists before it: short lists and long ones, growing and shrinking.
+TEST(Property, EachInitializationReplacesTheWriters) {
+  using Roles = std::vector<ClientRole>;
+  const Roles four = {ClientRole::TRACKING, ClientRole::BASE, ClientRole::COMPOSITOR, ClientRole::HOME};
+  const Roles five = {ClientRole::HMD_SERVER, ClientRole::COMPOSITOR, ClientRole::TRACKING, ClientRole::BASE,
+                      ClientRole::HOME};
+  const Roles seven = {ClientRole::OPENVR_DRIVER, ClientRole::GAZE_TRACKING, ClientRole::HAND_TRACKING,
+                       ClientRole::OFFLINE_TOOL,  ClientRole::OPENXR,        ClientRole::RUNTIME,
+                       ClientRole::SLAM_TRACKING};
+  const Roles eight = {ClientRole::HMD_SERVER,   ClientRole::COMPOSITOR, ClientRole::TRACKING, ClientRole::BASE,
+                       ClientRole::HOME,         ClientRole::OPENXR,     ClientRole::RUNTIME,  ClientRole::APPLICATION};
+  struct Case {
+    Roles local;               // the definition's
+    std::vector<Roles> lists;  // one initialization each, in order
+  };
+  const std::vector<Case> cases = {
+      {{}, {{ClientRole::TRACKING}}},
+      {{ClientRole::BASE}, {four}},
+      {five, {{ClientRole::BASE, ClientRole::HOME}}},
+      {{}, {five, seven}},
+      {{}, {Roles{ClientRole::TRACKING, ClientRole::BASE}, seven, five, eight}},
+      {seven, {{}}},
+      {eight, {four, seven}},
+  };
+  Orvel::Test::LogCapture capture;
+  for (const Case& c : cases) {
+    Property property(ClientRole::TRACKING, definition("K", "int", "0", c.local));
+    EXPECT_EQ(property.getWriters(), c.local);
+    for (const Roles& writers : c.lists) {
+      property.initialize(writers, "0", "int", 1, true);
+      EXPECT_EQ(property.getWriters(), writers) << ::testing::PrintToString(c.lists);
+    }
+    int value = 0;
+    for (const ClientRole writer : c.lists.back()) {
+      EXPECT_TRUE(property.setStringValue(writer, std::to_string(++value))) << clientRoleToString(writer);
+    }
+    EXPECT_FALSE(property.setStringValue(ClientRole::UNITY_PLUGIN, "refused")) << "a role on no list";
+    EXPECT_EQ(property.getStringValue(), std::to_string(value));
+  }
+}
+
 TEST(Property, RefusedWritesLogOncePerRun) {
   Orvel::Test::LogCapture capture;
   Property property(ClientRole::TRACKING, definition("OrvelTracking.ActivePlugin", "std::string", "", {}));
@@ -145,6 +234,37 @@ TEST(Property, TypeMismatchTakesTheServerValueAndRefusesEveryWrite) {
   EXPECT_EQ(capture.lines().size(),
             initializeLines.size() + capture.linesContaining("has invalid property type").size())
       << "no other line";
+}
+
+// Each initialization replaces the server's type name: the newest decides
+// whether writes are refused, and what getRemoteType returns.
+TEST(Property, EachInitializationReplacesTheRemoteType) {
+  struct Case {
+    std::vector<std::string> remoteTypes;  // one initialization each, in order
+    std::string remoteType;
+    bool writable;
+  };
+  const std::vector<Case> cases = {
+      {{"int"}, "int", false},
+      {{"int", "bool"}, "bool", true},
+      {{"int", "float"}, "float", false},
+      {{"bool", "int"}, "int", false},
+      {{"int", "bool", "std::string"}, "std::string", false},
+  };
+  Orvel::Test::LogCapture capture;
+  for (const Case& c : cases) {
+    Property property(ClientRole::TRACKING, definition("K", "bool", "false", {ClientRole::ALL}));
+    for (const std::string& remoteType : c.remoteTypes) property.initialize({ClientRole::ALL}, "false", remoteType, 1, true);
+    const std::string sequence = ::testing::PrintToString(c.remoteTypes);
+    EXPECT_EQ(property.getType(), "bool") << sequence;
+    EXPECT_EQ(property.getRemoteType(), c.remoteType) << sequence;
+    EXPECT_EQ(property.setStringValue(ClientRole::TRACKING, "true"), c.writable) << sequence;
+    EXPECT_EQ(property.getStringValue(), c.writable ? "true" : "false") << sequence;
+  }
+  // The first refused write is the first case's.
+  Orvel::Test::expectTypeMismatchWarningOncePerProcess(
+      capture, " WAR [Orvel::State::Property::setStringValue::<lambda>::operator ()] Client 'TRACKING' has invalid "
+               "property type 'bool' for property 'K', remote type is 'int'");
 }
 
 TEST(Property, TypeMismatchTextWithPercentIsWrittenAsIs) {
