@@ -158,7 +158,10 @@ def test_write_refused_by_the_servers_writers_fails_with_minus_one(verifier, var
 
 def test_update_that_cannot_be_sent_fails_with_minus_one(verifier, tmp_path):
     # The plugin holds the verification in orvel_TrackerStart until the
-    # server has gone, so the connection is lost before the write.
+    # server has gone, so the connection is lost before the write. The pipe
+    # lock is held until the verifier has ended: the client keeps trying to
+    # connect again, and a server that another test started on the same pipe
+    # meanwhile would take the write.
     path = plugin("tracking_waits_at_start")
     gate = tmp_path / "gate"
     with property_server() as server:
@@ -169,8 +172,8 @@ def test_update_that_cannot_be_sent_fails_with_minus_one(verifier, tmp_path):
             time.sleep(0.05)
         server.stop()
         lines = server.lines
-    (tmp_path / "gate.go").touch()
-    stdout, _ = running.communicate(timeout=TIMEOUT_SECONDS)
+        (tmp_path / "gate.go").touch()
+        stdout, _ = running.communicate(timeout=TIMEOUT_SECONDS)
     assert stdout.replace(b"\r\n", b"\n").decode() == full_tracking_run(path) + UNABLE_TO_SET
     assert running.returncode in (-1, 255)
     assert lines == [listening(), *session_start(1), *initialized(1)]
