@@ -1,6 +1,5 @@
 #include "property/PropertyBlock.h"
 
-#include <algorithm>
 #include <new>
 
 namespace Orvel::State {
@@ -11,22 +10,14 @@ PropertyBlock::~PropertyBlock() {
   while (size_ > 0) property(--size_).~SourceAwareProperty();
 }
 
-std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole,
-                                                     const std::vector<const PropertyCatalogue::value_type*>& entries) {
-  std::shared_ptr<PropertyBlock> block(new PropertyBlock(entries.size()));
-  // The process-wide catalogue is never destroyed: when the entries are its
-  // rows (in its order, as a client made from it lists them), their texts are
+std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const PropertyCatalogue& catalogue) {
+  std::shared_ptr<PropertyBlock> block(new PropertyBlock(catalogue.size()));
+  // The process-wide catalogue is never destroyed: its rows' texts are
   // shared, not copied. The rows of any other catalogue may die first.
-  const PropertyCatalogue& lasting = getPropertyDefinitions();
-  const bool lastingRows =
-      entries.size() == lasting.size() &&
-      std::equal(entries.begin(), entries.end(), lasting.begin(),
-                 [](const PropertyCatalogue::value_type* entry, const PropertyCatalogue::value_type& row) {
-                   return entry == &row;
-                 });
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& [key, definition] = *entries[i];
-    if (lastingRows) {
+  const bool lasting = &catalogue == &getPropertyDefinitions();
+  std::size_t i = 0;
+  for (const auto& [key, definition] : catalogue) {
+    if (lasting) {
       new (&block->slots_[i]) SourceAwareProperty(ownerRole, Property::LastingRow{&key, &definition});
     } else if (definition.key == key) {
       new (&block->slots_[i]) SourceAwareProperty(ownerRole, definition);
@@ -37,7 +28,7 @@ std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole,
     }
     // Counted once built: a constructor that throws leaves the block
     // destroying only what it holds.
-    ++block->size_;
+    block->size_ = ++i;
   }
   return block;
 }

@@ -6,7 +6,6 @@
 #pragma once
 #include <cstddef>
 #include <memory>
-#include <vector>
 
 #include "property/PropertyCatalogue.h"
 #include "property/SourceAwareProperty.h"
@@ -15,10 +14,9 @@ namespace Orvel::State {
 
 class PropertyBlock {
  public:
-  // The properties of these catalogue entries, in this order, owned by
-  // ownerRole; each is known by its entry's key.
-  static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole,
-                                               const std::vector<const PropertyCatalogue::value_type*>& entries);
+  // The properties of the catalogue's rows, in its order, owned by
+  // ownerRole; each is known by its row's key.
+  static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const PropertyCatalogue& catalogue);
 
   PropertyBlock(const PropertyBlock&) = delete;
   PropertyBlock& operator=(const PropertyBlock&) = delete;

@@ -48,14 +48,6 @@ constexpr std::int64_t kThrottleIntervalNs = 2'000'000'000;
 // Sends wait without limit and flush.
 constexpr std::int64_t kSendTimeoutMs = 0;
 
-// The catalogue's entries, in its own order.
-std::vector<const PropertyCatalogue::value_type*> entriesOf(const PropertyCatalogue& catalogue) {
-  std::vector<const PropertyCatalogue::value_type*> entries;
-  entries.reserve(catalogue.size());
-  for (const auto& entry : catalogue) entries.push_back(&entry);
-  return entries;
-}
-
 std::int64_t monotonicNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -128,7 +120,7 @@ PropertyClient::~PropertyClient() {
 void PropertyClient::makeProperties() {
   if (propertiesMade_) return;
   propertiesMade_ = true;
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, entriesOf(catalogue_));
+  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, catalogue_);
   properties_.reserve(block->size());
   for (std::size_t i = 0; i < block->size(); ++i) addKnown(PropertyBlock::at(block, i));
   fromBlock_ = block->size();
