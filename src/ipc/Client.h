@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +28,7 @@
 #include "ipc/LayerByteMessage.h"
 #include "ipc/LayerByteMessageReceiver.h"
 #include "ipc/MessageHandlerBase.h"
+#include "platform/ProcessorAffinity.h"
 
 namespace Orvel::IPC {
 
@@ -89,8 +91,9 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   // Tells the handler thread to end; stopMessageHandler also joins it.
   void requestHandlerStop();
   void stopMessageHandler();
-  void runMessageHandler();
-  void runPing();
+  // Each runs on the given processor only, when there is one.
+  void runMessageHandler(std::optional<platform::Processor> processor);
+  void runPing(std::optional<platform::Processor> processor);
   std::string displayName() const { return clientName_.empty() ? pipeName_ : clientName_; }
 
   std::shared_ptr<IBidirectionalByteStream> pipe_;  // read and replaced through atomic_load / atomic_store

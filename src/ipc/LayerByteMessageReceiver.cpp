@@ -9,9 +9,10 @@ namespace Orvel {
 
 LayerByteMessageReceiver::~LayerByteMessageReceiver() { stop(); }
 
-void LayerByteMessageReceiver::start(IBidirectionalByteStream* stream) {
+void LayerByteMessageReceiver::start(IBidirectionalByteStream* stream, std::optional<platform::Processor> processor) {
   if (thread_.joinable()) thread_.join();
   stream_ = stream;
+  processor_ = processor;
   running_ = true;
   thread_ = std::thread(&LayerByteMessageReceiver::run, this);
 }
@@ -29,6 +30,7 @@ void LayerByteMessageReceiver::logError() {
 }
 
 void LayerByteMessageReceiver::run() {
+  if (processor_) platform::keepCurrentThreadOn(*processor_);
   setCurrentThreadName("LayerByteMessageReceiver (" + stream_->getName() + ")");
   // Reads where the scanner says and reports what it finds; the scanner's
   // buffer lives for the run, grown only for long names and never shrunk.

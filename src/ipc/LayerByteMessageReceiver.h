@@ -5,10 +5,12 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <thread>
 
 #include "ipc/IBidirectionalByteStream.h"
 #include "ipc/IncomingMessage.h"
+#include "platform/ProcessorAffinity.h"
 
 namespace Orvel {
 
@@ -24,8 +26,9 @@ class LayerByteMessageReceiver {
   // Joins an earlier receiver thread, then starts reading stream on a new
   // one. The stream is not owned and must stay alive until stop returns.
   // Called from the receiver thread itself, it throws the standard
-  // resource-deadlock error.
-  void start(IBidirectionalByteStream* stream);
+  // resource-deadlock error. Given a processor, the new thread runs only on
+  // that one.
+  void start(IBidirectionalByteStream* stream, std::optional<platform::Processor> processor = std::nullopt);
   // Clears running and joins the thread. Does not end a read in progress:
   // the owner closes the stream first.
   void stop();
@@ -45,6 +48,7 @@ class LayerByteMessageReceiver {
 
  private:
   IBidirectionalByteStream* stream_ = nullptr;
+  std::optional<platform::Processor> processor_;  // the thread's processor, when start was given one
   std::thread thread_;
   std::atomic<bool> running_{false};
 };

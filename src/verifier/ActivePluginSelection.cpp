@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ipc/PropertiesServicePipe.h"
+#include "platform/ProcessorPin.h"
 #include "property/PropertyClient.h"
 #include "property/PropertyKeys.h"
 #include "state/ClientRole.h"
@@ -44,11 +45,19 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 }  // namespace
 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
-  const std::unique_ptr<State::PropertyClient> client =
-      State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
-  if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
-    std::cout << "[Error] Unable to connect OrvelProcessServer." << std::endl;
-    return -1;
+  std::unique_ptr<State::PropertyClient> client;
+  {
+    // Until the definitions are in, this thread and the client's threads
+    // only wait for one another in turn: kept on one processor (the client's
+    // threads stay on the processor of the thread that connects), each wake
+    // is a cheap one on that processor. The pin ends before a plugin is
+    // verified, so that the plugin's threads may run anywhere.
+    const platform::ProcessorPin pin;
+    client = State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
+    if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
+      std::cout << "[Error] Unable to connect OrvelProcessServer." << std::endl;
+      return -1;
+    }
   }
   std::string value = plugin;
   if (!plugin.empty() && plugin != kOpenVR) {

@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,10 +17,12 @@
 #include "ipc/Client.h"
 #include "ipc/MessageCodec.h"
 #include "ipc/ResponseHandshake.h"
+#include "platform/ProcessorAffinity.h"
 #include "platform/SystemError.h"
 #include "support/LogCapture.h"
 #include "support/PipeServer.h"
 #include "support/SystemCodes.h"
+#include "support/ThreadProcessors.h"
 
 namespace {
 
@@ -59,6 +62,15 @@ class ObservedClient final : public Orvel::IPC::Client {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, bound, [&] { return losses_ > 0; });
   }
+  // Where the receiver thread ran when it ended, and how many processors it could use.
+  std::optional<Orvel::platform::Processor> receiverProcessor() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return receiverProcessor_;
+  }
+  std::size_t receiverAllowedProcessors() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return receiverAllowedProcessors_;
+  }
 
  protected:
   void onReceiverStopped() override {
@@ -66,6 +78,8 @@ class ObservedClient final : public Orvel::IPC::Client {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       ++losses_;
+      receiverProcessor_ = Orvel::platform::currentProcessor();
+      receiverAllowedProcessors_ = Orvel::Test::allowedProcessorCount();
     }
     changed_.notify_all();
   }
@@ -74,6 +88,8 @@ class ObservedClient final : public Orvel::IPC::Client {
   std::mutex mutex_;
   std::condition_variable changed_;
   int losses_ = 0;
+  std::optional<Orvel::platform::Processor> receiverProcessor_;
+  std::size_t receiverAllowedProcessors_ = 0;
 };
 
 // The server's side of one connection, on a thread of its own: accepts a
@@ -388,6 +404,50 @@ TEST(IPCClient, FirstPingFailureOfEachConnectionIsLogged) {
 // disconnect returns once every thread of the connection has ended, the
 // ping thread in the middle of its one-second wait among them; how soon is
 // for the benchmarks to measure.
+// The receiver and handler threads pass every message on in turn: they stay
+// on one processor, the one the connecting thread ran on, while the
+// connecting thread itself is left free.
+TEST(IPCClient, TheConnectionsThreadsShareOneProcessor) {
+  const std::size_t allowed = Orvel::Test::allowedProcessorCount();
+  if (allowed < 2) GTEST_SKIP() << "this thread may use one processor only: nothing to tell apart";
+  PipeServer server(Orvel::Test::uniquePipeName("processor"));
+  ServerSession session(server, "processor-test", ServerSession::Answer::Normal);
+  ObservedClient client(server.name(), "processor-test", true);
+  std::mutex mutex;
+  std::condition_variable handled;
+  std::optional<Orvel::platform::Processor> handlerProcessor;
+  std::size_t handlerAllowed = 0;
+  auto echo = client.getParser<Echo>()->addHandler([&](const Echo&) {
+    const std::optional<Orvel::platform::Processor> now = Orvel::platform::currentProcessor();
+    const std::size_t count = Orvel::Test::allowedProcessorCount();
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      handlerProcessor = now;
+      handlerAllowed = count;
+    }
+    handled.notify_all();
+  });
+  ASSERT_TRUE(client.connect(20000, 20000));
+  EXPECT_EQ(Orvel::Test::allowedProcessorCount(), allowed) << "the connecting thread is not held";
+
+  ASSERT_TRUE(session.write("Echo", encodedString("where")));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(handled.wait_for(lock, kBound, [&] { return handlerAllowed != 0; }));
+  }
+  session.close();
+  ASSERT_TRUE(client.waitForLoss());
+  EXPECT_EQ(handlerAllowed, 1u);
+  EXPECT_EQ(client.receiverAllowedProcessors(), 1u);
+  ASSERT_TRUE(handlerProcessor.has_value());
+  const std::optional<Orvel::platform::Processor> receiverProcessor = client.receiverProcessor();
+  ASSERT_TRUE(receiverProcessor.has_value());
+  EXPECT_EQ(receiverProcessor->group, handlerProcessor->group);
+  EXPECT_EQ(receiverProcessor->number, handlerProcessor->number);
+  client.disconnect();
+  echo.release();
+}
+
 TEST(IPCClient, DisconnectEndsEveryThread) {
   PipeServer server(Orvel::Test::uniquePipeName("quick"));
   for (int round = 0; round < 3; ++round) {

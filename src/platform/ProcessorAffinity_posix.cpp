@@ -1,0 +1,21 @@
+#include "platform/ProcessorAffinity.h"
+
+#include <sched.h>
+
+namespace Orvel::platform {
+
+std::optional<Processor> currentProcessor() {
+  const int number = sched_getcpu();
+  if (number < 0) return std::nullopt;
+  return Processor{0, static_cast<std::uint32_t>(number)};
+}
+
+bool keepCurrentThreadOn(const Processor& processor) {
+  if (processor.group != 0 || processor.number >= CPU_SETSIZE) return false;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(processor.number, &set);
+  return sched_setaffinity(0, sizeof set, &set) == 0;
+}
+
+}  // namespace Orvel::platform
