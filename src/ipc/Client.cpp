@@ -28,6 +28,9 @@ constexpr std::int64_t kSendFailureLogIntervalNs = 1'000'000'000;
 // buffers hold at most kSpareBytes in all: a rare huge frame's is given back.
 constexpr std::size_t kSpareMessages = 8192;
 constexpr std::size_t kSpareBytes = 4 * 1024 * 1024;
+// A payload at least this long costs the receiver a fresh buffer (and the
+// handler its copy) far beyond the price of yielding the processor once.
+constexpr std::size_t kLargePayload = 2048;
 // How long the handler thread looks for the next message before it sleeps.
 constexpr auto kBurstWait = std::chrono::microseconds(50);
 
@@ -192,6 +195,8 @@ void Client::stopMessageHandler() {
 
 void Client::onMessageReceived(IncomingMessage& message) {
   bool wasEmpty = false;
+  bool noSpare = false;
+  const bool large = message.payload.size() >= kLargePayload;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     wasEmpty = queue_.empty();
@@ -204,12 +209,20 @@ void Client::onMessageReceived(IncomingMessage& message) {
       message = std::move(spare_.back());
       spare_.pop_back();
       spareBytes_ -= message.payload.capacity();
+    } else {
+      noSpare = true;
     }
     queued_.store(true, std::memory_order_release);
   }
   // The handler thread waits only for an empty queue to fill; while messages
   // are queued it has been woken already and takes this one with them.
   if (wasEmpty) queueCondition_.notify_one();
+  // Large frames that arrive faster than the handler takes them would each
+  // need a new buffer (no dispatched one is left to reuse) and would pile up
+  // unread: with the handler on this thread's processor, the receiver gives
+  // the processor up for a moment, so that the handler dispatches what is
+  // queued and hands the buffers back.
+  if (large && noSpare && !wasEmpty) std::this_thread::yield();
 }
 
 void Client::onReceiverStopped() { state_.exchange(Lost); }

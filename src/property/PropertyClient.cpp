@@ -76,8 +76,9 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
       [this](const Messages::PropertyDefinitionsView& message) { onPropertyDefinitions(message); }));
-  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClient>()->addHandler(
-      [this](const Messages::PropertyUpdateToClient& message) { onPropertyUpdate(message); }));
+  // Updates are read in place: a value is copied once, into its property.
+  messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClientView>()->addHandler(
+      [this](const Messages::PropertyUpdateToClientView& message) { onPropertyUpdate(message); }));
 }
 
 PropertyClient::~PropertyClient() {
@@ -417,28 +418,28 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
   }
 }
 
-void PropertyClient::onPropertyUpdate(const Messages::PropertyUpdateToClient& message) {
+void PropertyClient::onPropertyUpdate(const Messages::PropertyUpdateToClientView& message) {
   if (queued_) {
     std::lock_guard<std::mutex> lock(mutex_);
-    queuedUpdates_.push_back(message);
+    queuedUpdates_.push_back(message.toMessage());
     return;
   }
-  processOnPropertyUpdate(message);
+  processOnPropertyUpdate(message.key, std::string(message.value), message.writer);
 }
 
-void PropertyClient::processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message) {
+void PropertyClient::processOnPropertyUpdate(std::string_view key, const std::string& value, ClientRole writer) {
   std::shared_ptr<SourceAwareProperty> property;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    property = findProperty(message.key);
+    property = findProperty(key);
     if (property == nullptr) {
       LOG_THROTTLED(LogLevels::Error, kThrottleIntervalNs, "Received update to property with unknown key '%s'",
-                    message.key.c_str());
+                    std::string(key).c_str());
       return;
     }
   }
   // Not local: the writer check applies and the value is not sent back.
-  property->setStringValue(message.writer, message.value, false);
+  property->setStringValue(writer, value, false);
 }
 
 void PropertyClient::processQueuedMessages() {
@@ -456,7 +457,7 @@ void PropertyClient::processQueuedMessages() {
       processDefinitions(message);
     }
   }
-  for (const auto& message : updates) processOnPropertyUpdate(message);
+  for (const auto& message : updates) processOnPropertyUpdate(message.key, message.value, message.writer);
 }
 
 void PropertyClient::onSourceChanged(const Property& property, ClientRole /*writer*/, bool local) {

@@ -40,6 +40,7 @@
 #include "property/SourceAwareProperty.h"
 #include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
+#include "state/PropertyUpdateToClientView.h"
 
 namespace Orvel::State {
 
@@ -94,10 +95,10 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
 
   void onClientRoleRequest();
   void onPropertyDefinitions(const Messages::PropertyDefinitionsView& message);
-  void onPropertyUpdate(const Messages::PropertyUpdateToClient& message);
+  void onPropertyUpdate(const Messages::PropertyUpdateToClientView& message);
   void processDefinitions(const Messages::PropertyDefinitionsView& message);
   void updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message);
-  void processOnPropertyUpdate(const Messages::PropertyUpdateToClient& message);
+  void processOnPropertyUpdate(std::string_view key, const std::string& value, ClientRole writer);
   // Every property's source changes, once the client has its definitions.
   void onSourceChanged(const Property& property, ClientRole writer, bool local) override;
   void publishPropertyValueChangeToServer(const Property& property);

@@ -4,55 +4,12 @@
 #include <cstring>
 
 #include "ipc/MessageCodec.h"
+#include "ipc/PayloadReader.h"
 #include "state/PropertyDefinitions.h"
 
 namespace Orvel::State::Messages {
 
 namespace {
-
-// Reads the wire's little-endian fields with bounds checks, silently: the
-// words of a failure come from the ordinary decoder.
-class PayloadReader {
- public:
-  PayloadReader(const std::uint8_t* data, std::uint32_t size) : data_(data), left_(size) {}
-
-  std::uint32_t left() const { return left_; }
-
-  bool bytes(std::uint32_t count, const std::uint8_t*& start) {
-    if (count > left_) return false;
-    start = data_;
-    data_ += count;
-    left_ -= count;
-    return true;
-  }
-
-  template <typename Integer>
-  bool integer(Integer& value) {
-    const std::uint8_t* start = nullptr;
-    if (!bytes(sizeof(Integer), start)) return false;
-    std::memcpy(&value, start, sizeof(Integer));
-    return true;
-  }
-
-  bool flag(bool& value) {
-    std::uint8_t byte = 0;
-    if (!integer(byte)) return false;
-    value = byte != 0;
-    return true;
-  }
-
-  bool text(std::string_view& value) {
-    std::uint32_t length = 0;
-    const std::uint8_t* start = nullptr;
-    if (!integer(length) || !bytes(length, start)) return false;
-    value = std::string_view(reinterpret_cast<const char*>(start), length);
-    return true;
-  }
-
- private:
-  const std::uint8_t* data_;
-  std::uint32_t left_;
-};
 
 // The fewest bytes a row takes: four text lengths and the writer count, the
 // version, two flags.

@@ -28,7 +28,9 @@
 #include "state/ComponentHeartbeat.h"
 #include "state/NotifyPropertyClientStatus.h"
 #include "state/PropertyDefinitions.h"
+#include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
+#include "state/PropertyUpdateToClientView.h"
 #include "state/PropertyUpdateToServer.h"
 #include "state/RequestClientRole.h"
 #include "state/RequestResetPersistentProperties.h"
@@ -98,6 +100,30 @@ void checkFrame(const Orvel::LayerByteMessage& frame, const char* name, const st
         "a frame carries the payload's bytes");
 }
 
+// The messages that the property client reads in place: the view takes the
+// same payloads as the decoder and reads the same value from them.
+void checkReadInPlace(const Messages::PropertyUpdateToClient& decoded, bool decodes, const std::uint8_t* payload,
+                      std::uint32_t size) {
+  Messages::PropertyUpdateToClientView view;
+  check(Messages::PropertyUpdateToClientView::decode(payload, size, view) == decodes,
+        "an update read in place decodes exactly when the decoder takes it");
+  check(!decodes || same(view.toMessage(), decoded), "an update read in place has the decoded value");
+}
+void checkReadInPlace(const Messages::PropertyDefinitions& decoded, bool decodes, const std::uint8_t* payload,
+                      std::uint32_t size) {
+  Messages::PropertyDefinitionsView view;
+  check(Messages::PropertyDefinitionsView::decode(payload, size, view) == decodes,
+        "definitions read in place decode exactly when the decoder takes them");
+  if (!decodes) return;
+  Messages::PropertyDefinitions firstRows;
+  for (const Messages::PropertyDefinitionsView::Row& row : view.rows) {
+    firstRows.definitions.emplace(std::string(row.mapKey), row.toDefinition());
+  }
+  check(same(firstRows, decoded), "definitions read in place hold the decoded rows, the first of each key");
+}
+template <typename T>
+void checkReadInPlace(const T&, bool, const std::uint8_t*, std::uint32_t) {}
+
 template <typename T>
 void checkType(const std::vector<std::uint8_t>& payload) {
   // Copied into a buffer of exactly the payload's size (never null, even when empty).
@@ -107,6 +133,7 @@ void checkType(const std::vector<std::uint8_t>& payload) {
 
   T decoded{};
   const bool decodes = Orvel::decodeMessage(exact.get(), static_cast<std::uint32_t>(size), decoded);
+  checkReadInPlace(decoded, decodes, exact.get(), static_cast<std::uint32_t>(size));
 
   Orvel::LayerByteMessageParser<T> parser;
   int calls = 0;

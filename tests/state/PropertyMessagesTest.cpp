@@ -12,6 +12,7 @@
 #include "state/PropertyDefinitions.h"
 #include "state/PropertyDefinitionsView.h"
 #include "state/PropertyUpdateToClient.h"
+#include "state/PropertyUpdateToClientView.h"
 #include "state/PropertyUpdateToServer.h"
 #include "state/RequestResetPersistentProperties.h"
 #include "state/ResponseClientRole.h"
@@ -93,6 +94,49 @@ TEST(PropertyMessages, UpdateToClientCarriesTheWriterAndFailsWithoutIt) {
   EXPECT_EQ(update.key, "LowFrameRateDetected");
   EXPECT_EQ(update.value, "true");
   EXPECT_EQ(static_cast<std::uint32_t>(update.writer), 99u);
+}
+
+TEST(PropertyMessages, UpdatesReadInPlaceAgreeWithTheDecoder) {
+  Bytes whole;
+  putString(whole, "trackedDeviceData");
+  putString(whole, std::string(70000, 'v'));  // longer than a read-ahead
+  putU32(whole, 19);
+  Bytes empty;
+  putString(empty, "");
+  putString(empty, "");
+  putU32(empty, 0xFFFFFFFFu);
+  Bytes trailing = whole;
+  trailing.push_back(7);
+  Bytes longerThanPayload;
+  putString(longerThanPayload, "K");
+  putU32(longerThanPayload, 0x7FFFFFFF);  // a value length past the end
+  std::vector<std::pair<std::string, Bytes>> cases = {
+      {"large value", whole}, {"empty texts", empty}, {"trailing bytes", trailing}, {"value past the end", longerThanPayload}};
+  for (const std::size_t length : {0, 3, 4, 20, 25, 70025, 70028}) {
+    cases.push_back({"cut to " + std::to_string(length), Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length))});
+  }
+  for (const auto& [name, payload] : cases) {
+    SCOPED_TRACE(name);
+    Orvel::Test::LogCapture decoderLog;
+    PropertyUpdateToClient decoded;
+    const bool decodes = decode(payload, decoded);
+    const std::vector<std::string> decoderLines = decoderLog.lines();
+    Orvel::Test::LogCapture viewLog;
+    PropertyUpdateToClientView view;
+    view.key = "stale";
+    EXPECT_EQ(decode(payload, view), decodes);
+    EXPECT_EQ(viewLog.lines(), decoderLines);
+    if (!decodes) {
+      EXPECT_TRUE(view.key.empty()) << "a refused payload leaves no view of it";
+      continue;
+    }
+    const PropertyUpdateToClient owned = view.toMessage();
+    EXPECT_EQ(owned.key, decoded.key);
+    EXPECT_EQ(owned.value, decoded.value);
+    EXPECT_EQ(owned.writer, decoded.writer);
+    EXPECT_EQ(static_cast<const void*>(view.value.data()), static_cast<const void*>(payload.data() + 8 + decoded.key.size()))
+        << "the value is read in place";
+  }
 }
 
 TEST(PropertyMessages, DefinitionsDecodeFieldByField) {
