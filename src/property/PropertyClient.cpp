@@ -76,7 +76,8 @@ PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::st
       [this](const Messages::RequestClientRole&) { onClientRoleRequest(); }));
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyDefinitionsView>()->addHandler(
       [this](const Messages::PropertyDefinitionsView& message) { onPropertyDefinitions(message); }));
-  // Updates are read in place: a value is copied once, into its property.
+  // Updates are read in place: a value is first copied when it is handed to
+  // its property (as a string: the property's setter takes one).
   messageHandlers_.push_back(ipcClient_->getParser<Messages::PropertyUpdateToClientView>()->addHandler(
       [this](const Messages::PropertyUpdateToClientView& message) { onPropertyUpdate(message); }));
 }
