@@ -181,11 +181,19 @@ bool ReadWritePipe::flush() {
   lastError_.store(0, std::memory_order_relaxed);
   if (isClosed()) return false;
   int unread = 0;
-  if (!unreadBytes(native_->fd, unread)) {
-    recordError(static_cast<std::uint32_t>(errno));
-    return false;
+  // Looks at the queue, and once more after giving up the processor: the
+  // bytes just written woke the server, which often waits for this very
+  // processor. Yielding lets it read them (and pass them on) first; a thread
+  // asleep in the wait below would be woken by that read and switched to in
+  // the middle of the server's work, a switch there and one back.
+  for (int look = 0; look < 2; ++look) {
+    if (look > 0) std::this_thread::yield();
+    if (!unreadBytes(native_->fd, unread)) {
+      recordError(static_cast<std::uint32_t>(errno));
+      return false;
+    }
+    if (unread <= 0) return true;
   }
-  if (unread <= 0) return true;
 
   // Wait for the server to read, without a sleep: each time it consumes bytes
   // of this socket, the kernel signals write space to the socket's waiters.
