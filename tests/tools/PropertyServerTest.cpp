@@ -170,11 +170,15 @@ TEST(PropertyServer, AppliesWritesByTheWritersRoleAndTellsTheOtherClients) {
   ASSERT_TRUE(writer.send(kActivePlugin, "openvr"));
   ASSERT_TRUE(writer.send(kActivePlugin, "openvr"));
   ASSERT_TRUE(writer.send(kActivePlugin, "line\nbreak \"quoted\""));
-  ASSERT_TRUE(heard.waitFor(kActivePlugin + "=line\nbreak \"quoted\""));
+  // Backslashes, a two-byte UTF-8 letter and a byte that is no UTF-8.
+  const std::string path = "C:\\dir\\" "\xC3\xA9" "\xFF";
+  ASSERT_TRUE(writer.send(kActivePlugin, path));
+  ASSERT_TRUE(heard.waitFor(kActivePlugin + "=" + path));
 
-  // Only the two changes reached the other client, in order; the writer
+  // Only the three changes reached the other client, in order; the writer
   // hears nothing of its own writes.
-  EXPECT_EQ(heard.all(), (std::vector<std::string>{kActivePlugin + "=openvr", kActivePlugin + "=line\nbreak \"quoted\""}));
+  EXPECT_EQ(heard.all(), (std::vector<std::string>{kActivePlugin + "=openvr", kActivePlugin + "=line\nbreak \"quoted\"",
+                                                   kActivePlugin + "=" + path}));
   const auto lines = server.output.all();
   const std::string rows = std::to_string(State::getPropertyDefinitions().size());
   const std::vector<std::string> expected = {
@@ -194,6 +198,8 @@ TEST(PropertyServer, AppliesWritesByTheWritersRoleAndTellsTheOtherClients) {
       "client 2: update \"OrvelTracking.ActivePlugin\" = \"openvr\" (was \"5A7476A7-F0CE-4129-BBAE-48700B82B73E\")",
       "client 2: update \"OrvelTracking.ActivePlugin\" = \"openvr\" unchanged",
       "client 2: update \"OrvelTracking.ActivePlugin\" = \"line\\nbreak \\\"quoted\\\"\" (was \"openvr\")",
+      "client 2: update \"OrvelTracking.ActivePlugin\" = \"C:\\\\dir\\\\" "\xC3\xA9" "\xEF\xBF\xBD\" (was "
+      "\"line\\nbreak \\\"quoted\\\"\")",
   };
   EXPECT_EQ(lines, expected);
 }
