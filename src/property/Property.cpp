@@ -12,7 +12,7 @@ namespace Orvel::State {
 Property::Property(std::string key)
     : ownerRole_(ClientRole::UNKNOWN), names_(std::make_unique<const Names>(Names{std::move(key), {}})) {
   key_ = &names_->key;
-  type_ = &names_->type;
+  type_ = names_->type.c_str();
 }
 
 Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition)
@@ -23,27 +23,27 @@ Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& def
       value_(definition.defaultValue),
       version_(definition.version) {
   key_ = &names_->key;
-  type_ = &names_->type;
+  type_ = names_->type.c_str();
 }
 
-Property::Property(ClientRole ownerRole, LastingRow row)
+Property::Property(ClientRole ownerRole, const CatalogueRow& row, const std::string& key)
     : ownerRole_(ownerRole),
-      persistent_(row.definition->persistent),
-      writers_(row.definition->writers),
-      key_(row.key),
-      type_(&row.definition->type),
-      value_(row.definition->defaultValue),
-      version_(row.definition->version) {}
+      persistent_(row.persistent),
+      writers_(row.writers.roles, row.writers.count),
+      key_(&key),
+      type_(row.type),
+      value_(row.defaultValue.text()),
+      version_(row.version) {}
 
 Property::~Property() = default;
 
 void Property::initialize(const std::vector<ClientRole>& writers, const std::string& value,
                           const std::string& remoteType, std::uint64_t version, bool /*persistent*/) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  const bool remoteTypeDiffers = remoteType != *type_;
+  const bool remoteTypeDiffers = remoteType != type_;
   if (remoteTypeDiffers) {
     const std::string text =
-        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", *key_, *type_, remoteType);
+        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", *key_, type_, remoteType);
     LOG_WARNING("%s", text.c_str());
   }
   initialized_ = true;
@@ -82,7 +82,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   rejectionLogged_ = false;
   if (remoteType_ != nullptr) {
     LOG_ONCE(LogLevels::Warning, "Client '%s' has invalid property type '%s' for property '%s', remote type is '%s'",
-             writerName.c_str(), type_->c_str(), key_->c_str(), remoteType_->c_str());
+             writerName.c_str(), type_, key_->c_str(), remoteType_->c_str());
     return false;
   }
   const std::string oldValue = value_;
@@ -120,12 +120,12 @@ bool Property::getLogChanges() const {
 
 std::string Property::getType() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return *type_;
+  return type_;
 }
 
 std::string Property::getRemoteType() const {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  return remoteType_ != nullptr ? *remoteType_ : *type_;
+  return remoteType_ != nullptr ? *remoteType_ : std::string(type_);
 }
 
 std::vector<ClientRole> Property::getWriters() const {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "property/CatalogueRow.h"
 #include "property/Event.h"
 #include "property/WriterList.h"
 #include "state/ClientRole.h"
@@ -31,15 +32,10 @@ class Property {
   explicit Property(std::string key);
   // From a local definition; the value starts as its defaultValue.
   Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition);
-  // A row of a catalogue that lives until the process ends, as the
-  // process-wide one does: a property made from it refers to the row's key
-  // and type name instead of copying them.
-  struct LastingRow {
-    const std::string* key;
-    const Messages::PropertyDefinition* definition;
-  };
-  // From such a row, known by the row's key; otherwise as from a definition.
-  Property(ClientRole ownerRole, LastingRow row);
+  // From a row of the program's own table, known by key, a text that lives
+  // as long as the row does (to the end of the process): the property
+  // refers to the key and the row's type name instead of copying them.
+  Property(ClientRole ownerRole, const CatalogueRow& row, const std::string& key);
   Property(const Property&) = delete;
   Property& operator=(const Property&) = delete;
   virtual ~Property();
@@ -93,10 +89,10 @@ class Property {
   bool initialized_ = false;
   bool rejectionLogged_ = false;
   WriterList writers_;
-  // The key and the local type: the lasting row's texts, or those of names_.
+  // The key and the local type: the table row's texts, or those of names_.
   // Never change after construction.
   const std::string* key_ = nullptr;
-  const std::string* type_ = nullptr;
+  const char* type_ = nullptr;
   std::unique_ptr<const Names> names_;
   // The server's type name, held only while it differs from the local one
   // (nearly never): null otherwise, and hundreds of properties need no

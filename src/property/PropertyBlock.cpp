@@ -1,6 +1,7 @@
 #include "property/PropertyBlock.h"
 
 #include <new>
+#include <utility>
 
 namespace Orvel::State {
 
@@ -10,26 +11,29 @@ PropertyBlock::~PropertyBlock() {
   while (size_ > 0) property(--size_).~SourceAwareProperty();
 }
 
+template <typename... Arguments>
+void PropertyBlock::emplace(Arguments&&... arguments) {
+  new (&slots_[size_]) SourceAwareProperty(std::forward<Arguments>(arguments)...);
+  ++size_;
+}
+
 std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const PropertyCatalogue& catalogue) {
   std::shared_ptr<PropertyBlock> block(new PropertyBlock(catalogue.size()));
-  // The process-wide catalogue is never destroyed: its rows' texts are
-  // shared, not copied. The rows of any other catalogue may die first.
-  const bool lasting = &catalogue == &getPropertyDefinitions();
-  std::size_t i = 0;
   for (const auto& [key, definition] : catalogue) {
-    if (lasting) {
-      new (&block->slots_[i]) SourceAwareProperty(ownerRole, Property::LastingRow{&key, &definition});
-    } else if (definition.key == key) {
-      new (&block->slots_[i]) SourceAwareProperty(ownerRole, definition);
+    if (definition.key == key) {
+      block->emplace(ownerRole, definition);
     } else {
       Messages::PropertyDefinition renamed = definition;
       renamed.key = key;
-      new (&block->slots_[i]) SourceAwareProperty(ownerRole, renamed);
+      block->emplace(ownerRole, renamed);
     }
-    // Counted once built: a constructor that throws leaves the block
-    // destroying only what it holds.
-    block->size_ = ++i;
   }
+  return block;
+}
+
+std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const CatalogueTable& table) {
+  std::shared_ptr<PropertyBlock> block(new PropertyBlock(table.size));
+  for (std::size_t i = 0; i < table.size; ++i) block->emplace(ownerRole, table.rows[i], table.keys[i]);
   return block;
 }
 

@@ -15,8 +15,11 @@ namespace Orvel::State {
 class PropertyBlock {
  public:
   // The properties of the catalogue's rows, in its order, owned by
-  // ownerRole; each is known by its row's key.
+  // ownerRole; each is known by its row's key and holds its own texts.
   static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const PropertyCatalogue& catalogue);
+  // The properties of the program's own table, in its order, owned by
+  // ownerRole: they refer to the table's texts, which are never destroyed.
+  static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const CatalogueTable& table);
 
   PropertyBlock(const PropertyBlock&) = delete;
   PropertyBlock& operator=(const PropertyBlock&) = delete;
@@ -30,6 +33,10 @@ class PropertyBlock {
   using Slot = std::aligned_storage_t<sizeof(SourceAwareProperty), alignof(SourceAwareProperty)>;
 
   explicit PropertyBlock(std::size_t capacity);
+  // Builds the next property in place. A constructor that throws leaves the
+  // block destroying only what it holds.
+  template <typename... Arguments>
+  void emplace(Arguments&&... arguments);
   SourceAwareProperty& property(std::size_t i);
 
   std::unique_ptr<Slot[]> slots_;

@@ -1,5 +1,7 @@
 #include "property/PropertyCatalogue.h"
 
+#include <atomic>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -9,7 +11,7 @@
 #include "state/VstColorGradingEffectConfig.h"
 
 // Named by the executable's link options so that the linker keeps this file,
-// and with it every registration, even while no code of the executable calls
+// and with it the key constants, even while no code of the executable calls
 // into the catalogue. Its value means nothing.
 extern "C" {
 extern const int orvelPropertyCatalogueAnchor;
@@ -20,97 +22,7 @@ namespace Orvel::State {
 
 namespace {
 
-// Made on first use and kept until the process ends, never destroyed: the
-// process's memory goes back to the system at once, while destroying the
-// catalogue at exit would free its thousands of blocks one by one (a fifth
-// of a short run's start and end). The key constants that refer to its keys
-// then stay valid for every thread, to the end.
-PropertyCatalogue& catalogue() {
-  static PropertyCatalogue& definitions = *[] {
-    auto* empty = new PropertyCatalogue;
-    empty->reserve(512);  // room for every row without rehashing
-    return empty;
-  }();
-  return definitions;
-}
-
-// Inserts a definition unless its key is known; the first definition stays.
-// Returns the key as the catalogue holds it.
-const std::string& insertDefinition(std::string key, std::vector<ClientRole> writers, std::string_view type,
-                                    std::string_view defaultValue, bool persistent, std::uint64_t version,
-                                    bool loggable, Messages::ChangeFormatter changeFormatter) {
-  const auto [entry, inserted] = catalogue().try_emplace(std::move(key));
-  if (!inserted) return entry->first;
-  Messages::PropertyDefinition& definition = entry->second;
-  definition.writers = std::move(writers);
-  definition.key = entry->first;
-  definition.type = type;
-  definition.defaultValue = defaultValue;
-  definition.version = version;
-  definition.persistent = persistent;
-  definition.loggable = loggable;
-  definition.changeFormatter = std::move(changeFormatter);
-  return entry->first;
-}
-
-// A row's writers, held by value so that a row's registration needs no
-// temporary vector.
-struct WriterList {
-  ClientRole roles[5];
-  std::size_t count;
-};
-
-template <typename... Roles>
-constexpr WriterList writerList(Roles... roles) {
-  static_assert(sizeof...(Roles) <= 5, "a row admits at most five writers");
-  return WriterList{{roles...}, sizeof...(Roles)};
-}
-
-// One row of the table, all plain values: each of the 439 registrations that
-// run before main() is then a short call, not an inlined construction of
-// strings and vectors.
-struct Row {
-  std::string_view key;
-  std::string_view type;
-  std::string_view defaultValue;
-  WriterList writers;
-  bool persistent;
-  std::uint64_t version;
-  bool loggable;
-  std::string (*formatter)(const std::string&, const std::string&) = nullptr;
-};
-
-// Returns the key as the catalogue holds it: the table's key constants refer
-// to it, so they need neither a copy nor a destructor of their own each.
-const std::string& registerRow(const Row& row) {
-  return insertDefinition(
-      std::string(row.key), std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
-      row.defaultValue, row.persistent, row.version, row.loggable,
-      row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter) : Messages::ChangeFormatter());
-}
-
-}  // namespace
-
-std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
-                                       std::string defaultValue, bool persistent, std::uint64_t version,
-                                       bool loggable) {
-  return registerPropertyDefinition(std::move(writers), std::move(key), std::move(type), std::move(defaultValue),
-                                    persistent, version, loggable, Messages::ChangeFormatter());
-}
-
-std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
-                                       std::string defaultValue, bool persistent, std::uint64_t version,
-                                       bool loggable, Messages::ChangeFormatter changeFormatter) {
-  insertDefinition(key, std::move(writers), type, defaultValue, persistent, version, loggable,
-                   std::move(changeFormatter));
-  return key;
-}
-
-const PropertyCatalogue& getPropertyDefinitions() { return catalogue(); }
-
-namespace PropertyKeys {
-
-namespace {
+namespace Table {
 
 // The role names the table's writer lists use.
 constexpr ClientRole ALL = ClientRole::ALL;
@@ -132,19 +44,129 @@ constexpr ClientRole HAL_DAEMON = ClientRole::HAL_DAEMON;
 constexpr ClientRole CONTROLLER_TRACKING = ClientRole::CONTROLLER_TRACKING;
 constexpr ClientRole SLAM_TRACKING = ClientRole::SLAM_TRACKING;
 
-}  // namespace
+template <typename... Roles>
+constexpr CatalogueRow::Writers writerList(Roles... roles) {
+  static_assert(sizeof...(Roles) <= 5, "a row admits at most five writers");
+  return CatalogueRow::Writers{{roles...}, sizeof...(Roles)};
+}
 
 #define W(...) writerList(__VA_ARGS__)
 #define ORVEL_PROPERTY(constant, key, type, defaultValue, writers, persistent, version, loggable) \
-  const std::string& constant = registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable});
+  CatalogueRow{key, type, defaultValue, writers, persistent, version, loggable},
 #define ORVEL_PROPERTY_WITH_FORMATTER(constant, key, type, defaultValue, writers, persistent, version, loggable, \
                                       formatter)                                                             \
-  const std::string& constant =                                                                              \
-      registerRow(Row{key, type, defaultValue, writers, persistent, version, loggable, formatter});
+  CatalogueRow{key, type, defaultValue, writers, persistent, version, loggable, formatter},
+constexpr CatalogueRow rows[] = {
 #include "property/PropertyTable.inc"
+};
 #undef ORVEL_PROPERTY
 #undef ORVEL_PROPERTY_WITH_FORMATTER
 #undef W
+
+// Each row's position in rows, named by its key constant.
+struct RowOf {
+  enum : std::size_t {
+#define ORVEL_PROPERTY(constant, ...) constant,
+#define ORVEL_PROPERTY_WITH_FORMATTER(constant, ...) constant,
+#include "property/PropertyTable.inc"
+#undef ORVEL_PROPERTY
+#undef ORVEL_PROPERTY_WITH_FORMATTER
+  };
+};
+
+}  // namespace Table
+
+// False once a registration has added a key the table does not have.
+std::atomic<bool> onlyTheTable{true};
+
+// Inserts a definition unless its key is known; the first definition stays.
+// True when it was inserted.
+bool insertDefinition(PropertyCatalogue& catalogue, std::string key, std::vector<ClientRole> writers,
+                      std::string_view type, std::string_view defaultValue, bool persistent, std::uint64_t version,
+                      bool loggable, Messages::ChangeFormatter changeFormatter) {
+  const auto [entry, inserted] = catalogue.try_emplace(std::move(key));
+  if (!inserted) return false;
+  Messages::PropertyDefinition& definition = entry->second;
+  definition.writers = std::move(writers);
+  definition.key = entry->first;
+  definition.type = type;
+  definition.defaultValue = defaultValue;
+  definition.version = version;
+  definition.persistent = persistent;
+  definition.loggable = loggable;
+  definition.changeFormatter = std::move(changeFormatter);
+  return true;
+}
+
+// Made from the table on first use and kept until the process ends, never
+// destroyed: the process's memory goes back to the system at once, while
+// destroying the catalogue at exit would free its thousands of blocks one by
+// one.
+PropertyCatalogue& catalogue() {
+  static PropertyCatalogue& definitions = *[] {
+    auto* made = new PropertyCatalogue;
+    made->reserve(512);  // room for every row without rehashing
+    const CatalogueTable& table = catalogueTable();
+    for (std::size_t i = 0; i < table.size; ++i) {
+      const CatalogueRow& row = table.rows[i];
+      insertDefinition(*made, table.keys[i],
+                       std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
+                       row.defaultValue.text(), row.persistent, row.version, row.loggable,
+                       row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter)
+                                                : Messages::ChangeFormatter());
+    }
+    return made;
+  }();
+  return definitions;
+}
+
+}  // namespace
+
+std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
+                                       std::string defaultValue, bool persistent, std::uint64_t version,
+                                       bool loggable) {
+  return registerPropertyDefinition(std::move(writers), std::move(key), std::move(type), std::move(defaultValue),
+                                    persistent, version, loggable, Messages::ChangeFormatter());
+}
+
+std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
+                                       std::string defaultValue, bool persistent, std::uint64_t version,
+                                       bool loggable, Messages::ChangeFormatter changeFormatter) {
+  if (insertDefinition(catalogue(), key, std::move(writers), type, defaultValue, persistent, version, loggable,
+                       std::move(changeFormatter))) {
+    onlyTheTable = false;
+  }
+  return key;
+}
+
+const PropertyCatalogue& getPropertyDefinitions() { return catalogue(); }
+
+const CatalogueTable& catalogueTable() {
+  // The key texts are made in one pass over the rows and never destroyed,
+  // so that the key constants stay valid for every thread to the end.
+  static const CatalogueTable table = [] {
+    auto* keys = new std::string[std::size(Table::rows)];
+    for (std::size_t i = 0; i < std::size(Table::rows); ++i) keys[i].assign(Table::rows[i].key);
+    return CatalogueTable{Table::rows, keys, std::size(Table::rows)};
+  }();
+  return table;
+}
+
+bool catalogueIsItsTable() { return onlyTheTable; }
+
+namespace PropertyKeys {
+
+namespace {
+
+const std::string* const keyTexts = catalogueTable().keys;
+
+}  // namespace
+
+#define ORVEL_PROPERTY(constant, ...) const std::string& constant = keyTexts[Table::RowOf::constant];
+#define ORVEL_PROPERTY_WITH_FORMATTER ORVEL_PROPERTY
+#include "property/PropertyTable.inc"
+#undef ORVEL_PROPERTY
+#undef ORVEL_PROPERTY_WITH_FORMATTER
 
 }  // namespace PropertyKeys
 

@@ -1,16 +1,21 @@
-// The process-wide table of every property this program knows, filled by
-// static registrations before main() runs and unchanged afterwards; kept
-// until the process ends.
+// The process-wide table of every property this program knows, kept until
+// the process ends.
 //
-// The registrations live in the same source file as getPropertyDefinitions()
-// and the key constants of PropertyKeys.h, so any program that reads the
-// catalogue or names a key also links (and runs) every registration.
+// The program's own rows are constant data (PropertyTable.inc). Before
+// main() runs, only their key texts are made, for the key constants of
+// PropertyKeys.h; the map of definitions is made from the rows on its first
+// use, and a program that never reads it never pays for its hundreds of
+// strings and nodes. The rows, the key texts and getPropertyDefinitions()
+// live in one source file, so any program that reads the catalogue or names
+// a key also links all of them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "property/CatalogueRow.h"
 #include "state/ClientRole.h"
 #include "state/PropertyDefinition.h"
 
@@ -19,7 +24,7 @@ namespace Orvel::State {
 using PropertyCatalogue = std::unordered_map<std::string, Messages::PropertyDefinition>;
 
 // Adds a definition unless its key is already registered (the first one
-// stays). Returns the key, for the definition's key constant.
+// stays, and the program's own rows come first). Returns the key.
 std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::string key, std::string type,
                                        std::string defaultValue, bool persistent, std::uint64_t version,
                                        bool loggable);
@@ -30,5 +35,19 @@ std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::str
 
 // The catalogue, created on first use.
 const PropertyCatalogue& getPropertyDefinitions();
+
+// The program's own rows in table order, each with its key as a string that
+// lives to the end of the process (the one the key constants refer to).
+// Reading them makes nothing.
+struct CatalogueTable {
+  const CatalogueRow* rows;
+  const std::string* keys;
+  std::size_t size;
+};
+const CatalogueTable& catalogueTable();
+
+// False once a registration has added a key that the program's own rows do
+// not have: the catalogue is then more than its table.
+bool catalogueIsItsTable();
 
 }  // namespace Orvel::State

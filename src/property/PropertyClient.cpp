@@ -57,18 +57,19 @@ std::int64_t monotonicNanoseconds() {
 
 std::unique_ptr<PropertyClient> PropertyClient::create(const std::string& clientName, ClientRole clientRole,
                                                        const std::string& pipeName, bool queued) {
-  return std::make_unique<PropertyClient>(getPropertyDefinitions(), clientName, clientRole, pipeName, queued);
+  // The catalogue is its table unless a registration has added to it: the
+  // table's properties are made without the catalogue's map, and later.
+  const PropertyCatalogue* catalogue = catalogueIsItsTable() ? nullptr : &getPropertyDefinitions();
+  return std::unique_ptr<PropertyClient>(new PropertyClient(catalogue, clientName, clientRole, pipeName, queued));
 }
 
-PropertyClient::PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName,
+PropertyClient::PropertyClient(const PropertyCatalogue* catalogue, const std::string& clientName,
                                ClientRole clientRole, const std::string& pipeName, bool queued)
     : clientRole_(clientRole),
       queued_(queued),
       ipcClient_(std::make_shared<NotifyOnStopClient>(pipeName, clientName, [this] { onConnectionLost(); })),
       catalogue_(catalogue) {
-  // Only the process's own catalogue lives to the end of the process: the
-  // properties of any other are made now, while it surely exists.
-  if (&catalogue != &getPropertyDefinitions()) {
+  if (catalogue_ != nullptr) {
     std::lock_guard<std::mutex> lock(mutex_);
     makeProperties();
   }
@@ -122,7 +123,9 @@ PropertyClient::~PropertyClient() {
 void PropertyClient::makeProperties() {
   if (propertiesMade_) return;
   propertiesMade_ = true;
-  const std::shared_ptr<PropertyBlock> block = PropertyBlock::create(clientRole_, catalogue_);
+  const std::shared_ptr<PropertyBlock> block = catalogue_ != nullptr
+                                                  ? PropertyBlock::create(clientRole_, *catalogue_)
+                                                  : PropertyBlock::create(clientRole_, catalogueTable());
   properties_.reserve(block->size());
   for (std::size_t i = 0; i < block->size(); ++i) addKnown(PropertyBlock::at(block, i));
   fromBlock_ = block->size();

@@ -56,7 +56,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // processQueuedMessages instead of applying them on the IPC handler thread.
   // Nothing connects yet.
   PropertyClient(const PropertyCatalogue& catalogue, const std::string& clientName, ClientRole clientRole,
-                 const std::string& pipeName, bool queued);
+                 const std::string& pipeName, bool queued)
+      : PropertyClient(&catalogue, clientName, clientRole, pipeName, queued) {}
   // Stops initialization, disconnects and joins every thread. Never throws.
   ~PropertyClient() override;
   PropertyClient(const PropertyClient&) = delete;
@@ -82,6 +83,9 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::uint64_t getFailedPublishCount() const { return failedPublishes_.load(); }
 
  private:
+  // catalogue null: the program's own table.
+  PropertyClient(const PropertyCatalogue* catalogue, const std::string& clientName, ClientRole clientRole,
+                 const std::string& pipeName, bool queued);
   // Claims the one initialization; logs and refuses when one has started.
   bool checkInitializationIsNotStarted();
   bool tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
@@ -138,13 +142,15 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   mutable std::mutex mutex_;
   std::condition_variable condition_;
   std::shared_ptr<NotifyOnStopClient> ipcClient_;
-  // The process catalogue's properties are made on first need, not by the
-  // constructor: at the latest right after the client has answered the
-  // server's role request, while the server prepares its definitions, so
-  // that a client about to connect does not first spend the time of
-  // hundreds of properties before it even asks. (That catalogue is never
-  // destroyed; the properties of any other are made by the constructor.)
-  const PropertyCatalogue& catalogue_;
+  // The catalogue the properties are made from, or null for the program's
+  // own table (a client made by create()). The table's properties are made
+  // on first need, not by the constructor: at the latest right after the
+  // client has answered the server's role request, while the server
+  // prepares its definitions, so that a client about to connect does not
+  // first spend the time of hundreds of properties before it even asks.
+  // (The table is never destroyed; the properties of a catalogue are made by
+  // the constructor, while it surely exists.)
+  const PropertyCatalogue* catalogue_;
   bool propertiesMade_ = false;
   std::size_t fromBlock_ = 0;  // the first entries of properties_, made in one block
   // Every property held, found by key through index_. Kept in the order they

@@ -1,9 +1,9 @@
 // One constant per catalogue key, for code that names a property:
 // PropertyKeys::OrvelTracking_ActivePlugin holds "OrvelTracking.ActivePlugin"
-// (points of the key become underscores). Each refers to the key held by the
-// catalogue: valid once static initialization of the catalogue has run, that
-// is from main() on, to the end of the process (the catalogue is never
-// destroyed).
+// (points of the key become underscores). Each refers to its row's key text
+// (catalogueTable()): valid once static initialization of the catalogue's
+// source file has run, that is from main() on, to the end of the process
+// (the texts are never destroyed).
 #pragma once
 #include <string>
 

@@ -18,6 +18,7 @@ class WriterList {
  public:
   WriterList() = default;
   explicit WriterList(const std::vector<ClientRole>& roles) { assign(roles); }
+  WriterList(const ClientRole* roles, std::size_t count) { assign(roles, count); }
   WriterList(const WriterList&) = delete;
   WriterList& operator=(const WriterList&) = delete;
   ~WriterList() {
@@ -25,16 +26,17 @@ class WriterList {
   }
 
   // Replaces the list; keeps a block that is large enough.
-  void assign(const std::vector<ClientRole>& roles) {
-    if (roles.size() > capacity_) {
-      if (roles.size() > UINT32_MAX) throw std::length_error("writer list too long");
-      ClientRole* block = new ClientRole[roles.size()];
+  void assign(const std::vector<ClientRole>& roles) { assign(roles.data(), roles.size()); }
+  void assign(const ClientRole* roles, std::size_t count) {
+    if (count > capacity_) {
+      if (count > UINT32_MAX) throw std::length_error("writer list too long");
+      ClientRole* block = new ClientRole[count];
       if (onHeap()) delete[] heap_;
       heap_ = block;
-      capacity_ = static_cast<std::uint32_t>(roles.size());
+      capacity_ = static_cast<std::uint32_t>(count);
     }
-    std::copy(roles.begin(), roles.end(), data());
-    size_ = static_cast<std::uint32_t>(roles.size());
+    std::copy(roles, roles + count, data());
+    size_ = static_cast<std::uint32_t>(count);
   }
 
   const ClientRole* begin() const { return data(); }

@@ -21,12 +21,39 @@ namespace {
 
 const PropertyCatalogue& catalogue() { return getPropertyDefinitions(); }
 
-TEST(PropertyCatalogue, HoldsEveryDefinitionBeforeMainRuns) {
-  // Tests run inside main(): the count proves the registrations ran before it.
+TEST(PropertyCatalogue, HoldsEveryDefinition) {
   // The one place that states the catalogue's size; every other test takes it
   // from the catalogue.
   EXPECT_EQ(catalogue().size(), 439u);
   for (const auto& [key, definition] : catalogue()) EXPECT_EQ(definition.key, key);
+}
+
+// The map is made from the table on first use, and the key constants refer to
+// the table's key texts: all three must say the same of every row.
+TEST(PropertyCatalogue, TableMapAndKeyConstantsAgree) {
+  const CatalogueTable& table = catalogueTable();
+  ASSERT_EQ(table.size, catalogue().size());
+  for (std::size_t i = 0; i < table.size; ++i) {
+    const CatalogueRow& row = table.rows[i];
+    ASSERT_EQ(table.keys[i], row.key);
+    const auto entry = catalogue().find(table.keys[i]);
+    ASSERT_NE(entry, catalogue().end()) << row.key;
+    const Messages::PropertyDefinition& definition = entry->second;
+    EXPECT_EQ(definition.type, row.type) << row.key;
+    EXPECT_EQ(definition.defaultValue, row.defaultValue.text()) << row.key;
+    EXPECT_EQ(definition.writers,
+              std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count))
+        << row.key;
+    EXPECT_EQ(definition.persistent, row.persistent) << row.key;
+    EXPECT_EQ(definition.version, row.version) << row.key;
+    EXPECT_EQ(definition.loggable, row.loggable) << row.key;
+    EXPECT_EQ(static_cast<bool>(definition.changeFormatter), row.formatter != nullptr) << row.key;
+  }
+  for (const std::string* constant : {&PropertyKeys::Account_EnableFlow, &PropertyKeys::OrvelTracking_ActivePlugin,
+                                      &PropertyKeys::trackedDeviceData, &PropertyKeys::visualLog}) {
+    EXPECT_TRUE(constant >= table.keys && constant < table.keys + table.size) << *constant;
+  }
+  EXPECT_TRUE(catalogueIsItsTable());
 }
 
 TEST(PropertyCatalogue, KeysPerPrefix) {

@@ -43,15 +43,22 @@ TEST(Property, StartsFromTheDefinitionOrAsPlaceholder) {
   EXPECT_FALSE(placeholder.isInitialized());
 }
 
+const std::string& madeDefault() {
+  static const std::string text = R"({"made":"on first use"})";
+  return text;
+}
+
 // Every form of construction keeps its key and types readable for the
 // property's whole life, also after what it was made from is gone. The texts
 // are longer than a short string's inline room, so a property that kept a
 // reference to a dead text reads freed memory.
 TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
   static const std::string lastingKey = "Lasting.Catalogue.Row.Key.Longer.Than.Inline";
-  static const Messages::PropertyDefinition lastingDefinition =
-      definition("Lasting.Definition.Key.Not.The.Row.Key", "Orvel::State::LastingTypeName", "lasting default",
-                 {ClientRole::BASE});
+  static constexpr CatalogueRow lastingRow{"Row.Key.Not.The.Key.Given", "Orvel::State::LastingTypeName",
+                                           "lasting default", {{ClientRole::BASE}, 1}, false, 3, true};
+  // A structured value's default is made by its function, once.
+  static constexpr CatalogueRow structuredRow{"Structured", "Orvel::State::Structured", madeDefault,
+                                              {{ClientRole::BASE, ClientRole::HOME}, 2}, true, 1, true};
   struct Case {
     const char* form;
     std::function<std::unique_ptr<Property>()> make;
@@ -70,12 +77,12 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
                                               "copied default value", {ClientRole::ALL}));
        },
        "Copied.Definition.Key.Longer.Than.Inline", "Orvel::State::CopiedTypeName", "copied default value"},
-      {"lasting row, known by the row's key",
-       [] {
-         return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING,
-                                                      Property::LastingRow{&lastingKey, &lastingDefinition});
-       },
+      {"table row, known by the key given with it",
+       [] { return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING, lastingRow, lastingKey); },
        lastingKey, "Orvel::State::LastingTypeName", "lasting default"},
+      {"table row with a made default",
+       [] { return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING, structuredRow, lastingKey); },
+       lastingKey, "Orvel::State::Structured", R"({"made":"on first use"})"},
   };
   for (const Case& c : cases) {
     const std::unique_ptr<Property> property = c.make();
@@ -85,7 +92,6 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
     EXPECT_EQ(property->getStringValue(), c.value) << c.form;
     EXPECT_FALSE(property->isInitialized()) << c.form;
   }
-  EXPECT_EQ(lastingDefinition.defaultValue, "lasting default") << "the row itself is left as it was";
 }
 
 TEST(Property, WritesBeforeInitializationAreRefusedAndLoggedOnce) {
