@@ -1,7 +1,12 @@
 // One row of the program's own table of properties: constant data, laid out
 // by the compiler and never destroyed, so that what is made from a row may
-// refer to its texts instead of copying them, and reading the table before
-// main() runs no code at all.
+// refer to its texts instead of copying them.
+//
+// A row holds its texts in place and names its two kinds of functions by
+// number, so that the table holds no pointer: a table of pointers would need
+// a relocation for each of them when the program starts, which writes, and
+// so takes a private copy of, every page of the table in every run. Without
+// them the table is read-only data that only the runs that read it touch.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -9,8 +14,26 @@
 #include <string_view>
 
 #include "state/ClientRole.h"
+#include "state/PropertyDefinition.h"
 
 namespace Orvel::State {
+
+// A text held in place, with room for N - 1 characters.
+template <std::size_t N>
+struct CatalogueText {
+  char text[N];
+
+  std::string_view view() const { return text; }
+};
+
+// The text of a literal, checked to fit at compile time.
+template <std::size_t N, std::size_t M>
+constexpr CatalogueText<N> catalogueText(const char (&literal)[M]) {
+  static_assert(M <= N, "a catalogue text longer than its room in CatalogueRow: make the room larger");
+  CatalogueText<N> made{};
+  for (std::size_t i = 0; i < M; ++i) made.text[i] = literal[i];
+  return made;
+}
 
 struct CatalogueRow {
   // The roles that may write the property: at most five.
@@ -19,28 +42,24 @@ struct CatalogueRow {
     std::size_t count;
   };
 
-  // The default value: a text, or, for a structured value, the function that
-  // makes its JSON text once, on first use.
-  class Default {
-   public:
-    constexpr Default(const char* text) : text_(text) {}  // NOLINT: a row names either form
-    constexpr Default(const std::string& (*make)()) : make_(make) {}  // NOLINT
-    std::string_view text() const { return make_ != nullptr ? std::string_view(make_()) : text_; }
-
-   private:
-    std::string_view text_;
-    const std::string& (*make_)() = nullptr;
-  };
-
-  std::string_view key;
-  const char* type;  // the value type's name, e.g. "bool"
-  Default defaultValue;
-  Writers writers;
+  CatalogueText<72> key;
+  CatalogueText<56> type;  // the value type's name, e.g. "bool"
+  CatalogueText<40> defaultText;
+  // 0: the default value is defaultText. Otherwise, for a structured value,
+  // the number of the function that makes its JSON text once, on first use.
+  std::uint8_t defaultMaker;
+  // 0, or the number of the function that describes a change of value for
+  // the log (one row has one).
+  std::uint8_t formatter;
   bool persistent;
-  std::uint64_t version;
   bool loggable;
-  // Describes a change of value for the log; null for every row but one.
-  std::string (*formatter)(const std::string& oldValue, const std::string& newValue) = nullptr;
+  std::uint64_t version;
+  Writers writers;
+
+  // The default value: defaultText, or the text its function makes.
+  std::string_view defaultValue() const;
+  // The change formatter, empty for none.
+  Messages::ChangeFormatter changeFormatter() const;
 };
 
 }  // namespace Orvel::State

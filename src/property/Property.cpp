@@ -26,13 +26,13 @@ Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& def
   type_ = names_->type.c_str();
 }
 
-Property::Property(ClientRole ownerRole, const CatalogueRow& row, const std::string& key)
+Property::Property(ClientRole ownerRole, const LastingRow& row)
     : ownerRole_(ownerRole),
       persistent_(row.persistent),
-      writers_(row.writers.roles, row.writers.count),
-      key_(&key),
+      writers_(row.writers, row.writerCount),
+      key_(row.key),
       type_(row.type),
-      value_(row.defaultValue.text()),
+      value_(row.defaultValue),
       version_(row.version) {}
 
 Property::~Property() = default;

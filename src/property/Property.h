@@ -14,9 +14,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "property/CatalogueRow.h"
 #include "property/Event.h"
 #include "property/WriterList.h"
 #include "state/ClientRole.h"
@@ -32,10 +32,19 @@ class Property {
   explicit Property(std::string key);
   // From a local definition; the value starts as its defaultValue.
   Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition);
-  // From a row of the program's own table, known by key, a text that lives
-  // as long as the row does (to the end of the process): the property
-  // refers to the key and the row's type name instead of copying them.
-  Property(ClientRole ownerRole, const CatalogueRow& row, const std::string& key);
+  // A row of a table whose texts live as long as the property, as those of
+  // the program's own table do (to the end of the process): a property made
+  // from it refers to the key and the type name instead of copying them.
+  struct LastingRow {
+    const std::string* key;
+    const char* type;
+    std::string_view defaultValue;
+    const ClientRole* writers;
+    std::size_t writerCount;
+    std::uint64_t version;
+    bool persistent;
+  };
+  Property(ClientRole ownerRole, const LastingRow& row);
   Property(const Property&) = delete;
   Property& operator=(const Property&) = delete;
   virtual ~Property();

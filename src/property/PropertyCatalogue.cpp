@@ -22,6 +22,10 @@ namespace Orvel::State {
 
 namespace {
 
+// The functions a row names by number, from 1.
+const std::string& (*const defaultMakers[])() = {defaultVstColorGradingEffectText, defaultHeadsetInformationText};
+std::string (*const formatters[])(const std::string&, const std::string&) = {describeTrackedDeviceDataChange};
+
 namespace Table {
 
 // The role names the table's writer lists use.
@@ -50,17 +54,51 @@ constexpr CatalogueRow::Writers writerList(Roles... roles) {
   return CatalogueRow::Writers{{roles...}, sizeof...(Roles)};
 }
 
+// In the rows, the names of the functions that make a structured value's
+// default text and of the one change formatter stand for their numbers in
+// defaultMakers and formatters.
+struct Numbered {
+  std::uint8_t number;
+};
+constexpr Numbered defaultVstColorGradingEffectText{1};
+constexpr Numbered defaultHeadsetInformationText{2};
+constexpr Numbered describeTrackedDeviceDataChange{1};
+
+// The texts of a row, each checked to fit its room.
+template <std::size_t M>
+constexpr auto keyText(const char (&literal)[M]) {
+  return catalogueText<sizeof(CatalogueRow::key)>(literal);
+}
+template <std::size_t M>
+constexpr auto typeText(const char (&literal)[M]) {
+  return catalogueText<sizeof(CatalogueRow::type)>(literal);
+}
+// A row's default: a literal, or the function that makes the text.
+template <std::size_t M>
+constexpr auto defaultTextOf(const char (&literal)[M]) {
+  return catalogueText<sizeof(CatalogueRow::defaultText)>(literal);
+}
+constexpr CatalogueText<sizeof(CatalogueRow::defaultText)> defaultTextOf(Numbered) { return {}; }
+template <std::size_t M>
+constexpr std::uint8_t defaultMakerOf(const char (&)[M]) {
+  return 0;
+}
+constexpr std::uint8_t defaultMakerOf(Numbered maker) { return maker.number; }
+
 #define W(...) writerList(__VA_ARGS__)
+#define ORVEL_ROW(k, t, d, w, p, v, l, f) \
+  CatalogueRow{keyText(k), typeText(t), defaultTextOf(d), defaultMakerOf(d), f, p, l, v, w},
 #define ORVEL_PROPERTY(constant, key, type, defaultValue, writers, persistent, version, loggable) \
-  CatalogueRow{key, type, defaultValue, writers, persistent, version, loggable},
+  ORVEL_ROW(key, type, defaultValue, writers, persistent, version, loggable, 0)
 #define ORVEL_PROPERTY_WITH_FORMATTER(constant, key, type, defaultValue, writers, persistent, version, loggable, \
                                       formatter)                                                             \
-  CatalogueRow{key, type, defaultValue, writers, persistent, version, loggable, formatter},
+  ORVEL_ROW(key, type, defaultValue, writers, persistent, version, loggable, formatter.number)
 constexpr CatalogueRow rows[] = {
 #include "property/PropertyTable.inc"
 };
 #undef ORVEL_PROPERTY
 #undef ORVEL_PROPERTY_WITH_FORMATTER
+#undef ORVEL_ROW
 #undef W
 
 // Each row's position in rows, named by its key constant.
@@ -110,10 +148,9 @@ PropertyCatalogue& catalogue() {
     for (std::size_t i = 0; i < table.size; ++i) {
       const CatalogueRow& row = table.rows[i];
       insertDefinition(*made, table.keys[i],
-                       std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count), row.type,
-                       row.defaultValue.text(), row.persistent, row.version, row.loggable,
-                       row.formatter != nullptr ? Messages::ChangeFormatter(row.formatter)
-                                                : Messages::ChangeFormatter());
+                       std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count),
+                       row.type.view(), row.defaultValue(), row.persistent, row.version, row.loggable,
+                       row.changeFormatter());
     }
     return made;
   }();
@@ -141,12 +178,20 @@ std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::str
 
 const PropertyCatalogue& getPropertyDefinitions() { return catalogue(); }
 
+std::string_view CatalogueRow::defaultValue() const {
+  return defaultMaker == 0 ? defaultText.view() : std::string_view(defaultMakers[defaultMaker - 1]());
+}
+
+Messages::ChangeFormatter CatalogueRow::changeFormatter() const {
+  return formatter == 0 ? Messages::ChangeFormatter() : Messages::ChangeFormatter(formatters[formatter - 1]);
+}
+
 const CatalogueTable& catalogueTable() {
   // The key texts are made in one pass over the rows and never destroyed,
   // so that the key constants stay valid for every thread to the end.
   static const CatalogueTable table = [] {
     auto* keys = new std::string[std::size(Table::rows)];
-    for (std::size_t i = 0; i < std::size(Table::rows); ++i) keys[i].assign(Table::rows[i].key);
+    for (std::size_t i = 0; i < std::size(Table::rows); ++i) keys[i].assign(Table::rows[i].key.view());
     return CatalogueTable{Table::rows, keys, std::size(Table::rows)};
   }();
   return table;

@@ -35,19 +35,20 @@ TEST(PropertyCatalogue, TableMapAndKeyConstantsAgree) {
   ASSERT_EQ(table.size, catalogue().size());
   for (std::size_t i = 0; i < table.size; ++i) {
     const CatalogueRow& row = table.rows[i];
-    ASSERT_EQ(table.keys[i], row.key);
+    const std::string_view key = row.key.view();
+    ASSERT_EQ(table.keys[i], key);
     const auto entry = catalogue().find(table.keys[i]);
-    ASSERT_NE(entry, catalogue().end()) << row.key;
+    ASSERT_NE(entry, catalogue().end()) << key;
     const Messages::PropertyDefinition& definition = entry->second;
-    EXPECT_EQ(definition.type, row.type) << row.key;
-    EXPECT_EQ(definition.defaultValue, row.defaultValue.text()) << row.key;
+    EXPECT_EQ(definition.type, row.type.view()) << key;
+    EXPECT_EQ(definition.defaultValue, row.defaultValue()) << key;
     EXPECT_EQ(definition.writers,
               std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count))
-        << row.key;
-    EXPECT_EQ(definition.persistent, row.persistent) << row.key;
-    EXPECT_EQ(definition.version, row.version) << row.key;
-    EXPECT_EQ(definition.loggable, row.loggable) << row.key;
-    EXPECT_EQ(static_cast<bool>(definition.changeFormatter), row.formatter != nullptr) << row.key;
+        << key;
+    EXPECT_EQ(definition.persistent, row.persistent) << key;
+    EXPECT_EQ(definition.version, row.version) << key;
+    EXPECT_EQ(definition.loggable, row.loggable) << key;
+    EXPECT_EQ(static_cast<bool>(definition.changeFormatter), row.formatter != 0) << key;
   }
   for (const std::string* constant : {&PropertyKeys::Account_EnableFlow, &PropertyKeys::OrvelTracking_ActivePlugin,
                                       &PropertyKeys::trackedDeviceData, &PropertyKeys::visualLog}) {

@@ -43,22 +43,16 @@ TEST(Property, StartsFromTheDefinitionOrAsPlaceholder) {
   EXPECT_FALSE(placeholder.isInitialized());
 }
 
-const std::string& madeDefault() {
-  static const std::string text = R"({"made":"on first use"})";
-  return text;
-}
-
 // Every form of construction keeps its key and types readable for the
 // property's whole life, also after what it was made from is gone. The texts
 // are longer than a short string's inline room, so a property that kept a
 // reference to a dead text reads freed memory.
 TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
   static const std::string lastingKey = "Lasting.Catalogue.Row.Key.Longer.Than.Inline";
-  static constexpr CatalogueRow lastingRow{"Row.Key.Not.The.Key.Given", "Orvel::State::LastingTypeName",
-                                           "lasting default", {{ClientRole::BASE}, 1}, false, 3, true};
-  // A structured value's default is made by its function, once.
-  static constexpr CatalogueRow structuredRow{"Structured", "Orvel::State::Structured", madeDefault,
-                                              {{ClientRole::BASE, ClientRole::HOME}, 2}, true, 1, true};
+  static const std::string lastingType = "Orvel::State::LastingTypeName";
+  static const ClientRole lastingWriters[] = {ClientRole::BASE};
+  static const Property::LastingRow lastingRow{&lastingKey, lastingType.c_str(), "lasting default",
+                                               lastingWriters, 1, 3, false};
   struct Case {
     const char* form;
     std::function<std::unique_ptr<Property>()> make;
@@ -77,12 +71,15 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
                                               "copied default value", {ClientRole::ALL}));
        },
        "Copied.Definition.Key.Longer.Than.Inline", "Orvel::State::CopiedTypeName", "copied default value"},
-      {"table row, known by the key given with it",
-       [] { return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING, lastingRow, lastingKey); },
-       lastingKey, "Orvel::State::LastingTypeName", "lasting default"},
-      {"table row with a made default",
-       [] { return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING, structuredRow, lastingKey); },
-       lastingKey, "Orvel::State::Structured", R"({"made":"on first use"})"},
+      {"lasting row",
+       [] {
+         // The default value is copied: only the key and type are lasting.
+         std::string defaultValue = "default longer than a short string's inline room";
+         Property::LastingRow row = lastingRow;
+         row.defaultValue = defaultValue;
+         return std::make_unique<SourceAwareProperty>(ClientRole::TRACKING, row);
+       },
+       lastingKey, lastingType, "default longer than a short string's inline room"},
   };
   for (const Case& c : cases) {
     const std::unique_ptr<Property> property = c.make();
