@@ -33,11 +33,13 @@ std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const
 
 std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const CatalogueTable& table) {
   std::shared_ptr<PropertyBlock> block(new PropertyBlock(table.size));
+  block->keys_.reset(new std::string[table.size]);
   for (std::size_t i = 0; i < table.size; ++i) {
     const CatalogueRow& row = table.rows[i];
-    block->emplace(ownerRole, Property::LastingRow{&table.keys[i], row.type.text, row.defaultValue(),
-                                                   row.writers.roles, row.writers.count, row.version,
-                                                   row.persistent});
+    std::string& key = block->keys_[i];
+    key = row.key.view();
+    block->emplace(ownerRole, Property::LastingRow{&key, row.type.text, row.defaultValue(), row.writers.roles,
+                                                   row.writers.count, row.version, row.persistent});
   }
   return block;
 }

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "property/PropertyCatalogue.h"
 #include "property/SourceAwareProperty.h"
@@ -18,7 +19,8 @@ class PropertyBlock {
   // ownerRole; each is known by its row's key and holds its own texts.
   static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const PropertyCatalogue& catalogue);
   // The properties of the program's own table, in its order, owned by
-  // ownerRole: they refer to the table's texts, which are never destroyed.
+  // ownerRole: they refer to the table's type names, which are never
+  // destroyed, and to their keys, made once in the block.
   static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const CatalogueTable& table);
 
   PropertyBlock(const PropertyBlock&) = delete;
@@ -39,6 +41,7 @@ class PropertyBlock {
   void emplace(Arguments&&... arguments);
   SourceAwareProperty& property(std::size_t i);
 
+  std::unique_ptr<std::string[]> keys_;  // a table's keys; destroyed after the properties
   std::unique_ptr<Slot[]> slots_;
   std::size_t size_ = 0;  // the properties built so far
 };

@@ -5,18 +5,9 @@
 #include <string_view>
 #include <utility>
 
-#include "property/PropertyKeys.h"
 #include "state/HeadsetInformation.h"
 #include "state/TrackedDeviceData.h"
 #include "state/VstColorGradingEffectConfig.h"
-
-// Named by the executable's link options so that the linker keeps this file,
-// and with it the key constants, even while no code of the executable calls
-// into the catalogue. Its value means nothing.
-extern "C" {
-extern const int orvelPropertyCatalogueAnchor;
-const int orvelPropertyCatalogueAnchor = 0;
-}
 
 namespace Orvel::State {
 
@@ -101,17 +92,6 @@ constexpr CatalogueRow rows[] = {
 #undef ORVEL_ROW
 #undef W
 
-// Each row's position in rows, named by its key constant.
-struct RowOf {
-  enum : std::size_t {
-#define ORVEL_PROPERTY(constant, ...) constant,
-#define ORVEL_PROPERTY_WITH_FORMATTER(constant, ...) constant,
-#include "property/PropertyTable.inc"
-#undef ORVEL_PROPERTY
-#undef ORVEL_PROPERTY_WITH_FORMATTER
-  };
-};
-
 }  // namespace Table
 
 // False once a registration has added a key the table does not have.
@@ -147,7 +127,7 @@ PropertyCatalogue& catalogue() {
     const CatalogueTable& table = catalogueTable();
     for (std::size_t i = 0; i < table.size; ++i) {
       const CatalogueRow& row = table.rows[i];
-      insertDefinition(*made, table.keys[i],
+      insertDefinition(*made, std::string(row.key.view()),
                        std::vector<ClientRole>(row.writers.roles, row.writers.roles + row.writers.count),
                        row.type.view(), row.defaultValue(), row.persistent, row.version, row.loggable,
                        row.changeFormatter());
@@ -187,32 +167,10 @@ Messages::ChangeFormatter CatalogueRow::changeFormatter() const {
 }
 
 const CatalogueTable& catalogueTable() {
-  // The key texts are made in one pass over the rows and never destroyed,
-  // so that the key constants stay valid for every thread to the end.
-  static const CatalogueTable table = [] {
-    auto* keys = new std::string[std::size(Table::rows)];
-    for (std::size_t i = 0; i < std::size(Table::rows); ++i) keys[i].assign(Table::rows[i].key.view());
-    return CatalogueTable{Table::rows, keys, std::size(Table::rows)};
-  }();
+  static constexpr CatalogueTable table{Table::rows, std::size(Table::rows)};
   return table;
 }
 
 bool catalogueIsItsTable() { return onlyTheTable; }
-
-namespace PropertyKeys {
-
-namespace {
-
-const std::string* const keyTexts = catalogueTable().keys;
-
-}  // namespace
-
-#define ORVEL_PROPERTY(constant, ...) const std::string& constant = keyTexts[Table::RowOf::constant];
-#define ORVEL_PROPERTY_WITH_FORMATTER ORVEL_PROPERTY
-#include "property/PropertyTable.inc"
-#undef ORVEL_PROPERTY
-#undef ORVEL_PROPERTY_WITH_FORMATTER
-
-}  // namespace PropertyKeys
 
 }  // namespace Orvel::State

@@ -1,13 +1,11 @@
 // The process-wide table of every property this program knows, kept until
 // the process ends.
 //
-// The program's own rows are constant data (PropertyTable.inc). Before
-// main() runs, only their key texts are made, for the key constants of
-// PropertyKeys.h; the map of definitions is made from the rows on its first
-// use, and a program that never reads it never pays for its hundreds of
-// strings and nodes. The rows, the key texts and getPropertyDefinitions()
-// live in one source file, so any program that reads the catalogue or names
-// a key also links all of them.
+// The program's own rows are constant data (PropertyTable.inc), read-only
+// and made by the compiler: a program that starts makes nothing for them.
+// The map of definitions is made from the rows on its first use, and a
+// program that never reads it never pays for its hundreds of strings and
+// nodes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -36,12 +34,9 @@ std::string registerPropertyDefinition(std::vector<ClientRole> writers, std::str
 // The catalogue, created on first use.
 const PropertyCatalogue& getPropertyDefinitions();
 
-// The program's own rows in table order, each with its key as a string that
-// lives to the end of the process (the one the key constants refer to).
-// Reading them makes nothing.
+// The program's own rows in table order. Reading them makes nothing.
 struct CatalogueTable {
   const CatalogueRow* rows;
-  const std::string* keys;
   std::size_t size;
 };
 const CatalogueTable& catalogueTable();

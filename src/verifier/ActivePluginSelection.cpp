@@ -30,7 +30,7 @@ constexpr std::int64_t kConnectionAttemptTimeoutMs = 1000;
 // this client's role write it) or could not be sent.
 bool writeActivePlugin(State::PropertyClient& client, const std::string& value) {
   const std::shared_ptr<State::Property> property =
-      client.getPropertyRaw(State::PropertyKeys::OrvelTracking_ActivePlugin);
+      client.getPropertyRaw(std::string(State::PropertyKeys::OrvelTracking_ActivePlugin));
   // Held across the comparison and the write, so that no update from the
   // server can come between them.
   std::lock_guard<std::recursive_mutex> lock(property->getMutex());
