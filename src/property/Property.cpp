@@ -85,7 +85,11 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
              writerName.c_str(), type_, key_->c_str(), remoteType_->c_str());
     return false;
   }
-  const std::string oldValue = value_;
+  // The old value is only ever read to describe a change for the log: a
+  // property whose changes are not logged copies nothing (an update of a
+  // long value would otherwise copy it on every write).
+  std::string oldValue;
+  if (logChanges_) oldValue = value_;
   const bool changed = assignValue(newValue);
   if (changed && logChanges_) {
     const bool formatted = formatter_ != nullptr && *formatter_;

@@ -172,7 +172,10 @@ std::string describeTrackedDeviceDataChange(const std::string& oldValue, const s
   TrackedDeviceData after;
   strutil::TryParse<TrackedDeviceData>{}(oldValue, before);
   strutil::TryParse<TrackedDeviceData>{}(newValue, after);
+  return describeTrackedDeviceDataChange(before, after);
+}
 
+std::string describeTrackedDeviceDataChange(const TrackedDeviceData& before, const TrackedDeviceData& after) {
   std::string text;
   const std::string headset = describeFieldChanges(before.headset, after.headset);
   if (!headset.empty()) text = "Headset: " + headset;

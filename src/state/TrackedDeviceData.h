@@ -49,6 +49,9 @@ struct TrackedDeviceData {
 // removed devices. A connection status is shown by its name ("Starting"); an
 // unknown number is logged and shown as "Disconnected".
 std::string describeTrackedDeviceDataChange(const std::string& oldValue, const std::string& newValue);
+// The same for two lists already read (each text reads as its TryParse
+// leaves it, also when the text fails part of the way).
+std::string describeTrackedDeviceDataChange(const TrackedDeviceData& before, const TrackedDeviceData& after);
 
 }  // namespace Orvel
 

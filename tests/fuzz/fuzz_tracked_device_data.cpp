@@ -46,8 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   // Both sides are described as read, a text that fails keeping what was read
-  // before the failure.
-  const std::string change = Orvel::describeTrackedDeviceDataChange(oldText, newText);
+  // before the failure: the description of the two texts is that of the two
+  // lists as read here, which spares reading each text a second time.
+  const std::string change = Orvel::describeTrackedDeviceDataChange(before, after);
   if (itself) check(change.empty(), "a text compared with itself describes no change");
   const bool sameHeadset = before.headset == after.headset;
   check(startsWith(change, "Headset: ") == !sameHeadset, "the headset part is there exactly when the headset differs");
