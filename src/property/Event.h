@@ -8,9 +8,9 @@
 //
 // Most events never get a listener: a client holds hundreds of properties,
 // each with its events, and its user watches a few. The list and the mutex
-// that serialises connects are made by the first connect; until then emit()
-// and the destructor read one flag and touch no shared pointer (whose atomic
-// access takes a lock), and an event is a few words.
+// that serialises connects live in a block made by the first connect; until
+// then emit() and the destructor read one pointer and touch no shared pointer
+// (whose atomic access takes a lock), and an event is one word.
 #pragma once
 #include <atomic>
 #include <functional>
@@ -34,17 +34,19 @@ class Event<void(Args...)> {
   Event& operator=(const Event&) = delete;
 
   ~Event() {
-    delete connectMutex_.load(std::memory_order_acquire);
-    if (!listed_.load(std::memory_order_acquire)) return;
-    const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
+    const std::unique_ptr<Listed> listed(listed_.load(std::memory_order_acquire));
+    if (listed == nullptr) return;
+    const std::shared_ptr<const List> entries = std::atomic_load(&listed->entries);
+    if (entries == nullptr) return;
     for (const Entry& entry : *entries) {
       if (auto record = entry.record.lock()) record->connected = false;
     }
   }
 
   EventConnection connect(Listener listener) {
-    std::lock_guard<std::mutex> lock(connectMutex());
-    const std::shared_ptr<const List> current = std::atomic_load(&entries_);
+    Listed& listed = this->listed();
+    std::lock_guard<std::mutex> lock(listed.connectMutex);
+    const std::shared_ptr<const List> current = std::atomic_load(&listed.entries);
     auto next = std::make_shared<List>();
     if (current) {
       next->reserve(current->size() + 1);
@@ -55,16 +57,17 @@ class Event<void(Args...)> {
     }
     auto record = std::make_shared<EventConnection::ReferenceRecord>();
     next->push_back(Entry{record, std::move(listener)});
-    std::atomic_store(&entries_, std::shared_ptr<const List>(std::move(next)));
-    // Set once the list is stored: an emission that sees the flag finds a
-    // list; one that does not see it ran before this connect.
-    listed_.store(true, std::memory_order_release);
+    std::atomic_store(&listed.entries, std::shared_ptr<const List>(std::move(next)));
     return EventConnection(std::move(record));
   }
 
   void emit(Args... args) const {
-    if (!listed_.load(std::memory_order_acquire)) return;
-    const std::shared_ptr<const List> entries = std::atomic_load(&entries_);
+    const Listed* listed = listed_.load(std::memory_order_acquire);
+    if (listed == nullptr) return;
+    // Null while the first connect has yet to store its list: an emission
+    // then runs before that connect, and calls nobody.
+    const std::shared_ptr<const List> entries = std::atomic_load(&listed->entries);
+    if (entries == nullptr) return;
     for (const Entry& entry : *entries) {
       const std::shared_ptr<EventConnection::ReferenceRecord> record = entry.record.lock();
       if (!record) continue;
@@ -80,18 +83,23 @@ class Event<void(Args...)> {
   };
   using List = std::vector<Entry>;
 
-  // The mutex that serialises connect, made by the first one. Threads that
-  // connect at once for the first time each make one; the first stored is
-  // kept by all of them, the others are deleted unused.
-  std::mutex& connectMutex() {
-    std::mutex* mutex = connectMutex_.load(std::memory_order_acquire);
-    if (mutex != nullptr) return *mutex;
-    auto made = std::make_unique<std::mutex>();
-    if (connectMutex_.compare_exchange_strong(mutex, made.get(), std::memory_order_acq_rel)) return *made.release();
-    return *mutex;  // stored by another thread meanwhile
+  // The list and the mutex that serialises connect, made by the first
+  // connect.
+  struct Listed {
+    std::mutex connectMutex;
+    std::shared_ptr<const List> entries;  // null until the first list is stored; loaded and stored atomically
+  };
+
+  // The event's block, made by the first connect. Threads that connect at
+  // once for the first time each make one; the first stored is kept by all of
+  // them, the others are deleted unused.
+  Listed& listed() {
+    Listed* listed = listed_.load(std::memory_order_acquire);
+    if (listed != nullptr) return *listed;
+    auto made = std::make_unique<Listed>();
+    if (listed_.compare_exchange_strong(listed, made.get(), std::memory_order_acq_rel)) return *made.release();
+    return *listed;  // stored by another thread meanwhile
   }
 
-  std::shared_ptr<const List> entries_;      // null until the first connect; loaded and stored atomically
-  std::atomic<std::mutex*> connectMutex_{};  // null until the first connect; owned, never replaced
-  std::atomic<bool> listed_{false};          // entries_ has been stored, and is never null again
+  std::atomic<Listed*> listed_{};  // null until the first connect; owned, never replaced
 };
