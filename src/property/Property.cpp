@@ -10,32 +10,50 @@
 namespace Orvel::State {
 
 Property::Property(std::string key)
-    : ownerRole_(ClientRole::UNKNOWN), names_(std::make_unique<const Names>(Names{std::move(key), {}})) {
-  key_ = &names_->key;
-  type_ = names_->type.c_str();
+    : ownerRole_(ClientRole::UNKNOWN), names_(new Names{std::move(key), {}}) {
+  key_ = names_.load()->key.c_str();
+  type_ = names_.load()->type.c_str();
 }
 
 Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition)
     : ownerRole_(ownerRole),
       persistent_(definition.persistent),
       writers_(definition.writers),
-      names_(std::make_unique<const Names>(Names{definition.key, definition.type})),
       value_(definition.defaultValue),
       version_(definition.version) {
-  key_ = &names_->key;
-  type_ = names_->type.c_str();
+  const Names* names = new Names{definition.key, definition.type};
+  names_.store(names);
+  key_ = names->key.c_str();
+  type_ = names->type.c_str();
 }
 
 Property::Property(ClientRole ownerRole, const LastingRow& row)
     : ownerRole_(ownerRole),
       persistent_(row.persistent),
       writers_(row.writers, row.writerCount),
-      key_(row.key),
+      key_(row.key.data()),
       type_(row.type),
       value_(row.defaultValue),
-      version_(row.version) {}
+      version_(row.version),
+      keyLength_(static_cast<std::uint32_t>(row.key.size())) {}
 
-Property::~Property() = default;
+Property::~Property() { delete names_.load(); }
+
+const std::string& Property::getKey() const {
+  const Names* names = names_.load(std::memory_order_acquire);
+  if (names == nullptr) {
+    // Made on the first request: a client holds hundreds of properties and
+    // asks few of them for their key as a string.
+    auto made = std::make_unique<const Names>(Names{std::string(key_, keyLength_), {}});
+    if (names_.compare_exchange_strong(names, made.get(), std::memory_order_acq_rel)) names = made.release();
+  }
+  return names->key;
+}
+
+std::string_view Property::keyView() const {
+  const Names* names = names_.load(std::memory_order_acquire);
+  return names != nullptr ? std::string_view(names->key) : std::string_view(key_, keyLength_);
+}
 
 void Property::initialize(const std::vector<ClientRole>& writers, const std::string& value,
                           const std::string& remoteType, std::uint64_t version, bool /*persistent*/) {
@@ -43,7 +61,7 @@ void Property::initialize(const std::vector<ClientRole>& writers, const std::str
   const bool remoteTypeDiffers = remoteType != type_;
   if (remoteTypeDiffers) {
     const std::string text =
-        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", *key_, type_, remoteType);
+        fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", keyView(), type_, remoteType);
     LOG_WARNING("%s", text.c_str());
   }
   initialized_ = true;
@@ -65,7 +83,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!initialized_) {
     if (!unknownLogged_) {
-      LOG_ERROR("Property '%s' is not known", key_->c_str());
+      LOG_ERROR("Property '%s' is not known", key_);
       unknownLogged_ = true;
     }
     return false;
@@ -74,7 +92,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   if (!isWriterAllowed(writer)) {
     if (!rejectionLogged_) {
       LOG_ERROR("Client '%s' is not allowed to change key '%s', rejecting change to value '%s'", writerName.c_str(),
-                key_->c_str(), newValue.c_str());
+                key_, newValue.c_str());
       rejectionLogged_ = true;
     }
     return false;
@@ -82,7 +100,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   rejectionLogged_ = false;
   if (remoteType_ != nullptr) {
     LOG_ONCE(LogLevels::Warning, "Client '%s' has invalid property type '%s' for property '%s', remote type is '%s'",
-             writerName.c_str(), type_, key_->c_str(), remoteType_->c_str());
+             writerName.c_str(), type_, key_, remoteType_->c_str());
     return false;
   }
   // The old value is only ever read to describe a change for the log: a
@@ -93,7 +111,7 @@ bool Property::setStringValue(ClientRole writer, const std::string& newValue) {
   const bool changed = assignValue(newValue);
   if (changed && logChanges_) {
     const bool formatted = formatter_ != nullptr && *formatter_;
-    LogUtil_PropertyChange(writerName, *key_, formatted ? (*formatter_)(oldValue, value_) : value_);
+    LogUtil_PropertyChange(writerName, getKey(), formatted ? (*formatter_)(oldValue, value_) : value_);
   }
   return changed;
 }

@@ -9,6 +9,7 @@
 // recursive mutex; the changed event is emitted with that mutex held, so
 // listeners may call back into the same property on the same thread.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -34,9 +35,11 @@ class Property {
   Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition);
   // A row of a table whose texts live as long as the property, as those of
   // the program's own table do (to the end of the process): a property made
-  // from it refers to the key and the type name instead of copying them.
+  // from it refers to the key and the type name instead of copying them, and
+  // makes a string of its key only when getKey is first called. Both texts
+  // end with a null character.
   struct LastingRow {
-    const std::string* key;
+    std::string_view key;
     const char* type;
     std::string_view defaultValue;
     const ClientRole* writers;
@@ -60,7 +63,9 @@ class Property {
 
   std::string getStringValue() const;
   // Never changes after construction.
-  const std::string& getKey() const { return *key_; }
+  const std::string& getKey() const;
+  // The same text, without making a string of it.
+  std::string_view keyView() const;
   bool getLogChanges() const;
 
   std::string getType() const;
@@ -81,7 +86,8 @@ class Property {
   bool isWriterAllowed(ClientRole writer) const;
 
   // The key and the local type name of a property not made from a lasting
-  // row: its own copies.
+  // row: its own copies. A property made from a lasting row makes one, with
+  // the key only, on the first call of getKey.
   struct Names {
     std::string key;
     std::string type;
@@ -99,10 +105,12 @@ class Property {
   bool rejectionLogged_ = false;
   WriterList writers_;
   // The key and the local type: the table row's texts, or those of names_.
-  // Never change after construction.
-  const std::string* key_ = nullptr;
+  // Never change after construction; both end with a null character.
+  const char* key_ = nullptr;
   const char* type_ = nullptr;
-  std::unique_ptr<const Names> names_;
+  // Owned. Set by the constructor, or by the first getKey of a property made
+  // from a lasting row (any thread may be first).
+  mutable std::atomic<const Names*> names_{nullptr};
   // The server's type name, held only while it differs from the local one
   // (nearly never): null otherwise, and hundreds of properties need no
   // second copy of it.
@@ -111,6 +119,8 @@ class Property {
   Event<void(const Property&)> changed_;
   std::uint64_t version_ = 0;
   bool unknownLogged_ = false;
+  // The length of key_ for a property made from a lasting row.
+  std::uint32_t keyLength_ = 0;
   // Describes a change for the log when logChanges_ is set; neither is ever
   // set, so it stays null (an empty formatter).
   const Messages::ChangeFormatter* formatter_ = nullptr;

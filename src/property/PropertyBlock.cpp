@@ -33,13 +33,10 @@ std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const
 
 std::shared_ptr<PropertyBlock> PropertyBlock::create(ClientRole ownerRole, const CatalogueTable& table) {
   std::shared_ptr<PropertyBlock> block(new PropertyBlock(table.size));
-  block->keys_.reset(new std::string[table.size]);
   for (std::size_t i = 0; i < table.size; ++i) {
     const CatalogueRow& row = table.rows[i];
-    std::string& key = block->keys_[i];
-    key = row.key.view();
-    block->emplace(ownerRole, Property::LastingRow{&key, row.type.text, row.defaultValue(), row.writers.roles,
-                                                   row.writers.count, row.version, row.persistent});
+    block->emplace(ownerRole, Property::LastingRow{row.key.view(), row.type.text, row.defaultValue(),
+                                                   row.writers.roles, row.writers.count, row.version, row.persistent});
   }
   return block;
 }

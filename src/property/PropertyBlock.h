@@ -19,8 +19,8 @@ class PropertyBlock {
   // ownerRole; each is known by its row's key and holds its own texts.
   static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const PropertyCatalogue& catalogue);
   // The properties of the program's own table, in its order, owned by
-  // ownerRole: they refer to the table's type names, which are never
-  // destroyed, and to their keys, made once in the block.
+  // ownerRole: they refer to the table's keys and type names, which are
+  // never destroyed.
   static std::shared_ptr<PropertyBlock> create(ClientRole ownerRole, const CatalogueTable& table);
 
   PropertyBlock(const PropertyBlock&) = delete;
@@ -41,7 +41,6 @@ class PropertyBlock {
   void emplace(Arguments&&... arguments);
   SourceAwareProperty& property(std::size_t i);
 
-  std::unique_ptr<std::string[]> keys_;  // a table's keys; destroyed after the properties
   std::unique_ptr<Slot[]> slots_;
   std::size_t size_ = 0;  // the properties built so far
 };

@@ -137,7 +137,7 @@ std::vector<std::string> PropertyClient::getPropertyKeys() const {
   const_cast<PropertyClient*>(this)->makeProperties();
   std::vector<std::string> keys;
   keys.reserve(properties_.size());
-  for (const KnownProperty& known : properties_) keys.push_back(known.property->getKey());
+  for (const KnownProperty& known : properties_) keys.emplace_back(known.key);
   std::sort(keys.begin(), keys.end());
   return keys;
 }
@@ -156,7 +156,7 @@ PropertyClient::KnownProperty* PropertyClient::findKnown(std::string_view key) {
 std::string_view PropertyClient::keyAt(std::size_t position) const { return properties_[position].key; }
 
 PropertyClient::KnownProperty& PropertyClient::addKnown(std::shared_ptr<SourceAwareProperty> property) {
-  const std::string_view key = property->getKey();
+  const std::string_view key = property->keyView();
   return properties_.emplace_back(KnownProperty{std::move(property), key, false, 0});
 }
 
@@ -191,7 +191,7 @@ EventConnection PropertyClient::onPropertyChanged(PropertyListener listener, boo
       for (const KnownProperty& known : properties_) existing.push_back(known.property);
     }
     std::sort(existing.begin(), existing.end(),
-              [](const auto& a, const auto& b) { return a->getKey() < b->getKey(); });
+              [](const auto& a, const auto& b) { return a->keyView() < b->keyView(); });
     for (const auto& property : existing) listener(*property);
   }
   return propertyChanged_.connect(std::move(listener));
@@ -471,7 +471,7 @@ void PropertyClient::onSourceChanged(const Property& property, ClientRole /*writ
 
 void PropertyClient::publishPropertyValueChangeToServer(const Property& property) {
   Messages::PropertyUpdateToServer update;
-  update.key = property.getKey();
+  update.key = property.keyView();
   update.value = property.getStringValue();
   if (ipcClient_->sendMessage(update, kSendTimeoutMs)) return;
   ++failedPublishes_;

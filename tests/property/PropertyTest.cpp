@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -51,7 +53,7 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
   static const std::string lastingKey = "Lasting.Catalogue.Row.Key.Longer.Than.Inline";
   static const std::string lastingType = "Orvel::State::LastingTypeName";
   static const ClientRole lastingWriters[] = {ClientRole::BASE};
-  static const Property::LastingRow lastingRow{&lastingKey, lastingType.c_str(), "lasting default",
+  static const Property::LastingRow lastingRow{lastingKey, lastingType.c_str(), "lasting default",
                                                lastingWriters, 1, 3, false};
   struct Case {
     const char* form;
@@ -83,11 +85,41 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
   };
   for (const Case& c : cases) {
     const std::unique_ptr<Property> property = c.make();
+    EXPECT_EQ(property->keyView(), c.key) << c.form;
     EXPECT_EQ(property->getKey(), c.key) << c.form;
+    EXPECT_EQ(&property->getKey(), &property->getKey()) << c.form << ": one string for the property's life";
+    EXPECT_EQ(property->keyView(), c.key) << c.form;
     EXPECT_EQ(property->getType(), c.type) << c.form;
     EXPECT_EQ(property->getRemoteType(), c.type) << c.form;
     EXPECT_EQ(property->getStringValue(), c.value) << c.form;
     EXPECT_FALSE(property->isInitialized()) << c.form;
+  }
+}
+
+// A property of a lasting row makes its key's string on the first getKey:
+// threads that ask at once all get the one string (run under
+// ThreadSanitizer, a second string or an unguarded write shows).
+TEST(Property, FirstKeyRequestsFromSeveralThreadsShareOneString) {
+  static const std::string key = "Lasting.Key.Asked.By.Several.Threads.At.Once";
+  static const ClientRole writers[] = {ClientRole::ALL};
+  for (int round = 0; round < 50; ++round) {
+    const Property property(ClientRole::TRACKING, Property::LastingRow{key, "bool", "false", writers, 1, 1, false});
+    constexpr int kThreads = 4;
+    std::atomic<int> waiting{kThreads};
+    std::vector<const std::string*> seen(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+        waiting.fetch_sub(1);
+        while (waiting.load() > 0) std::this_thread::yield();
+        seen[i] = &property.getKey();
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const std::string* string : seen) {
+      ASSERT_EQ(string, seen[0]) << "round " << round;
+      ASSERT_EQ(*string, key);
+    }
   }
 }
 
