@@ -2,16 +2,18 @@
 // "OrvelTracking.ActivePlugin" through the runtime's property server. A
 // plugin path must first pass every check of the tracking verification.
 #include <cstdint>
-#include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "ipc/PropertiesServicePipe.h"
 #include "platform/ProcessorPin.h"
+#include "platform/ThreadHeaps.h"
 #include "property/PropertyClient.h"
 #include "property/PropertyKeys.h"
 #include "state/ClientRole.h"
+#include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
 
 namespace Orvel::Verifier {
@@ -45,22 +47,28 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 }  // namespace
 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
-  std::unique_ptr<State::PropertyClient> client;
-  {
-    // Until the definitions are in, this thread and the client's threads
-    // only wait for one another in turn: kept on one processor (the client's
-    // threads stay on the processor of the thread that connects), each wake
-    // is a cheap one on that processor. The pin ends before a plugin is
-    // verified, so that the plugin's threads may run anywhere.
-    const platform::ProcessorPin pin;
-    client = State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
-    if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
-      std::cout << "[Error] Unable to connect OrvelProcessServer." << std::endl;
-      return -1;
-    }
+  // This thread and the client's threads only wait for one another in turn:
+  // kept on one processor (the client's threads stay on the processor of the
+  // thread that connects), each wake is a cheap one on that processor, up to
+  // the joins of the client's destruction. The pin ends before a plugin is
+  // verified, so that the plugin's threads may run anywhere. Made before the
+  // client, it ends after the client's destruction.
+  std::optional<platform::ProcessorPin> pin(std::in_place);
+  // A plugin named by its path is verified before the write.
+  const bool verifies = !plugin.empty() && plugin != kOpenVR;
+  // For the same reason the client's threads need no heaps of their own.
+  // Not when a plugin is verified: its threads keep theirs, as they do in a
+  // verification on its own (the setting lasts for the whole process).
+  if (!verifies) platform::shareOneHeapAmongThreads();
+  const std::unique_ptr<State::PropertyClient> client =
+      State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
+  if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
+    Tracking::writeReport("[Error] Unable to connect OrvelProcessServer.\n");
+    return -1;
   }
   std::string value = plugin;
-  if (!plugin.empty() && plugin != kOpenVR) {
+  if (verifies) {
+    pin.reset();
     const int failedChecks = verify();
     if (failedChecks != 0) return failedChecks;
     value = kPluginPrefix + plugin;
@@ -68,7 +76,7 @@ int selectActivePlugin(const std::string& plugin, const std::function<int()>& ve
   // A write the server never took leaves the runtime's tracking source as it
   // was: that is a failure, not a success.
   if (!writeActivePlugin(*client, value)) {
-    std::cout << "[Error] Unable to set OrvelTracking.ActivePlugin." << std::endl;
+    Tracking::writeReport("[Error] Unable to set OrvelTracking.ActivePlugin.\n");
     return -1;
   }
   return 0;

@@ -1,7 +1,6 @@
 #include "verifier/CommandLine.h"
 
 #include <cctype>
-#include <sstream>
 
 namespace Orvel::Verifier {
 
@@ -64,8 +63,8 @@ bool readRunArgument(const std::string& key, const std::string& value, CommandLi
   return true;
 }
 
-CommandLine invalidValue(std::ostream& out, const std::string& key, const std::string& value) {
-  out << "Invalid value for " << key << ": " << value << "\n";
+CommandLine invalidValue(std::string& out, const std::string& key, const std::string& value) {
+  out += "Invalid value for " + key + ": " + value + "\n";
   writeUsage(out);
   return fail(1);
 }
@@ -79,26 +78,24 @@ std::uint32_t CommandLine::deadlineMs() const {
   return isolate ? kIsolatedDefaultTimeoutMs : 0;
 }
 
-void writeUsage(std::ostream& out) {
-  std::ostringstream usage;
-  usage << "OrvelPluginAPI v" << kApiVersion[0] << '.' << kApiVersion[1] << '.' << kApiVersion[2] << '.'
-        << kApiVersion[3] << " Verifier\n\n"
-        << "Command line parameters:\n\n"
-        << "\t --mode - execution mode:\n"
-        << "\t\t=verify (default) - run conformance tests for tracking plugin;\n"
-        << "\t\t=verify-motion-platform-plugin - run conformance tests for motion platform plugin;\n"
-        << "\t\t=set - set specified tracker to be used by Orvel App.\n"
-        << "\t --plugin - the path to plugin DLL.\n"
-        << "\t --list   - list installed plugins.\n"
-        << "Example Usage:\n"
-        << "  > OrvelPluginVerifier.exe --mode=verify --plugin=C:\\Tracker\\plugin.dll\n"
-        << "  > OrvelPluginVerifier.exe --mode=verify-motion-platform-plugin --plugin=C:\\MotionPlatform\\plugin.dll\n";
-  out << usage.str() << std::flush;
+void writeUsage(std::string& out) {
+  out += "OrvelPluginAPI v" + std::to_string(kApiVersion[0]) + '.' + std::to_string(kApiVersion[1]) + '.' +
+         std::to_string(kApiVersion[2]) + '.' + std::to_string(kApiVersion[3]) + " Verifier\n\n";
+  out += "Command line parameters:\n\n"
+         "\t --mode - execution mode:\n"
+         "\t\t=verify (default) - run conformance tests for tracking plugin;\n"
+         "\t\t=verify-motion-platform-plugin - run conformance tests for motion platform plugin;\n"
+         "\t\t=set - set specified tracker to be used by Orvel App.\n"
+         "\t --plugin - the path to plugin DLL.\n"
+         "\t --list   - list installed plugins.\n"
+         "Example Usage:\n"
+         "  > OrvelPluginVerifier.exe --mode=verify --plugin=C:\\Tracker\\plugin.dll\n"
+         "  > OrvelPluginVerifier.exe --mode=verify-motion-platform-plugin --plugin=C:\\MotionPlatform\\plugin.dll\n";
 }
 
-CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& out) {
+CommandLine parseCommandLine(int argc, const char* const argv[], std::string& out) {
   if (argc < 2) {
-    out << "[Error] Invalid number of arguments\n";
+    out += "[Error] Invalid number of arguments\n";
     writeUsage(out);
     return fail(-1);
   }
@@ -111,7 +108,7 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& o
     }
     const std::size_t equals = argument.find('=');
     if (equals == std::string::npos) {
-      out << "[Error] Invalid \"key" << '=' << "pair\" format: " << argument << "\n";
+      out += "[Error] Invalid \"key=pair\" format: " + argument + "\n";
       writeUsage(out);
       return fail(1);
     }
@@ -119,7 +116,7 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& o
     if (key == "--mode") {
       result.mode = argument.substr(equals + 1);
       if (!isKnownMode(result.mode)) {
-        out << "[Error] Wrong mode value: " << argument << "\n";
+        out += "[Error] Wrong mode value: " + argument + "\n";
         writeUsage(out);
         return fail(1);
       }

@@ -1,7 +1,6 @@
 // The command line of the program: which mode to run and with which plugin.
 #pragma once
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,11 +39,11 @@ struct CommandLine {
 // The argument key by which a parent hands its isolated child the channel.
 extern const char* const kChildChannelKey;
 
-// Reads the arguments left to right. Errors are written to `out`, each
-// followed by the usage text.
-CommandLine parseCommandLine(int argc, const char* const argv[], std::ostream& out);
+// Reads the arguments left to right. Errors are appended to `out`, each
+// followed by the usage text; the caller prints them.
+CommandLine parseCommandLine(int argc, const char* const argv[], std::string& out);
 
-// The usage text written after a command-line error.
-void writeUsage(std::ostream& out);
+// Appends the usage text written after a command-line error.
+void writeUsage(std::string& out);
 
 }  // namespace Orvel::Verifier

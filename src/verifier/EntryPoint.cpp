@@ -1,6 +1,7 @@
 #include "verifier/EntryPoint.h"
 
 #include "platform/ChildProcess.h"
+#include "tracking/ReportOutput.h"
 #include "verifier/ChildProtocol.h"
 #include "verifier/ChildReporter.h"
 #include "verifier/CommandLine.h"
@@ -13,7 +14,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <optional>
 
 namespace Orvel::Verifier {
@@ -27,9 +27,10 @@ int runGuarded(Mode&& mode) {
   try {
     return mode();
   } catch (const std::exception& e) {
-    std::cout << "[Error] Unhandled exception happened: " << e.what() << "\n" << std::flush;
+    // Formatted without throwing: a bad_alloc is reported too.
+    Tracking::printReport("[Error] Unhandled exception happened: %s\n", e.what());
   } catch (...) {
-    std::cout << "[Error] Unhandled exception happened: no information" << "\n" << std::flush;
+    Tracking::printReport("[Error] Unhandled exception happened: no information\n");
   }
   return -1;
 }
@@ -89,7 +90,9 @@ int runChild(const CommandLine& commandLine) {
 }  // namespace
 
 int runEntryPoint(int argc, const char* const argv[]) {
-  const CommandLine commandLine = parseCommandLine(argc, argv, std::cout);
+  std::string errors;
+  const CommandLine commandLine = parseCommandLine(argc, argv, errors);
+  if (!errors.empty()) Tracking::writeReport(errors);
   if (commandLine.action == CommandLine::Action::Fail) return commandLine.exitStatus;
   if (!commandLine.childChannel.empty()) return runChild(commandLine);
   if (commandLine.action == CommandLine::Action::ListPlugins) {

@@ -1,7 +1,6 @@
 #include "verifier/LibraryValidation.h"
 
 #include <cstdio>
-#include <iostream>
 
 #include "verifier/ChildProtocol.h"
 #include "verifier/IsolatedChild.h"
@@ -12,6 +11,18 @@ namespace {
 
 using namespace ChildProtocol;
 using Kind = LibraryValidation::Kind;
+
+// Reads one line of standard input without its line end, as std::getline
+// does: false at the end of the input when nothing was read.
+bool readInputLine(std::string& line) {
+  line.clear();
+  int c = 0;
+  while ((c = std::getchar()) != EOF) {
+    if (c == '\n') return true;
+    line += static_cast<char>(c);
+  }
+  return !line.empty();
+}
 
 const char* kindWord(Kind kind) {
   switch (kind) {
@@ -62,7 +73,7 @@ int serveValidations(platform::ParentChannel& channel) {
   channel.writeLine(std::string(kReady));
   Tracking::PluginManifest manifest;
   std::size_t answers = 0;
-  while (std::getline(std::cin, manifest.path)) {
+  while (readInputLine(manifest.path)) {
     const LibraryValidation result = validate(discovery, manifest, [&channel](Kind kind) {
       channel.writeLine(std::string(kKind) + kindWord(kind));
     });

@@ -5,7 +5,6 @@
 // with --strict=1 the checks of the pose data after it.
 #include <chrono>
 #include <cstring>
-#include <iostream>
 #include <sstream>
 #include <thread>
 
@@ -60,7 +59,7 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath, RunObserver* obser
         Tracking::formatPose(inputText, input);
         std::ostringstream outputText;
         Tracking::formatPose(outputText, output);
-        std::cout << "Input pose: " + inputText.str() + "\nOutput pose: " + outputText.str() + "\n" << std::flush;
+        Tracking::writeReport("Input pose: " + inputText.str() + "\nOutput pose: " + outputText.str() + "\n");
         run.addPose({0, workflow, status, input, output});
         std::this_thread::sleep_for(kUpdateInterval);
       }

@@ -1,14 +1,15 @@
 // The listing mode: every installed plugin with its kind and validity.
 // Report lines go to standard output, the collected problems of a manifest to
 // standard error; the discovery's log lines reach standard output in between.
+#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/NarrowPath.h"
 #include "tracking/PluginDiscovery.h"
+#include "tracking/ReportOutput.h"
 #include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
 
@@ -19,13 +20,12 @@ namespace {
 using Tracking::PluginDiscovery;
 using Tracking::PluginManifest;
 
+using Tracking::writeReport;
+
 void printPlugin(const char* heading, const PluginManifest& manifest) {
-  std::cout << heading << std::endl;
-  std::cout << "  Vendor:           " << manifest.vendorName << std::endl;
-  std::cout << "  Product Name:     " << manifest.productName << std::endl;
-  std::cout << "  Path:             " << manifest.path << std::endl;
-  std::cout << "  GUID:             " << manifest.ID << std::endl;
-  std::cout << std::endl;
+  writeReport(std::string(heading) + "\n  Vendor:           " + manifest.vendorName +
+              "\n  Product Name:     " + manifest.productName + "\n  Path:             " + manifest.path +
+              "\n  GUID:             " + manifest.ID + "\n\n");
 }
 
 // What std::quoted writes (a double quote, each double quote and backslash
@@ -44,7 +44,11 @@ std::string quoted(const std::string& text) {
 }
 
 void printErrors(std::vector<std::string>& errors) {
-  for (const std::string& error : errors) std::cerr << "ERROR: " << error << std::endl;
+  for (const std::string& error : errors) {
+    const std::string line = "ERROR: " + error + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+  }
   errors.clear();
 }
 
@@ -104,13 +108,12 @@ int listPlugins(const CommandLine& commandLine) {
   }
 
   for (ReadManifest& entry : manifests) {
-    std::cout << std::endl;
     // As a path's stream operator writes it: quoted, with backslashes and
     // quotes escaped, in the narrow code page of the file functions.
-    std::cout << "Found manifest file: " << quoted(platform::narrowPath(entry.file)) << std::endl;
+    writeReport("\nFound manifest file: " + quoted(platform::narrowPath(entry.file)) + "\n");
     errors = std::move(entry.errors);
     if (!entry.read) {
-      std::cout << "Failed to read plugin manifest:" << std::endl;
+      writeReport("Failed to read plugin manifest:\n");
       printErrors(errors);
       continue;
     }
@@ -130,7 +133,7 @@ int listPlugins(const CommandLine& commandLine) {
     if (library.valid) {
       printPlugin(headings.valid, manifest);
     } else {
-      std::cout << headings.invalid << std::endl;
+      writeReport(std::string(headings.invalid) + "\n");
       printErrors(errors);
     }
   }

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<const char*> argv;
   for (const auto& argument : arguments) argv.push_back(argument.c_str());
 
-  std::ostringstream out;
+  std::string out;
   const CommandLine result = Orvel::Verifier::parseCommandLine(static_cast<int>(argv.size()), argv.data(), out);
 
   // Replay the rules independently.
@@ -67,26 +66,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--list") {
-      if (result.action != CommandLine::Action::ListPlugins || !out.str().empty()) std::abort();
+      if (result.action != CommandLine::Action::ListPlugins || !out.empty()) std::abort();
       return 0;
     }
     const auto equals = a.find('=');
     if (equals == std::string::npos) {
       if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
-      if (out.str().rfind("[Error] Invalid \"key=pair\" format: " + a + "\n", 0) != 0) std::abort();
+      if (out.rfind("[Error] Invalid \"key=pair\" format: " + a + "\n", 0) != 0) std::abort();
       return 0;
     }
     const std::string key = a.substr(0, equals), value = a.substr(equals + 1);
     bool valid = true;
     if (isCheckedKey(key, value, valid) && !valid) {
       if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
-      if (out.str().rfind("Invalid value for " + key + ": " + value + "\n", 0) != 0) std::abort();
+      if (out.rfind("Invalid value for " + key + ": " + value + "\n", 0) != 0) std::abort();
       return 0;
     }
     if (key == "--mode") {
       if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin") {
         if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
-        if (out.str().rfind("[Error] Wrong mode value: " + a + "\n", 0) != 0) std::abort();
+        if (out.rfind("[Error] Wrong mode value: " + a + "\n", 0) != 0) std::abort();
         return 0;
       }
       mode = value;
@@ -99,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   if (result.action != CommandLine::Action::RunMode || result.mode != mode || result.pluginPath != plugin ||
-      !out.str().empty())
+      !out.empty())
     std::abort();
   return 0;
 }

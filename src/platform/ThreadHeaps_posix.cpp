@@ -1,0 +1,16 @@
+#include "platform/ThreadHeaps.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace Orvel::platform {
+
+void shareOneHeapAmongThreads() {
+#if defined(__GLIBC__)
+  // One arena, the main one: a thread that has no arena yet takes it.
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+}  // namespace Orvel::platform
