@@ -18,12 +18,16 @@
 
 namespace Orvel::State {
 
-// A text held in place, with room for N - 1 characters.
+// A text held in place, with room for N - 1 characters and a null character
+// after them. Its last byte holds the room left unused, so that its length
+// is known without a search for the null: when the text fills the room, that
+// byte is 0 and is the text's null character itself.
 template <std::size_t N>
 struct CatalogueText {
+  static_assert(N >= 1 && N <= 256, "the room left must fit the last byte");
   char text[N];
 
-  std::string_view view() const { return text; }
+  std::string_view view() const { return {text, N - 1 - static_cast<unsigned char>(text[N - 1])}; }
 };
 
 // The text of a literal, checked to fit at compile time.
@@ -32,6 +36,7 @@ constexpr CatalogueText<N> catalogueText(const char (&literal)[M]) {
   static_assert(M <= N, "a catalogue text longer than its room in CatalogueRow: make the room larger");
   CatalogueText<N> made{};
   for (std::size_t i = 0; i < M; ++i) made.text[i] = literal[i];
+  made.text[N - 1] = static_cast<char>(N - M);
   return made;
 }
 

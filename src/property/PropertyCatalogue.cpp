@@ -69,7 +69,7 @@ template <std::size_t M>
 constexpr auto defaultTextOf(const char (&literal)[M]) {
   return catalogueText<sizeof(CatalogueRow::defaultText)>(literal);
 }
-constexpr CatalogueText<sizeof(CatalogueRow::defaultText)> defaultTextOf(Numbered) { return {}; }
+constexpr CatalogueText<sizeof(CatalogueRow::defaultText)> defaultTextOf(Numbered) { return defaultTextOf(""); }
 template <std::size_t M>
 constexpr std::uint8_t defaultMakerOf(const char (&)[M]) {
   return 0;

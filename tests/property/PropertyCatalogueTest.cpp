@@ -52,6 +52,35 @@ TEST(PropertyCatalogue, TableAndMapAgree) {
   EXPECT_TRUE(catalogueIsItsTable());
 }
 
+// A row's texts know their lengths from the room they leave: each must read
+// as its null-terminated text does, whether it leaves room or fills it.
+TEST(PropertyCatalogue, RowTextsReadAsTheirNullTerminatedTexts) {
+  struct Case {
+    const char* form;
+    CatalogueText<8> text;
+    std::string_view expected;
+  };
+  const Case cases[] = {
+      {"empty", catalogueText<8>(""), ""},
+      {"shorter than the room", catalogueText<8>("abc"), "abc"},
+      {"one short of the room", catalogueText<8>("abcdef"), "abcdef"},
+      {"filling the room", catalogueText<8>("abcdefg"), "abcdefg"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.text.view(), c.expected) << c.form;
+    EXPECT_EQ(c.text.view(), std::string_view(c.text.text)) << c.form << ": ends with a null character";
+  }
+  const CatalogueTable& table = catalogueTable();
+  for (std::size_t i = 0; i < table.size; ++i) {
+    const CatalogueRow& row = table.rows[i];
+    EXPECT_EQ(row.key.view(), std::string_view(row.key.text)) << i;
+    EXPECT_EQ(row.type.view(), std::string_view(row.type.text)) << row.key.text;
+    if (row.defaultMaker == 0) {
+      EXPECT_EQ(row.defaultValue(), std::string_view(row.defaultText.text)) << row.key.text;
+    }
+  }
+}
+
 TEST(PropertyCatalogue, KeysPerPrefix) {
   const std::map<std::string, std::size_t> expected = {
       {"Account", 14},  {"Audio", 1},      {"Base", 7},          {"ClockSynchronizationService", 1},

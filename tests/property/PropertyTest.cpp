@@ -285,6 +285,11 @@ TEST(Property, EachInitializationReplacesTheRemoteType) {
       {{"int", "float"}, "float", false},
       {{"bool", "int"}, "int", false},
       {{"int", "bool", "std::string"}, "std::string", false},
+      // Names that agree with the local one up to where one of them ends.
+      {{"boo"}, "boo", false},
+      {{"bool "}, "bool ", false},
+      {{std::string("bool\0", 5)}, std::string("bool\0", 5), false},
+      {{""}, "", false},
   };
   Orvel::Test::LogCapture capture;
   for (const Case& c : cases) {
