@@ -9,6 +9,8 @@ namespace Orvel::platform {
 // whose threads take turns, each such heap only costs: on Linux, system calls
 // to reserve and grow it and pages touched afresh. Windows threads share the
 // process heap anyway: nothing changes there.
+// Call it before a second thread of the process allocates: glibc fixes how
+// many heaps it makes at that moment, for the rest of the process.
 void shareOneHeapAmongThreads();
 
 }  // namespace Orvel::platform

@@ -1,5 +1,7 @@
 #include "platform/ThreadHeaps.h"
 
+// Any C library header says which C library this is (__GLIBC__).
+#include <cstdlib>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
