@@ -9,20 +9,6 @@
 
 namespace Orvel::State {
 
-namespace {
-
-// Whether text and the null-terminated cText are the same text, without first
-// measuring cText (a client compares hundreds of type names at once).
-bool sameText(const std::string& text, const char* cText) {
-  for (const char c : text) {
-    if (*cText == '\0' || *cText != c) return false;
-    ++cText;
-  }
-  return *cText == '\0';
-}
-
-}  // namespace
-
 Property::Property(std::string key)
     : ownerRole_(ClientRole::UNKNOWN), names_(new Names{std::move(key), {}}) {
   key_ = names_.load()->key.c_str();
@@ -72,7 +58,7 @@ std::string_view Property::keyView() const {
 void Property::initialize(const std::vector<ClientRole>& writers, const std::string& value,
                           const std::string& remoteType, std::uint64_t version, bool /*persistent*/) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  const bool remoteTypeDiffers = !sameText(remoteType, type_);
+  const bool remoteTypeDiffers = remoteType != type_;
   if (remoteTypeDiffers) {
     const std::string text =
         fmt::format("Invalid type for property '{}': local type '{}', remote type '{}'", keyView(), type_, remoteType);
