@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 
 #include "ipc/PropertiesServicePipe.h"
@@ -47,28 +46,28 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 }  // namespace
 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
-  // This thread and the client's threads only wait for one another in turn:
-  // kept on one processor (the client's threads stay on the processor of the
-  // thread that connects), each wake is a cheap one on that processor, up to
-  // the joins of the client's destruction. The pin ends before a plugin is
-  // verified, so that the plugin's threads may run anywhere. Made before the
-  // client, it ends after the client's destruction.
-  std::optional<platform::ProcessorPin> pin(std::in_place);
   // A plugin named by its path is verified before the write.
   const bool verifies = !plugin.empty() && plugin != kOpenVR;
-  // For the same reason the client's threads need no heaps of their own.
-  // Not when a plugin is verified: its threads keep theirs, as they do in a
-  // verification on its own (the setting lasts for the whole process).
-  if (!verifies) platform::shareOneHeapAmongThreads();
-  const std::unique_ptr<State::PropertyClient> client =
-      State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
-  if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
-    Tracking::writeReport("[Error] Unable to connect OrvelProcessServer.\n");
-    return -1;
+  std::unique_ptr<State::PropertyClient> client;
+  {
+    // Until the definitions are in, this thread and the client's threads
+    // only wait for one another in turn: kept on one processor (the client's
+    // threads stay on the processor of the thread that connects), each wake
+    // is a cheap one on that processor. The pin ends before a plugin is
+    // verified, so that the plugin's threads may run anywhere.
+    const platform::ProcessorPin pin;
+    // For the same reason the client's threads need no heaps of their own.
+    // Not when a plugin is verified: its threads keep theirs, as they do in a
+    // verification on its own (the setting lasts for the whole process).
+    if (!verifies) platform::shareOneHeapAmongThreads();
+    client = State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
+    if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
+      Tracking::writeReport("[Error] Unable to connect OrvelProcessServer.\n");
+      return -1;
+    }
   }
   std::string value = plugin;
   if (verifies) {
-    pin.reset();
     const int failedChecks = verify();
     if (failedChecks != 0) return failedChecks;
     value = kPluginPrefix + plugin;
