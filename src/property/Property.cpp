@@ -9,11 +9,7 @@
 
 namespace Orvel::State {
 
-Property::Property(std::string key)
-    : ownerRole_(ClientRole::UNKNOWN), names_(new Names{std::move(key), {}}) {
-  key_ = names_.load()->key.c_str();
-  type_ = names_.load()->type.c_str();
-}
+Property::Property(std::string key) : ownerRole_(ClientRole::UNKNOWN) { holdNames(new Names{std::move(key), {}}); }
 
 Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& definition)
     : ownerRole_(ownerRole),
@@ -21,10 +17,7 @@ Property::Property(ClientRole ownerRole, const Messages::PropertyDefinition& def
       writers_(definition.writers),
       value_(definition.defaultValue),
       version_(definition.version) {
-  const Names* names = new Names{definition.key, definition.type};
-  names_.store(names);
-  key_ = names->key.c_str();
-  type_ = names->type.c_str();
+  holdNames(new Names{definition.key, definition.type});
 }
 
 Property::Property(ClientRole ownerRole, const LastingRow& row)
@@ -38,6 +31,12 @@ Property::Property(ClientRole ownerRole, const LastingRow& row)
       keyLength_(static_cast<std::uint32_t>(row.key.size())) {}
 
 Property::~Property() { delete names_.load(); }
+
+void Property::holdNames(const Names* names) {
+  names_.store(names);
+  key_ = names->key.c_str();
+  type_ = names->type.c_str();
+}
 
 const std::string& Property::getKey() const {
   const Names* names = names_.load(std::memory_order_acquire);

@@ -92,6 +92,8 @@ class Property {
     std::string key;
     std::string type;
   };
+  // Takes ownership of names made by a constructor and refers to their texts.
+  void holdNames(const Names* names);
 
   // Ordered so that no member leaves a gap: a client holds hundreds of
   // properties side by side.

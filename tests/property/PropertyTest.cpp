@@ -85,6 +85,7 @@ TEST(Property, KeyAndTypesOutliveWhatThePropertyWasMadeFrom) {
   };
   for (const Case& c : cases) {
     const std::unique_ptr<Property> property = c.make();
+    // The key read in place before and after getKey has made its string.
     EXPECT_EQ(property->keyView(), c.key) << c.form;
     EXPECT_EQ(property->getKey(), c.key) << c.form;
     EXPECT_EQ(&property->getKey(), &property->getKey()) << c.form << ": one string for the property's life";
