@@ -22,6 +22,11 @@ endif()
 if(NOT WIN32 AND NOT ORVEL_SANITIZE AND NOT ORVEL_TSAN AND NOT ORVEL_FUZZ)
   set(ORVEL_LEAN_BUILD ON)
   add_compile_options(-ffunction-sections -fdata-sections)
+  # Nothing reads errno after a math function. Without this, a square root
+  # keeps a call into the C math library for its error case, and the verifier
+  # would load that library at start-up for nothing else (plugins that need it
+  # get it when they are loaded; a listing keeps it loaded).
+  add_compile_options(-fno-math-errno)
   add_link_options(-Wl,--gc-sections -Wl,--as-needed)
 else()
   set(ORVEL_LEAN_BUILD OFF)

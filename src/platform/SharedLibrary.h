@@ -19,6 +19,12 @@ LibraryHandle loadLibrary(const NativePath& path);
 // Null when the symbol is missing; lastLibraryErrorText() then says why.
 void* findSymbol(LibraryHandle library, const char* name);
 void freeLibrary(LibraryHandle library);
+// Loads the C math library, which nearly every plugin needs, for the rest of
+// the process, so that loading and unloading plugins one after another does
+// not load and unload it with each of them. The program itself does not need
+// it, and does not load it at start-up. Linux only; Windows keeps its C
+// runtime loaded anyway.
+void keepMathLibraryLoaded();
 // Windows: lastSystemErrorText(). Linux: the text of the calling thread's
 // last failed loadLibrary/findSymbol (dlerror()), "" when the last one succeeded.
 std::string lastLibraryErrorText();

@@ -4,6 +4,10 @@
 
 #include <cstdlib>
 
+#if __has_include(<gnu/lib-names.h>)
+#include <gnu/lib-names.h>  // LIBM_SO, the math library's file name
+#endif
+
 namespace Orvel::platform {
 
 namespace {
@@ -37,6 +41,15 @@ void* findSymbol(LibraryHandle library, const char* name) {
 }
 
 void freeLibrary(LibraryHandle library) { dlclose(library); }
+
+void keepMathLibraryLoaded() {
+#ifdef LIBM_SO
+  // Loaded once and never closed; when it cannot be loaded, each plugin that
+  // needs it loads it itself (or fails to load, saying why).
+  static void* const library = dlopen(LIBM_SO, RTLD_NOW | RTLD_LOCAL);
+  static_cast<void>(library);
+#endif
+}
 
 std::string lastLibraryErrorText() { return lastError; }
 

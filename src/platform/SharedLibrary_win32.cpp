@@ -16,6 +16,8 @@ void* findSymbol(LibraryHandle library, const char* name) {
 
 void freeLibrary(LibraryHandle library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
+void keepMathLibraryLoaded() {}
+
 std::string lastLibraryErrorText() { return lastSystemErrorText(); }
 
 NativePath expandEnvironmentStrings(const NativePath& text) {

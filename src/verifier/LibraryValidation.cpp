@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/SharedLibrary.h"
 #include "verifier/ChildProtocol.h"
 #include "verifier/IsolatedChild.h"
 
@@ -44,6 +45,7 @@ Kind kindOfWord(const std::string& word) {
 template <typename Detected>
 LibraryValidation validate(const Tracking::PluginDiscovery& discovery, const Tracking::PluginManifest& manifest,
                            Detected&& detected) {
+  platform::keepMathLibraryLoaded();
   LibraryValidation result;
   if (discovery.referencesTrackingPlugin(manifest)) {
     result.kind = Kind::Tracking;
