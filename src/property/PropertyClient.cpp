@@ -378,10 +378,10 @@ std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
 void PropertyClient::updatePropertiesAfterNewConnection(const Messages::PropertyDefinitionsView& message) {
   // Each row's property is found (or added) first, all under one hold of the
   // client mutex; the properties are initialized afterwards, without it, as
-  // initialize takes each property's own mutex.
+  // initialize takes each property's own mutex. Both passes read the rows in
+  // the same order: targets holds one entry per row.
   struct Target {
-    const Messages::PropertyDefinitionsView::Row* row;
-    SourceAwareProperty* property;  // held by properties_, which never shrinks
+    SourceAwareProperty* property;  // held by properties_, which never shrinks; null for a repeated key
     bool created;
   };
   std::vector<Target> targets;
@@ -400,10 +400,11 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
         known = &addProperty(std::make_shared<SourceAwareProperty>(clientRole_, local));
         created = true;
       } else if (known->definedIn == applying) {
-        continue;  // a repeated key: its first row counts
+        targets.push_back(Target{nullptr, false});  // a repeated key: its first row counts
+        continue;
       }
       known->definedIn = applying;
-      targets.push_back(Target{&row, known->property.get(), created});
+      targets.push_back(Target{known->property.get(), created});
     }
   }
   // Each row is copied into these and from them into its property, whose own
@@ -412,13 +413,15 @@ void PropertyClient::updatePropertiesAfterNewConnection(const Messages::Property
   std::vector<ClientRole> writers;
   std::string value;
   std::string type;
-  for (const Target& target : targets) {
-    const Messages::PropertyDefinitionsView::Row& row = *target.row;
+  auto target = targets.begin();
+  for (const Messages::PropertyDefinitionsView::Row& row : message.rows) {
+    const Target& current = *target++;
+    if (current.property == nullptr) continue;
     row.copyWritersTo(writers);
     value.assign(row.defaultValue);
     type.assign(row.type);
-    target.property->initialize(writers, value, type, row.version, row.persistent);
-    if (target.created) propertyChanged_.emit(*target.property);
+    current.property->initialize(writers, value, type, row.version, row.persistent);
+    if (current.created) propertyChanged_.emit(*current.property);
   }
 }
 

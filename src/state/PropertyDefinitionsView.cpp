@@ -1,6 +1,5 @@
 #include "state/PropertyDefinitionsView.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "ipc/MessageCodec.h"
@@ -10,10 +9,6 @@
 namespace Orvel::State::Messages {
 
 namespace {
-
-// The fewest bytes a row takes: four text lengths and the writer count, the
-// version, two flags.
-constexpr std::uint32_t kSmallestRow = 5 * 4 + 8 + 2;
 
 bool readRow(PayloadReader& reader, PropertyDefinitionsView::Row& row) {
   if (!reader.text(row.mapKey) || !reader.integer(row.writerCount)) return false;
@@ -41,27 +36,39 @@ PropertyDefinition PropertyDefinitionsView::Row::toDefinition() const {
   return definition;
 }
 
+PropertyDefinitionsView::Rows::iterator::iterator(const std::uint8_t* first, std::uint32_t bytes, std::uint32_t rows)
+    : reader_(first, bytes), left_(rows) {
+  if (left_ > 0) readRow(reader_, row_);
+}
+
+PropertyDefinitionsView::Rows::iterator& PropertyDefinitionsView::Rows::iterator::operator++() {
+  // decode has read every row once: each reads again.
+  if (--left_ > 0) readRow(reader_, row_);
+  return *this;
+}
+
 bool PropertyDefinitionsView::decode(const std::uint8_t* payload, std::uint32_t size,
                                      PropertyDefinitionsView& message) {
   static_assert(sizeof(ClientRole) == 4, "a role travels as 4 bytes");
   message.payload = payload;
   message.size = size;
-  message.rows.clear();
+  message.rows = Rows();
   PayloadReader reader(payload, size);
   std::uint32_t count = 0;
   bool complete = reader.integer(count);
+  const std::uint32_t rowBytes = reader.left();
+  const std::uint8_t* firstRow = payload + (size - rowBytes);
+  Row row;
+  for (std::uint32_t i = 0; complete && i < count; ++i) complete = readRow(reader, row);
   if (complete) {
-    message.rows.reserve(std::min<std::uint32_t>(count, reader.left() / kSmallestRow));
-    for (std::uint32_t i = 0; complete && i < count; ++i) {
-      message.rows.emplace_back();
-      complete = readRow(reader, message.rows.back());
-    }
+    message.rows.first_ = firstRow;
+    message.rows.bytes_ = rowBytes;
+    message.rows.count_ = count;
+    return true;
   }
-  if (complete) return true;
   // Only to log the failure as the receiver of PropertyDefinitions does.
   PropertyDefinitions refused;
   decodeMessage(payload, size, refused);
-  message.rows.clear();
   return false;
 }
 

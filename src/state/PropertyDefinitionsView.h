@@ -1,18 +1,23 @@
 // The PropertyDefinitions message read in place, for a receiver that copies
 // what it keeps into storage of its own: each row's texts and writers are
 // views of the received payload, valid only while the handler runs. Taking
-// the 439 rows of a catalogue this way makes no string, vector or map node.
+// the 439 rows of a catalogue this way makes no string, vector or map node,
+// and stores no row: decode checks the whole payload, and the rows are read
+// from it again as they are visited.
 //
 // It accepts and refuses exactly the payloads that PropertyDefinitions does;
 // a refused payload is decoded once more as PropertyDefinitions, so that the
 // log says why in the same words. Rows keep the wire order, repeated keys
 // included: a receiver takes the first row of a key, as the map does.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "ipc/PayloadReader.h"
 #include "state/ClientRole.h"
 #include "state/PropertyDefinition.h"
 
@@ -38,9 +43,48 @@ struct PropertyDefinitionsView {
     PropertyDefinition toDefinition() const;
   };
 
+  // The rows in wire order, each read from the payload when the iteration
+  // reaches it. A row seen through an iterator lasts until it moves on.
+  class Rows {
+   public:
+    class iterator {
+     public:
+      using iterator_category = std::input_iterator_tag;
+      using value_type = Row;
+      using difference_type = std::ptrdiff_t;
+      using pointer = const Row*;
+      using reference = const Row&;
+
+      const Row& operator*() const { return row_; }
+      const Row* operator->() const { return &row_; }
+      iterator& operator++();
+      bool operator==(const iterator& other) const { return left_ == other.left_; }
+      bool operator!=(const iterator& other) const { return left_ != other.left_; }
+
+     private:
+      friend class Rows;
+      iterator(const std::uint8_t* first, std::uint32_t bytes, std::uint32_t rows);
+
+      PayloadReader reader_;
+      std::uint32_t left_;  // the rows not yet passed, this one included
+      Row row_;
+    };
+
+    iterator begin() const { return iterator(first_, bytes_, count_); }
+    iterator end() const { return iterator(nullptr, 0, 0); }
+    std::uint32_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+
+   private:
+    friend struct PropertyDefinitionsView;
+    const std::uint8_t* first_ = nullptr;  // where the first row starts
+    std::uint32_t bytes_ = 0;              // from there to the payload's end
+    std::uint32_t count_ = 0;
+  };
+
   const std::uint8_t* payload = nullptr;
   std::uint32_t size = 0;
-  std::vector<Row> rows;
+  Rows rows;  // empty when decode refused the payload
 
   static bool decode(const std::uint8_t* payload, std::uint32_t size, PropertyDefinitionsView& message);
 };

@@ -81,7 +81,11 @@ std::vector<std::string> linesOf(const LogCapture& capture, const std::string& f
 TEST(PropertyClient, InitializesPropertiesFromTheServersDefinitions) {
   LogCapture capture;
   ScriptedPropertyServer server("init");
-  server.setDefinitions(serverDefinitions());
+  // A key given twice takes its first row; the rows after it still reach
+  // their own properties.
+  std::vector<ServerDefinition> definitions = serverDefinitions();
+  definitions.insert(definitions.begin() + 2, {kLowFrameRate, "bool", "true", {kTracking}, 7, true, true});
+  server.setDefinitions(definitions);
   auto client = makeClient(server.pipeName());
   std::vector<std::string> changed;
   std::mutex changedMutex;
