@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/FreshPages.h"
+
 namespace Orvel {
 
 namespace {
@@ -179,6 +181,11 @@ FrameScanner::Step FrameScanner::nextLargeFrame(std::uint32_t totalLength, Incom
 
   message.name.assign(reinterpret_cast<const char*>(held() + kNameLengthEnd), static_cast<std::size_t>(nameLength));
   // Sized, not cleared first: a reused message of the same size is not filled again.
+  if (message.payload.capacity() < payloadLength) {
+    // A fresh buffer, written whole next (zero-filled, then read into).
+    message.payload.reserve(payloadLength);
+    platform::makePagesPresent(message.payload.data(), payloadLength);
+  }
   message.payload.resize(payloadLength);
   // The payload's bytes that came with the front or a read-ahead move there.
   const std::uint32_t payloadHeld = std::min(filled_, totalLength) - frontEnd;

@@ -3,9 +3,14 @@
 #include <new>
 #include <utility>
 
+#include "platform/FreshPages.h"
+
 namespace Orvel::State {
 
-PropertyBlock::PropertyBlock(std::size_t capacity) : slots_(new Slot[capacity]) {}
+PropertyBlock::PropertyBlock(std::size_t capacity) : slots_(new Slot[capacity]) {
+  // Every slot is written next: a catalogue's block spans dozens of pages.
+  platform::makePagesPresent(slots_.get(), capacity * sizeof(Slot));
+}
 
 PropertyBlock::~PropertyBlock() {
   while (size_ > 0) property(--size_).~SourceAwareProperty();
