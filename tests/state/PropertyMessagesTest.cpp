@@ -251,7 +251,16 @@ TEST(PropertyMessages, DefinitionsReadInPlaceAgreeWithTheDecoder) {
       continue;
     }
     std::map<std::string, PropertyDefinition> firstRows;
-    for (const PropertyDefinitionsView::Row& row : view.rows) firstRows.emplace(std::string(row.mapKey), row.toDefinition());
+    std::vector<std::string> keys;
+    for (const PropertyDefinitionsView::Row& row : view.rows) {
+      firstRows.emplace(std::string(row.mapKey), row.toDefinition());
+      keys.emplace_back(row.mapKey);
+    }
+    EXPECT_EQ(keys.size(), view.rows.size());
+    // The rows are read again on each visit: a second one sees the same rows.
+    std::vector<std::string> again;
+    for (const PropertyDefinitionsView::Row& row : view.rows) again.emplace_back(row.mapKey);
+    EXPECT_EQ(again, keys);
     ASSERT_EQ(firstRows.size(), decoded.definitions.size());
     for (const auto& [key, expected] : decoded.definitions) {
       SCOPED_TRACE(key);
