@@ -370,6 +370,7 @@ std::vector<SourceAwareProperty*> PropertyClient::takeUnobserved() {
   for (KnownProperty& known : properties_) {
     if (known.observed) continue;
     known.observed = true;
+    if (unobserved.empty()) unobserved.reserve(properties_.size());  // room for them all at once
     unobserved.push_back(known.property.get());
   }
   return unobserved;
