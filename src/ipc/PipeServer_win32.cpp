@@ -27,7 +27,9 @@ UniqueHandle createInstance(const std::string& name, std::uint32_t bufferSize, b
 // it. Wine ignores FILE_FLAG_FIRST_PIPE_INSTANCE, so this is asked first.
 bool pipeExists(const std::string& name) {
   if (WaitNamedPipeA(name.c_str(), 1)) return true;
-  return GetLastError() == ERROR_SEM_TIMEOUT;  // every instance busy
+  // Every instance busy, or one held by a client that has already left.
+  const DWORD error = GetLastError();
+  return error == ERROR_SEM_TIMEOUT || error == ERROR_NO_DATA;
 }
 
 }  // namespace
@@ -53,8 +55,17 @@ std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bou
   overlapped.hEvent = native_->connectEvent.get();
   ResetEvent(overlapped.hEvent);
   bool connected = ConnectNamedPipe(instance, &overlapped) != FALSE;
+  DWORD error = connected ? ERROR_SUCCESS : GetLastError();
+  if (error == ERROR_NO_DATA) {
+    // A client connected and closed its end before this call. The instance
+    // takes no other client until it is disconnected, and would refuse every
+    // later call at once: the server would accept nobody again.
+    DisconnectNamedPipe(instance);
+    ResetEvent(overlapped.hEvent);
+    connected = ConnectNamedPipe(instance, &overlapped) != FALSE;
+    error = connected ? ERROR_SUCCESS : GetLastError();
+  }
   if (!connected) {
-    const DWORD error = GetLastError();
     if (error == ERROR_PIPE_CONNECTED) {
       connected = true;
     } else if (error == ERROR_IO_PENDING) {

@@ -35,8 +35,10 @@ std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, s
     const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(remaining, 0xFFFFFFFE));
     if (!WaitNamedPipeA(name.c_str(), wait)) {
       const DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND) {
-        // The server has not created the pipe yet.
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_DATA) {
+        // The server has not created the pipe yet, or its one free instance
+        // is still held by a client that left before the server took it up
+        // (the server frees it at its next accept).
         Sleep(static_cast<DWORD>(std::min<std::int64_t>(5, remaining)));
         continue;
       }

@@ -55,6 +55,34 @@ TEST(ReadWritePipe, ConnectWaitsForAServerThatAppearsLater) {
   EXPECT_TRUE(connection);
 }
 
+// A client that connects and leaves before the server takes it up (it gave
+// up waiting, or was killed) must not keep the server from taking the next.
+TEST(ReadWritePipe, AClientThatLeftBeforeTheServerAcceptedDoesNotStopTheNext) {
+  PipeServer server(Orvel::Test::uniquePipeName("left-early"));
+  ASSERT_TRUE(server.isListening());
+  ASSERT_TRUE(Orvel::ReadWritePipe::connect(server.name(), 20000)) << "the client that leaves at once";
+  std::shared_ptr<Orvel::ReadWritePipe> next;
+  std::thread connecting([&] {
+    next = Orvel::ReadWritePipe::connect(server.name(), 20000);
+    std::uint8_t byte = 'x';
+    std::uint32_t size = 1;
+    if (next) next->write(&byte, size, 0);
+  });
+  // Accepted one after another, the connections end with the next client's
+  // byte (the one that left may come first, as a connection that ends).
+  std::uint8_t received = 0;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (received == 0 && Clock::now() < deadline) {
+    const auto connection = server.accept(std::chrono::milliseconds(200));
+    if (!connection) continue;
+    std::size_t size = 1;
+    if (connection->readSome(&received, size, std::chrono::seconds(20)) != PipeConnection::ReadStatus::Data) received = 0;
+  }
+  connecting.join();
+  EXPECT_TRUE(next);
+  EXPECT_EQ(received, 'x');
+}
+
 TEST(ReadWritePipe, CarriesBytesBothWays) {
   Orvel::Test::LogCapture log;
   auto pair = connectPair("bytes");
