@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Flood.h"
+#include "MustReturn.h"
 #include "ProcessResources.h"
 #include "ServerProcess.h"
 #include "ValueHistory.h"
@@ -27,9 +30,24 @@ TEST(Load, ThousandConnectionCyclesGiveBackEveryThreadAndHandle) {
   ServerProcess server(pipe);
   ASSERT_TRUE(server.isListening());
   // One cycle: a property client connects, takes the definitions, disconnects.
+  // A cycle that hangs ends the test with the last lines of both sides.
+  int cycles = 0;
+  const auto lastLines = [&] {
+    const auto printTail = [](const char* title, const std::vector<std::string>& lines) {
+      std::fprintf(stderr, "%s\n", title);
+      for (std::size_t i = lines.size() > 12 ? lines.size() - 12 : 0; i < lines.size(); ++i) {
+        std::fprintf(stderr, "  %s\n", lines[i].c_str());
+      }
+    };
+    printTail("the server's last lines:", server.lines());
+    printTail("the client's last log lines:", log.lines());
+  };
   const auto cycle = [&] {
-    auto client = PropertyClient::create("CycleTest", ClientRole::TRACKING, pipe, false);
-    ASSERT_TRUE(client->initializeOnce(5000));
+    ++cycles;
+    Orvel::Test::mustReturn("connection cycle " + std::to_string(cycles), [&] {
+      auto client = PropertyClient::create("CycleTest", ClientRole::TRACKING, pipe, false);
+      ASSERT_TRUE(client->initializeOnce(5000));
+    }, lastLines);
   };
   // The first cycles set up what lives as long as the process (under Wine one
   // handle appears during the second).

@@ -17,9 +17,10 @@ namespace Orvel::Test {
 
 // Tells whether the call returned within bound. A call that is late is still
 // waited for, up to kFaultBound in all, so that the test can report it and go
-// on; one that has not returned by then is a hang.
+// on; one that has not returned by then is a hang, and `report` may then add
+// what is known about it to the standard error before the process ends.
 inline bool returnsWithin(std::chrono::milliseconds bound, const std::string& what,
-                          const std::function<void()>& call) {
+                          const std::function<void()>& call, const std::function<void()>& report = {}) {
   std::mutex mutex;
   std::condition_variable condition;
   bool done = false;
@@ -34,6 +35,7 @@ inline bool returnsWithin(std::chrono::milliseconds bound, const std::string& wh
   if (!inTime && !condition.wait_for(lock, kFaultBound - bound, [&] { return done; })) {
     std::fprintf(stderr, "HANG: %s did not return within %lld s\n", what.c_str(),
                  static_cast<long long>(kFaultBound.count()));
+    if (report) report();
     std::fflush(stderr);
     std::_Exit(1);
   }
@@ -42,8 +44,9 @@ inline bool returnsWithin(std::chrono::milliseconds bound, const std::string& wh
   return inTime;
 }
 
-inline void mustReturn(const std::string& what, const std::function<void()>& call) {
-  returnsWithin(kFaultBound, what, call);
+inline void mustReturn(const std::string& what, const std::function<void()>& call,
+                       const std::function<void()>& report = {}) {
+  returnsWithin(kFaultBound, what, call, report);
 }
 
 }  // namespace Orvel::Test
