@@ -2,12 +2,20 @@
 #include "platform/AtomicFile.h"
 
 #include "platform/SystemError.h"
+#include "platform/TemporaryFileList.h"
 #include "platform/UniqueHandle_win32.h"
 #include "platform/windows_include.h"
 
 namespace Orvel::platform {
 
 namespace {
+
+TemporaryFileList temporaryFiles;
+
+bool fail(DWORD error, std::string& errorText) {
+  errorText = formatSystemError(error);
+  return false;
+}
 
 bool writeAll(HANDLE file, const std::string& contents) {
   std::size_t written = 0;
@@ -21,28 +29,57 @@ bool writeAll(HANDLE file, const std::string& contents) {
   return true;
 }
 
+// The path of the file that a symbolic link (a reparse point) leads to; the
+// path itself for anything else, or when the link leads nowhere yet.
+std::string followLinks(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
+  UniqueHandle target(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!target) return path;
+  char resolved[MAX_PATH * 4];
+  const DWORD length = GetFinalPathNameByHandleA(target.get(), resolved, sizeof resolved, FILE_NAME_NORMALIZED);
+  if (length == 0 || length >= sizeof resolved) return path;
+  return std::string(resolved, length);
+}
+
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, const std::string& contents, std::string& errorText) {
-  const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+  {
+    // Something that is not a disk file (a console, NUL, a pipe) is written
+    // where it is: a rename would replace it.
+    UniqueHandle existing(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (existing && GetFileType(existing.get()) != FILE_TYPE_DISK) {
+      return writeAll(existing.get(), contents) || fail(GetLastError(), errorText);
+    }
+  }
+  const std::string destination = followLinks(path);
+  const std::string temporary = destination + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+  const int slot = temporaryFiles.add(temporary);
   UniqueHandle file(
       CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
-    errorText = formatSystemError(GetLastError());
-    return false;
+    const DWORD error = GetLastError();
+    temporaryFiles.remove(slot);
+    return fail(error, errorText);
   }
   const bool written = writeAll(file.get(), contents);
   DWORD error = written ? ERROR_SUCCESS : GetLastError();
   // Closed before the rename, which a file still open would refuse.
   if (!file.reset() && error == ERROR_SUCCESS) error = GetLastError();
   if (error == ERROR_SUCCESS &&
-      !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      !MoveFileExA(temporary.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = GetLastError();
   }
-  if (error == ERROR_SUCCESS) return true;
-  DeleteFileA(temporary.c_str());
-  errorText = formatSystemError(error);
-  return false;
+  if (error != ERROR_SUCCESS) DeleteFileA(temporary.c_str());
+  temporaryFiles.remove(slot);
+  return error == ERROR_SUCCESS || fail(error, errorText);
+}
+
+void removeTemporaryFiles() noexcept {
+  temporaryFiles.removeAll([](const char* path) { DeleteFileA(path); });
 }
 
 }  // namespace Orvel::platform
