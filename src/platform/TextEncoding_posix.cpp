@@ -2,10 +2,11 @@
 
 #include <cerrno>
 
+#include "platform/Utf8Sequence.h"
+
 namespace Orvel::platform {
 
 namespace {
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 bool isScalarValue(char32_t c) { return c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF); }
 }  // namespace
 
@@ -15,35 +16,11 @@ bool utf8ToWide(std::string_view text, std::wstring& out, std::uint32_t& errorCo
   std::size_t written = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t extra = 0;
-    char32_t value = 0;
-    char32_t minimum = 0;
-    if (lead < 0x80) {
-      value = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3, value = lead & 0x07, minimum = 0x10000;
-    } else {
-      break;
-    }
-    if (i + extra >= text.size() && extra != 0) break;  // truncated sequence
-    bool valid = true;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if (!isContinuation(c)) {
-        valid = false;
-        break;
-      }
-      value = (value << 6) | (c & 0x3F);
-    }
-    // Overlong forms, surrogates and values above U+10FFFF are refused.
-    if (!valid || value < minimum || !isScalarValue(value)) break;
-    out[written++] = static_cast<wchar_t>(value);
-    i += extra + 1;
+    const std::string_view rest = text.substr(i);
+    const std::size_t length = utf8SequenceLength(rest);
+    if (length == 0) break;
+    out[written++] = static_cast<wchar_t>(utf8SequenceValue(rest, length));
+    i += length;
   }
   out.resize(written);
   if (i != text.size()) {
