@@ -1,6 +1,6 @@
 #include "logging/Log.h"
 
-#include "platform/NarrowFormat.h"
+#include "logging/StringUtil.h"
 
 #include <chrono>
 #include <cstdio>
@@ -9,16 +9,6 @@
 namespace Orvel {
 
 namespace {
-
-// Formats into a 4096-byte buffer; a longer message is cut to 4095 characters.
-std::string formatMessage(const char* format, va_list args) {
-  char buffer[4096];
-  const int length = platform::formatNarrow(buffer, sizeof buffer, format, args);
-  if (length < 0) return {};
-  const auto kept =
-      static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length) : sizeof buffer - 1;
-  return std::string(buffer, kept);
-}
 
 std::string makeLogLine(const char* function, int level, const std::string& message) {
   std::string line = makeLogTimestamp();
@@ -40,7 +30,7 @@ std::int64_t monotonicNanoseconds() {
 
 void logMessageV(const char* function, int level, const char* format, va_list args) noexcept {
   try {
-    const std::string line = makeLogLine(function, level, formatMessage(format, args));
+    const std::string line = makeLogLine(function, level, formatStringV(kFormattedTextLimit, format, args));
     Logger::instance().write(level, line);
   } catch (...) {
     // Logging never fails towards its caller.
@@ -66,12 +56,12 @@ void logThrottled(const char* function, ThrottleState& state, int level, std::in
   try {
     va_list args;
     va_start(args, format);
-    std::string message = formatMessage(format, args);
+    std::string message = formatStringV(kFormattedTextLimit, format, args);
     va_end(args);
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, "(skipped %d) ", static_cast<int>(state.occurrences - 1));
     message.insert(0, prefix);
-    if (message.size() > 4095) message.resize(4095);
+    if (message.size() > kFormattedTextLimit) message.resize(kFormattedTextLimit);
     Logger::instance().write(level, makeLogLine(function, level, message));
   } catch (...) {
   }
@@ -86,11 +76,8 @@ bool verifyFailed(const char* function, const char* message, const char* file, i
 
 void LogUtil_PropertyChange(const std::string& clientRole, const std::string& key, const std::string& value) {
   ORVEL_FUNCTION_NAME_DECLARE(function);
-  char buffer[4096];
-  const int length = std::snprintf(buffer, sizeof buffer, "Property change : %s '%s' '%s'", clientRole.c_str(),
-                                   key.c_str(), value.c_str());
-  std::string message;
-  if (length >= 0) message.assign(buffer, static_cast<std::size_t>(length) < sizeof buffer ? length : sizeof buffer - 1);
+  const std::string message =
+      formatString("Property change : %s '%s' '%s'", clientRole.c_str(), key.c_str(), value.c_str());
   Logger::instance().write(LogLevels::Info, makeLogLine(function, LogLevels::Info, message));
 }
 

@@ -3,8 +3,6 @@
 #include "platform/NarrowFormat.h"
 #include "platform/TextEncoding.h"
 
-#include <cstdarg>
-#include <cstdio>
 
 namespace strutil {
 
@@ -26,16 +24,42 @@ std::string wideToUtf8(std::wstring_view text) {
 
 namespace Orvel {
 
+std::string formatStringV(std::size_t maxLength, const char* format, va_list args) noexcept {
+  // Most texts fit the stack buffer; a longer one is formatted again into a
+  // string of the length it keeps.
+  char small[512];
+  va_list again;
+  va_copy(again, args);
+  const int length = platform::formatNarrow(small, sizeof small, format, args);
+  std::string text;
+  if (length >= 0) {
+    const std::size_t full = static_cast<std::size_t>(length);
+    const std::size_t kept = full < maxLength ? full : maxLength;
+    try {
+      if (full < sizeof small) {
+        text.assign(small, kept);
+      } else {
+        text.resize(kept + 1);
+        platform::formatNarrow(&text[0], text.size(), format, again);
+        text.resize(kept);
+      }
+    } catch (...) {
+      try {
+        text.assign(small, kept < sizeof small - 1 ? kept : sizeof small - 1);
+      } catch (...) {
+      }
+    }
+  }
+  va_end(again);
+  return text;
+}
+
 std::string formatString(const char* format, ...) {
-  char buffer[4096];
   va_list args;
   va_start(args, format);
-  const int length = platform::formatNarrow(buffer, sizeof buffer, format, args);
+  std::string text = formatStringV(kFormattedTextLimit, format, args);
   va_end(args);
-  if (length < 0) return {};
-  // A longer text is cut to what the buffer holds rather than lost.
-  const std::size_t kept = static_cast<std::size_t>(length) < sizeof buffer ? static_cast<std::size_t>(length) : sizeof buffer - 1;
-  return std::string(buffer, kept);
+  return text;
 }
 
 }  // namespace Orvel

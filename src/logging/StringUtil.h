@@ -1,5 +1,7 @@
 // String helpers shared by every component.
 #pragma once
+#include <cstdarg>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,8 +19,16 @@ std::string wideToUtf8(std::wstring_view text);
 
 namespace Orvel {
 
-// printf-style formatting through a 4096-byte buffer: at most 4095 characters.
-// A longer text is cut to 4095 characters; a format that fails gives "".
+// The longest text that formatString and the log's messages keep.
+constexpr std::size_t kFormattedTextLimit = 4095;
+
+// printf-style formatting into a text of at most maxLength characters: a
+// longer text is cut to maxLength, a format that fails gives "". Never
+// throws (plugins reach it through C frames): when memory runs out, the text
+// is what fits into 511 bytes. Every printf into a string goes through here.
+std::string formatStringV(std::size_t maxLength, const char* format, va_list args) noexcept;
+
+// formatStringV cut at kFormattedTextLimit characters.
 std::string formatString(const char* format, ...) ORVEL_PRINTF_FORMAT(1, 2);
 
 }  // namespace Orvel

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <mutex>
 
+#include "logging/StringUtil.h"
 #include "platform/Clock.h"
 #include "tracking/ReportOutput.h"
 
@@ -20,7 +21,7 @@ void announce(const char* format, ...) noexcept ORVEL_PRINTF_FORMAT(1, 2);
 void announce(const char* format, ...) noexcept {
   va_list args;
   va_start(args, format);
-  std::string line = formatReport(format, args);
+  std::string line = formatStringV(std::string::npos, format, args);
   va_end(args);
   try {
     const std::lock_guard<std::mutex> lock(writerMutex);

@@ -16,10 +16,6 @@ void printReport(const char* format, ...) noexcept ORVEL_PRINTF_FORMAT(1, 2);
 // Writes the text as printReport does.
 void writeReport(const std::string& text) noexcept;
 
-// Formats printf-style into a text. Never throws: when memory runs out, the
-// text is what fits into 511 bytes.
-std::string formatReport(const char* format, va_list args) noexcept;
-
 // A text from a plugin for "%s": "(null)" for a null pointer, on every platform.
 inline const char* pluginText(const char* text) { return text != nullptr ? text : "(null)"; }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <string>
 
 #include "logging/StringUtil.h"
@@ -37,4 +38,29 @@ TEST(StringUtil, FormatStringIsPrintfStyleAndCutsAt4095) {
             "Incompatible manifest file version: 2.0.0.0");
   EXPECT_EQ(Orvel::formatString("ver %d.%d.%d.%d", 4, 16, 0, 0), "ver 4.16.0.0");
   EXPECT_EQ(Orvel::formatString("%s", std::string(5000, 'y').c_str()), std::string(4095, 'y'));
+}
+
+namespace {
+
+std::string formatWithLimit(std::size_t maxLength, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = Orvel::formatStringV(maxLength, format, args);
+  va_end(args);
+  return text;
+}
+
+}  // namespace
+
+// Short texts come from the stack buffer, long ones from a second pass: both
+// keep every character up to the limit, and none past it.
+TEST(StringUtil, FormatStringVKeepsTheWholeTextUpToItsLimit) {
+  const std::string longText(70000, 'z');
+  EXPECT_EQ(formatWithLimit(std::string::npos, "<%s>", longText.c_str()), "<" + longText + ">");
+  EXPECT_EQ(formatWithLimit(std::string::npos, "%d-%s", 7, "x"), "7-x");
+  EXPECT_EQ(formatWithLimit(5, "%s", "abcdefgh"), "abcde");
+  EXPECT_EQ(formatWithLimit(600, "%s", longText.c_str()), longText.substr(0, 600));
+  EXPECT_EQ(formatWithLimit(511, "%s", std::string(511, 'q').c_str()), std::string(511, 'q'));
+  EXPECT_EQ(formatWithLimit(std::string::npos, "%s", std::string(512, 'q').c_str()), std::string(512, 'q'));
+  EXPECT_EQ(formatWithLimit(0, "%s", "abc"), "");
 }
