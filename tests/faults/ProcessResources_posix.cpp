@@ -15,8 +15,6 @@ std::size_t entries(const char* folder) {
 
 }  // namespace
 
-std::size_t threadCount() { return entries("/proc/self/task"); }
-
 // The listing itself holds one descriptor while it counts, every time alike.
 std::size_t handleCount() { return entries("/proc/self/fd"); }
 

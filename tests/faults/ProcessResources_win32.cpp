@@ -3,8 +3,6 @@
 
 #include "platform/UniqueHandle_win32.h"
 
-#include <tlhelp32.h>
-
 #include <cstdint>
 #include <vector>
 
@@ -58,18 +56,6 @@ std::size_t handlesInSystemTable() {
 }
 
 }  // namespace
-
-std::size_t threadCount() {
-  const Orvel::platform::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
-  if (!snapshot) return 0;
-  std::size_t count = 0;
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry)) {
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-  }
-  return count;
-}
 
 std::size_t handleCount() {
   DWORD count = 0;
