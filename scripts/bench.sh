@@ -6,7 +6,10 @@
 #   scripts/bench.sh           the full run (a few minutes)
 #   scripts/bench.sh --brief   every benchmark once and briefly: proves the
 #                              suite builds and runs (CI); its figures are noise
-# Builds go to build/linux-bench, or to $ORVEL_BUILD_ROOT/linux-bench when set.
+# Builds go to build/linux-bench, or to $ORVEL_BUILD_ROOT/linux-bench when set,
+# or to $ORVEL_BENCH_BUILD_DIR when that is set (scripts/test.sh points it at
+# its linux-release build, which then serves the package too: the benchmarks
+# add targets to a release build and change none of its programs).
 # Exits non-zero only when a benchmark cannot be built or run, never because a
 # target was missed.
 set -euo pipefail
@@ -22,7 +25,7 @@ elif [ $# -gt 0 ]; then
   exit 2
 fi
 
-dir="${ORVEL_BUILD_ROOT:-build}/linux-bench"
+dir="${ORVEL_BENCH_BUILD_DIR:-${ORVEL_BUILD_ROOT:-build}/linux-bench}"
 cmake --preset linux-bench -B "$dir" >/dev/null
 cmake --build "$dir" -j2
 

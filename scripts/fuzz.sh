@@ -4,7 +4,7 @@
 # tests/fuzz/corpus/<target>/. Any crash, leak, sanitizer report or failed
 # check of a target's oracle fails.
 # Usage: scripts/fuzz.sh [seconds | --minutes N] [--merge] [target name ...]
-#   seconds      per target, default 60 (CI: scripts/fuzz.sh 60)
+#   seconds      per target, default 60 (scripts/test.sh runs 20 each)
 #   --minutes N  per target, N minutes
 #   --merge      after a clean run, rewrite tests/fuzz/corpus/<target>/ as a
 #                small corpus: the seeds with names of their own stay, and of
