@@ -4,8 +4,14 @@
 // its standard input, keeps a deadline by killing it, and learns how it
 // ended: its exit status, or the crash that ended it (a Windows exception
 // code, a POSIX signal).
-// Windows: CreateProcessA with inherited anonymous pipes, PeekNamedPipe,
-// TerminateProcess. Linux: fork and exec of /proc/self/exe, poll, SIGKILL.
+// The child and every process it starts are one group that is killed as a
+// whole: on a deadline, once the child has ended (what it left running goes
+// with it), and when this process is interrupted. A child outlives no parent.
+// Windows: CreateProcessA with inherited anonymous pipes in a job object that
+// kills its processes when its last handle closes, PeekNamedPipe,
+// TerminateJobObject. Linux: fork and exec of /proc/self/exe in a process
+// group of its own, killed with SIGKILL, a parent-death signal in the child,
+// poll on the pipes and on a process descriptor.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -42,32 +48,45 @@ class ChildProcess {
   };
 
   // Starts the program. With a `channelKey` the child gets a channel, which a
-  // first argument `channelKey` "=" <the channel's name> names to it; without
-  // one, the channel stream has ended from the start. The child's standard
-  // error is this process's.
-  explicit ChildProcess(const Program& program, const std::string& channelKey = {});
-  // Kills the child if it still runs, and waits for it.
+  // first argument `channelKey` "=" <the channel's name> names to it (with
+  // ":" and `channelTag` after it, when one is given); without one, the
+  // channel stream has ended from the start. The channel is a descriptor or
+  // handle that a process the child starts does not inherit, once the child
+  // has opened it (see ParentChannel). The child's standard error is this
+  // process's.
+  explicit ChildProcess(const Program& program, const std::string& channelKey = {},
+                        const std::string& channelTag = {});
+  // Kills the child and what it started if they still run, and waits for it.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const;
-  // Appends what the stream holds now to `text`, without waiting: Data when
-  // something came, Nothing when nothing is there yet, Ended at the end of
-  // the stream (the child ended and everything was read).
+  // Appends what the stream holds now to `text`, at most kReadLimit bytes and
+  // without waiting: Data when something came, Nothing when nothing is there
+  // yet, Ended at the end of the stream (every process that could write it
+  // ended, and everything was read). A stream that a process writes without
+  // pause is read in bounded steps, so that the caller keeps its turn.
   Read readAvailable(Stream stream, std::string& text);
+  static constexpr std::size_t kReadLimit = 65536;
   // Waits at most `milliseconds` until a stream that has not ended has
-  // something to read or ends.
-  void waitForData(int milliseconds);
+  // something to read or ends, or the child ends. With `output` false the
+  // output stream is not watched (a caller that reads it no further now).
+  void waitForData(int milliseconds, bool output = true);
+  // True once the child itself has ended (whoever still holds its streams);
+  // does not wait.
+  bool hasEnded();
   // Waits until the stream has something to read or ends, and appends what
   // it holds to `text`: Data, or Ended. (A thread that reads one stream and
   // nothing else; Windows cannot wait for two anonymous pipes at once.)
   Read readWaiting(Stream stream, std::string& text);
   // Writes the text to the child's standard input; false when it is gone.
   bool writeInput(const std::string& text);
-  // Ends the child at once (SIGKILL, TerminateProcess); nothing when it has ended.
+  // Ends the child and every process it started at once (SIGKILL to its
+  // process group, TerminateJobObject); nothing when it has ended.
   void kill();
-  // Waits until the child has ended; how it ended.
+  // Waits until the child has ended, kills what it left running, and tells
+  // how the child ended.
   ChildEnd wait();
 
  private:
@@ -76,9 +95,12 @@ class ChildProcess {
 };
 
 // The child's side: the channel its parent named, as one line per write.
+// Processes that the child starts later do not inherit it.
 class ParentChannel {
  public:
-  explicit ParentChannel(const std::string& name);
+  // `name` is the channel's name as the marker argument gives it (before any
+  // ":"); every line written begins with `linePrefix`.
+  ParentChannel(const std::string& name, std::string linePrefix = {});
   ~ParentChannel();
   ParentChannel(const ParentChannel&) = delete;
   ParentChannel& operator=(const ParentChannel&) = delete;
@@ -96,6 +118,13 @@ class ParentChannel {
 // without fault boxes and an unhandled-exception filter that ends the process
 // with the exception code; Linux: no core file).
 void endProcessOnCrash();
+
+// From now on an interruption of this process (SIGINT or SIGTERM; Ctrl-C,
+// Ctrl-Break or the console's closing on Windows) kills every child process
+// that it started and that still runs, with the processes they started,
+// calls `cleanup` (when not null; it must be safe in a signal handler), and
+// ends this process as interrupted: never with status 0.
+void endChildrenOnInterruption(void (*cleanup)());
 
 // Ends this process at once with the status: no destructors run and no
 // library is unloaded, whatever other threads are doing.

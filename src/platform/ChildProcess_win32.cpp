@@ -3,11 +3,59 @@
 
 #include "platform/UniqueHandle_win32.h"
 
+#include <array>
+#include <atomic>
 #include <cstdio>
+#include <vector>
 
 namespace Orvel::platform {
 
 namespace {
+
+// The jobs of the children that run now, so that an interruption can end
+// them from the console's handler thread: lock-free slots.
+std::array<std::atomic<HANDLE>, 16> runningJobs{};
+void (*interruptionCleanup)() = nullptr;
+
+void addRunningJob(HANDLE job) {
+  for (auto& slot : runningJobs) {
+    HANDLE none = nullptr;
+    if (slot.compare_exchange_strong(none, job)) return;
+  }
+}
+
+void removeRunningJob(HANDLE job) {
+  for (auto& slot : runningJobs) {
+    HANDLE expected = job;
+    if (slot.compare_exchange_strong(expected, nullptr)) return;
+  }
+}
+
+BOOL WINAPI endOnInterruption(DWORD) {
+  for (auto& slot : runningJobs) {
+    const HANDLE job = slot.load();
+    if (job != nullptr) TerminateJobObject(job, 1);
+  }
+  if (interruptionCleanup != nullptr) interruptionCleanup();
+  // The status of a process that Ctrl-C ended.
+  TerminateProcess(GetCurrentProcess(), 0xC000013Au);
+  return TRUE;
+}
+
+// A job whose processes end when its last handle closes: when this process
+// ends, however it ends, its children go with it. Null where the system
+// refuses one.
+HANDLE makeKillingJob() {
+  const HANDLE job = CreateJobObjectA(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+    CloseHandle(job);
+    return nullptr;
+  }
+  return job;
+}
 
 // One argument as the C runtime of the child splits it again: quoted only
 // when it holds a blank or a quote, with the backslashes before a quote doubled.
@@ -70,6 +118,7 @@ std::string describeCrash(std::int64_t code) {
 }
 
 struct ChildProcess::Native {
+  UniqueHandle job;  // the child and what it starts; may be empty
   UniqueHandle process;
   UniqueHandle streams[2];  // read ends: output, channel
   UniqueHandle input;       // write end of the child's standard input
@@ -77,7 +126,7 @@ struct ChildProcess::Native {
   ChildEnd end;
 };
 
-ChildProcess::ChildProcess(const Program& program, const std::string& channelKey)
+ChildProcess::ChildProcess(const Program& program, const std::string& channelKey, const std::string& channelTag)
     : native_(std::make_unique<Native>()) {
   const bool withChannel = !channelKey.empty();
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -109,25 +158,47 @@ ChildProcess::ChildProcess(const Program& program, const std::string& channelKey
     commandLine = quoted(program.path);
   }
   if (withChannel) {
-    commandLine +=
-        " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite.get())));
+    commandLine += " " + quoted(channelKey + "=" + std::to_string(reinterpret_cast<std::uintptr_t>(channelWrite.get())) +
+                                (channelTag.empty() ? "" : ":" + channelTag));
   }
   for (const std::string& argument : program.arguments) commandLine += " " + quoted(argument);
 
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = inputRead.get();
-  startup.hStdOutput = outputWrite.get();
-  startup.hStdError = errorCopy.get();
+  STARTUPINFOEXA startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = inputRead.get();
+  startup.StartupInfo.hStdOutput = outputWrite.get();
+  startup.StartupInfo.hStdError = errorCopy.get();
+  // The child inherits its own ends and nothing else of this process: not
+  // this process's standard output, which a plugin could otherwise write to
+  // past the relay.
+  std::vector<HANDLE> inherited;
+  for (const UniqueHandle* handle : {&inputRead, &outputWrite, &errorCopy, &channelWrite}) {
+    if (*handle) inherited.push_back(handle->get());
+  }
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<char> listBytes(listSize);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+  const bool listed = listSize != 0 && InitializeProcThreadAttributeList(list, 1, 0, &listSize) &&
+                      UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
+                                                inherited.size() * sizeof(HANDLE), nullptr, nullptr);
+  if (listed) startup.lpAttributeList = list;
   PROCESS_INFORMATION info{};
-  const BOOL created =
-      CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+  // Started suspended, so that it is in its job before it can start anything.
+  const DWORD flags = CREATE_SUSPENDED | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+  const BOOL created = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                      &startup.StartupInfo, &info);
+  if (listed) DeleteProcThreadAttributeList(list);
   // The parent's copies of the child's ends go when this returns, so that
   // the parent sees its streams end when the child ends.
   if (!created) return;
   UniqueHandle thread(info.hThread);
   native_->process.reset(info.hProcess);
+  native_->job.reset(makeKillingJob());
+  if (native_->job && !AssignProcessToJobObject(native_->job.get(), info.hProcess)) native_->job.reset();
+  if (native_->job) addRunningJob(native_->job.get());
+  ResumeThread(info.hThread);
   native_->streams[0] = std::move(outputRead);
   native_->streams[1] = std::move(channelRead);
   native_->input = std::move(inputWrite);
@@ -136,6 +207,7 @@ ChildProcess::ChildProcess(const Program& program, const std::string& channelKey
 ChildProcess::~ChildProcess() {
   kill();
   wait();
+  if (native_->job) removeRunningJob(native_->job.get());
 }
 
 bool ChildProcess::started() const { return static_cast<bool>(native_->process); }
@@ -143,24 +215,24 @@ bool ChildProcess::started() const { return static_cast<bool>(native_->process);
 ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text) {
   UniqueHandle& handle = native_->streams[stream == Stream::Output ? 0 : 1];
   if (!handle) return Read::Ended;
-  Read result = Read::Nothing;
-  char buffer[65536];
-  for (;;) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(handle.get(), nullptr, 0, nullptr, &available, nullptr)) {
-      // The child's end is closed and everything was read.
-      handle.reset();
-      return result == Read::Data ? Read::Data : Read::Ended;
-    }
-    if (available == 0) return result;
-    DWORD got = 0;
-    if (!ReadFile(handle.get(), buffer, available < sizeof buffer ? available : sizeof buffer, &got, nullptr)) {
-      handle.reset();
-      return result == Read::Data ? Read::Data : Read::Ended;
-    }
-    text.append(buffer, got);
-    result = Read::Data;
+  DWORD available = 0;
+  if (!PeekNamedPipe(handle.get(), nullptr, 0, nullptr, &available, nullptr)) {
+    // Every writer's end is closed and everything was read.
+    handle.reset();
+    return Read::Ended;
   }
+  if (available == 0) return Read::Nothing;
+  const std::size_t size = text.size();
+  const DWORD wanted = available < kReadLimit ? available : static_cast<DWORD>(kReadLimit);
+  text.resize(size + wanted);
+  DWORD got = 0;
+  const BOOL read = ReadFile(handle.get(), text.data() + size, wanted, &got, nullptr);
+  text.resize(size + got);
+  if (!read) {
+    handle.reset();
+    return got > 0 ? Read::Data : Read::Ended;
+  }
+  return Read::Data;
 }
 
 ChildProcess::Read ChildProcess::readWaiting(Stream stream, std::string& text) {
@@ -177,26 +249,31 @@ ChildProcess::Read ChildProcess::readWaiting(Stream stream, std::string& text) {
   return Read::Data;
 }
 
-void ChildProcess::waitForData(int milliseconds) {
+void ChildProcess::waitForData(int milliseconds, bool output) {
   // Anonymous pipes cannot be waited for: look every millisecond.
   const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
   for (;;) {
-    bool open = false;
-    for (const UniqueHandle& handle : native_->streams) {
+    for (int i = output ? 0 : 1; i < 2; ++i) {
+      const UniqueHandle& handle = native_->streams[i];
       if (!handle) continue;
-      open = true;
       DWORD available = 0;
       if (!PeekNamedPipe(handle.get(), nullptr, 0, nullptr, &available, nullptr) || available > 0) return;
     }
-    if (!open || GetTickCount64() >= until) return;
+    if (hasEnded() || GetTickCount64() >= until) return;
     Sleep(1);
   }
+}
+
+bool ChildProcess::hasEnded() {
+  return !native_->process || native_->ended || WaitForSingleObject(native_->process.get(), 0) == WAIT_OBJECT_0;
 }
 
 bool ChildProcess::writeInput(const std::string& text) { return native_->input && writeAll(native_->input.get(), text); }
 
 void ChildProcess::kill() {
-  if (native_->process && !native_->ended) TerminateProcess(native_->process.get(), 1);
+  if (!native_->process || native_->ended) return;
+  if (native_->job) TerminateJobObject(native_->job.get(), 1);
+  TerminateProcess(native_->process.get(), 1);
 }
 
 ChildEnd ChildProcess::wait() {
@@ -205,6 +282,8 @@ ChildEnd ChildProcess::wait() {
   DWORD code = 0;
   GetExitCodeProcess(native_->process.get(), &code);
   native_->ended = true;
+  // What the child left running goes with it.
+  if (native_->job) TerminateJobObject(native_->job.get(), 1);
   if (isExceptionCode(code)) {
     native_->end = {ChildEnd::Kind::Crashed, static_cast<std::int64_t>(code)};
   } else {
@@ -215,21 +294,30 @@ ChildEnd ChildProcess::wait() {
 
 struct ParentChannel::Native {
   UniqueHandle pipe;  // the write end the parent passed down
+  std::string prefix;
 };
 
-ParentChannel::ParentChannel(const std::string& name) : native_(std::make_unique<Native>()) {
+ParentChannel::ParentChannel(const std::string& name, std::string linePrefix) : native_(std::make_unique<Native>()) {
   native_->pipe.reset(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(name))));
+  native_->prefix = std::move(linePrefix);
   // A process the plugin starts does not get it.
   SetHandleInformation(native_->pipe.get(), HANDLE_FLAG_INHERIT, 0);
 }
 
 ParentChannel::~ParentChannel() = default;
 
-bool ParentChannel::writeLine(const std::string& line) { return writeAll(native_->pipe.get(), line + "\n"); }
+bool ParentChannel::writeLine(const std::string& line) {
+  return writeAll(native_->pipe.get(), native_->prefix + line + "\n");
+}
 
 void endProcessOnCrash() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(endWithExceptionCode);
+}
+
+void endChildrenOnInterruption(void (*cleanup)()) {
+  interruptionCleanup = cleanup;
+  SetConsoleCtrlHandler(endOnInterruption, TRUE);
 }
 
 void endProcessNow(int status) {

@@ -1,8 +1,10 @@
 // The lines an isolated child writes on its channel to the parent, one
-// event each:
+// event each, every one after the run's token and a blank (the token comes
+// with the marker argument, after the channel's name and a colon):
 //   enter call <export>      a plugin call begins ("enter call orvel_PluginInit")
 //   enter load <check text>  the library load begins ("enter load Loading DLL <path>")
-//   leave                    the call or load under way returned
+//   leave <nanoseconds>      the call or load under way returned, after this
+//                            long by the child's clock
 //   check passed <text>      a check was written ("check failed call orvel_TrackerStart")
 //   done <status>            the run is over; the child's exit status follows
 //   data <JSON object>       what the run found besides calls and checks, for
@@ -25,7 +27,7 @@ namespace Orvel::Verifier::ChildProtocol {
 constexpr std::string_view kEnter = "enter ";
 constexpr std::string_view kEnterCall = "call ";
 constexpr std::string_view kEnterLoad = "load ";
-constexpr std::string_view kLeave = "leave";
+constexpr std::string_view kLeave = "leave ";
 constexpr std::string_view kCheckPassed = "check passed ";
 constexpr std::string_view kCheckFailed = "check failed ";
 constexpr std::string_view kDone = "done ";
@@ -35,6 +37,18 @@ constexpr std::string_view kKind = "kind ";
 constexpr std::string_view kValid = "valid ";
 constexpr std::string_view kReady = "ready";
 constexpr std::string_view kAnswered = "answered";
+
+// The marker argument's value: the channel's name, a colon, the run's token.
+struct ChannelMarker {
+  std::string name;
+  std::string token;
+};
+
+inline ChannelMarker splitMarker(const std::string& value) {
+  const std::size_t colon = value.find(':');
+  if (colon == std::string::npos) return {value, {}};
+  return {value.substr(0, colon), value.substr(colon + 1)};
+}
 
 // True when `line` begins with `prefix`; `rest` is then what follows it.
 inline bool startsWith(std::string_view line, std::string_view prefix, std::string& rest) {

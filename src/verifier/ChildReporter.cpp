@@ -1,6 +1,7 @@
 #include "verifier/ChildReporter.h"
 
 #include <string>
+#include <thread>
 
 #include "verifier/ChildProtocol.h"
 #include "verifier/RelayedDetails.h"
@@ -10,13 +11,20 @@ namespace Orvel::Verifier {
 using namespace ChildProtocol;
 
 void ChildReporter::callEntered(const PluginCall& call) {
+  callBegan_ = std::chrono::steady_clock::now();
   // An export's check text already reads "call <export>".
   const std::string event = call.kind == PluginCall::Kind::Load ? std::string(kEnter) + std::string(kEnterLoad) + call.text
                                                                 : std::string(kEnter) + call.text;
   write(oneLine(event));
 }
 
-void ChildReporter::callLeft(const PluginCall&) { write(std::string(kLeave)); }
+void ChildReporter::callLeft(const PluginCall&) {
+  const std::chrono::nanoseconds took = std::chrono::steady_clock::now() - callBegan_;
+  write(std::string(kLeave) + std::to_string(took.count()));
+  if (deadline_.count() == 0 || took <= deadline_) return;
+  // The parent ends the run at this call and kills this process.
+  for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
 
 void ChildReporter::checkMade(const Check& check) {
   write(oneLine(std::string(check.passed() ? kCheckPassed : kCheckFailed) + check.text));

@@ -1,8 +1,11 @@
 // The isolated child's side of a run: tells the parent, on the channel, each
-// plugin call as it begins and returns, each check as it is written, and
-// what the run finds besides (for the reports). Lines from plugin threads
-// and from the run's thread go out one at a time.
+// plugin call as it begins and returns (with how long it took by this
+// process's clock, which judges it against the deadline), each check as it
+// is written, and what the run finds besides (for the reports). Lines from
+// plugin threads and from the run's thread go out one at a time.
 #pragma once
+#include <chrono>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -13,7 +16,11 @@ namespace Orvel::Verifier {
 
 class ChildReporter : public RunObserver {
  public:
-  explicit ChildReporter(platform::ParentChannel& channel) : channel_(channel) {}
+  // `deadlineMs` 0: no deadline. A call that returns after its deadline is
+  // told to the parent, and then this process waits for the parent to end
+  // it: nothing more of the run is written.
+  ChildReporter(platform::ParentChannel& channel, std::uint32_t deadlineMs)
+      : channel_(channel), deadline_(std::chrono::milliseconds(deadlineMs)) {}
 
   void callEntered(const PluginCall& call) override;
   void callLeft(const PluginCall& call) override;
@@ -27,6 +34,8 @@ class ChildReporter : public RunObserver {
   void write(const std::string& line);
 
   platform::ParentChannel& channel_;
+  const std::chrono::nanoseconds deadline_;
+  std::chrono::steady_clock::time_point callBegan_;
   std::mutex mutex_;
 };
 

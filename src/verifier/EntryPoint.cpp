@@ -76,9 +76,10 @@ int runMode(const CommandLine& commandLine, RunRecord* record) {
 int runChild(const CommandLine& commandLine) {
   platform::endProcessOnCrash();
   return runGuarded([&] {
-    platform::ParentChannel channel(commandLine.childChannel);
+    const ChildProtocol::ChannelMarker marker = ChildProtocol::splitMarker(commandLine.childChannel);
+    platform::ParentChannel channel(marker.name, marker.token + " ");
     if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel);
-    ChildReporter reporter(channel);
+    ChildReporter reporter(channel, commandLine.deadlineMs());
     const int status =
         runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine, &reporter); });
     std::fflush(stdout);
@@ -95,6 +96,8 @@ int runEntryPoint(int argc, const char* const argv[]) {
   if (!errors.empty()) Tracking::writeReport(errors);
   if (commandLine.action == CommandLine::Action::Fail) return commandLine.exitStatus;
   if (!commandLine.childChannel.empty()) return runChild(commandLine);
+  // An interrupted verifier takes its isolated children with it.
+  platform::endChildrenOnInterruption(nullptr);
   if (commandLine.action == CommandLine::Action::ListPlugins) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }

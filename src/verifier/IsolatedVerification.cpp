@@ -1,6 +1,9 @@
 // The verification runs in a child process: the parent relays the child's
 // report and keeps its view of the run from the channel, so that a child that
 // crashes, ends early or misses a deadline still ends the report properly.
+// The parent counts the checks itself; the run passes only when the child
+// also really ended, normally, with the status that count gives.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -19,38 +22,87 @@ namespace Orvel::Verifier {
 namespace {
 
 using namespace ChildProtocol;
+using Clock = std::chrono::steady_clock;
 
-// Applies one channel line to the view; the child's exit status once it says
-// its run is over.
-std::optional<int> applyEvent(VerificationRun& view, const std::string& line) {
+// What the trip of a call's lines from the child to this process may add to
+// the deadline: a call is judged by the child's clock, and killed by this
+// process only when it has not returned by then.
+constexpr std::chrono::milliseconds kRoundTripAllowance(1000);
+// Between calls the child runs the verifier's own code, and before the first
+// one it starts: it is given at least this long from its last line.
+constexpr std::chrono::milliseconds kShortestQuietLimit(10000);
+
+// What a channel line did to the view.
+enum class Applied {
+  Applied,
+  Done,        // the child says its run is over; `status` holds its status
+  Late,        // a call returned after the deadline, by the child's clock
+  NotAllowed,  // no line of the protocol, or none allowed now
+};
+
+// Applies one channel line to the view.
+Applied applyEvent(VerificationRun& view, const std::string& line, bool done, std::chrono::nanoseconds deadline,
+                   int& status) {
   std::string rest;
-  if (startsWith(line, kEnter, rest)) {
-    std::string text;
-    if (startsWith(rest, kEnterLoad, text)) {
-      view.enterRelayed({PluginCall::Kind::Load, text, 0});
-    } else {
-      view.enterRelayed({PluginCall::Kind::Export, rest, 0});
-    }
-  } else if (line == kLeave) {
-    view.leaveRelayed();
-  } else if (startsWith(line, kCheckPassed, rest)) {
-    view.recordRelayed({rest, CheckResult::Passed, "", std::chrono::milliseconds(0)});
-  } else if (startsWith(line, kCheckFailed, rest)) {
-    view.recordRelayed({rest, CheckResult::Failed, "", std::chrono::milliseconds(0)});
-  } else if (startsWith(line, kData, rest)) {
+  // After the run only what a plugin thread's late host line brings is allowed.
+  if (startsWith(line, kData, rest)) {
     applyDetail(view, rest);
-  } else if (startsWith(line, kDone, rest)) {
-    try {
-      return std::stoi(rest);
-    } catch (const std::exception&) {
-      return -1;
-    }
+    return Applied::Applied;
   }
-  return std::nullopt;
+  if (done) return Applied::NotAllowed;
+  try {
+    if (startsWith(line, kEnter, rest)) {
+      if (view.callUnderWay()) return Applied::NotAllowed;
+      std::string text;
+      if (startsWith(rest, kEnterLoad, text)) {
+        view.enterRelayed({PluginCall::Kind::Load, text, 0});
+      } else if (startsWith(rest, kEnterCall, text)) {
+        view.enterRelayed({PluginCall::Kind::Export, rest, 0});
+      } else {
+        return Applied::NotAllowed;
+      }
+    } else if (startsWith(line, kLeave, rest)) {
+      if (!view.callUnderWay()) return Applied::NotAllowed;
+      if (deadline.count() != 0 && std::chrono::nanoseconds(std::stoll(rest)) > deadline) return Applied::Late;
+      view.leaveRelayed();
+    } else if (startsWith(line, kCheckPassed, rest)) {
+      view.recordRelayed({rest, CheckResult::Passed, "", std::chrono::milliseconds(0)});
+    } else if (startsWith(line, kCheckFailed, rest)) {
+      view.recordRelayed({rest, CheckResult::Failed, "", std::chrono::milliseconds(0)});
+    } else if (startsWith(line, kDone, rest)) {
+      status = std::stoi(rest);
+      return Applied::Done;
+    } else {
+      return Applied::NotAllowed;
+    }
+  } catch (const std::exception&) {
+    return Applied::NotAllowed;
+  }
+  return Applied::Applied;
 }
 
 std::int32_t workflowCalls(Tracking::PluginKind kind) {
   return kind == Tracking::PluginKind::Tracking ? trackingWorkflowCalls() : motionPlatformWorkflowCalls();
+}
+
+// The cause of a child's end at the call under way, or after the run when
+// no call was under way.
+std::string endCause(const platform::ChildEnd& end, bool callUnderWay) {
+  if (end.kind == platform::ChildEnd::Kind::Crashed) {
+    return std::string(callUnderWay ? "the plugin crashed: " : "the plugin crashed after the run: ") +
+           platform::describeCrash(end.code);
+  }
+  return std::string(callUnderWay ? "the plugin ended the process" : "the plugin ended the process after the run") +
+         " (exit status " + std::to_string(end.code) + ")";
+}
+
+// Whether the child ended normally with the status it announced, as the
+// system keeps it (Linux: 8 bits, a count above 254 ending as 254).
+bool endedWith(const platform::ChildEnd& end, int announced) {
+  if (end.kind != platform::ChildEnd::Kind::Exited) return false;
+  if (end.code == announced) return true;
+  const std::int64_t kept = announced > 254 ? 254 : announced;
+  return (end.code & 0xFF) == (kept & 0xFF);
 }
 
 }  // namespace
@@ -67,30 +119,59 @@ int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind, Ru
   view.keepRecordIn(record);
   IsolatedChild child(commandLine.arguments);
   const std::chrono::milliseconds deadline(commandLine.deadlineMs());
+  const std::string late = "no return within " + std::to_string(deadline.count()) + " ms";
+  // Between calls, and after the run, the child is given as long as a call
+  // from its last line on: a process that a library's unloading or a plugin
+  // thread holds still ends.
+  Clock::time_point lastLine = Clock::now();
+  std::optional<int> announced;
   std::string line;
+  const std::chrono::milliseconds quietLimit = std::max(deadline + kRoundTripAllowance, kShortestQuietLimit);
   for (;;) {
-    std::optional<std::chrono::steady_clock::time_point> due;
-    if (view.callUnderWay()) due = view.callStarted() + deadline;
+    const Clock::time_point due = view.callUnderWay() ? view.callStarted() + deadline + kRoundTripAllowance
+                                                      : lastLine + quietLimit;
     switch (child.next(line, due)) {
-      case IsolatedChild::Event::Line:
-        if (const std::optional<int> status = applyEvent(view, line)) {
-          child.finish(false);
-          return *status;
+      case IsolatedChild::Event::Line: {
+        lastLine = Clock::now();
+        int status = 0;
+        switch (applyEvent(view, line, announced.has_value(), deadline, status)) {
+          case Applied::Applied: break;
+          case Applied::Done: announced = status; break;
+          case Applied::Late:
+            child.finish(true);
+            return view.end(CheckResult::TimedOut, late).value_or(-1);
+          case Applied::NotAllowed:
+            child.finish(true);
+            return view.end(CheckResult::Failed, "the channel carried a line the protocol does not allow")
+                .value_or(-1);
         }
         break;
+      }
       case IsolatedChild::Event::Late: {
+        std::string cause = late;
+        if (!view.callUnderWay()) {
+          const std::string quiet = std::to_string(quietLimit.count()) + " ms";
+          cause = announced ? "the process did not end within " + quiet + " after the run"
+                            : "the run stood still for " + quiet + " between plugin calls";
+        }
         child.finish(true);
-        const std::string cause = "no return within " + std::to_string(deadline.count()) + " ms";
         return view.end(CheckResult::TimedOut, cause).value_or(-1);
       }
+      case IsolatedChild::Event::Stray:
+        child.finish(true);
+        return view.end(CheckResult::Failed, "the channel carried a line without the run's token").value_or(-1);
+      case IsolatedChild::Event::Broken:
+        child.finish(true);
+        return view.end(CheckResult::Failed, "the channel ended while the plugin's process ran").value_or(-1);
       case IsolatedChild::Event::Ended: {
         const platform::ChildEnd end = child.finish(false);
-        if (end.kind == platform::ChildEnd::Kind::Crashed) {
-          return view.end(CheckResult::Crashed, "the plugin crashed: " + platform::describeCrash(end.code)).value_or(-1);
-        }
-        return view
-            .end(CheckResult::EndedProcess, "the plugin ended the process (exit status " + std::to_string(end.code) + ")")
-            .value_or(-1);
+        const std::int32_t counted = view.failedCount();
+        // A run that the child aborted (an exception it reported) keeps its -1.
+        if (announced && endedWith(end, *announced) && (*announced == counted || *announced == -1)) return *announced;
+        const bool callUnderWay = view.callUnderWay().has_value();
+        const CheckResult result =
+            end.kind == platform::ChildEnd::Kind::Crashed ? CheckResult::Crashed : CheckResult::EndedProcess;
+        return view.end(result, endCause(end, callUnderWay)).value_or(-1);
       }
     }
   }

@@ -84,8 +84,8 @@ int serveValidations(platform::ParentChannel& channel) {
     const std::string mark = outputMark(++answers);
     std::fwrite(mark.data(), 1, mark.size(), stdout);
     std::fflush(stdout);
-    // Both lines in one write.
-    channel.writeLine(std::string(kValid) + (result.valid ? "1" : "0") + "\n" + std::string(kAnswered));
+    channel.writeLine(std::string(kValid) + (result.valid ? "1" : "0"));
+    channel.writeLine(std::string(kAnswered));
   }
   return 0;
 }
@@ -130,8 +130,9 @@ void IsolatedValidator::retire() {
   queued_.pop_front();
 }
 
-std::string IsolatedValidator::endChild(bool late) {
-  const platform::ChildEnd end = child_->finish(late);
+std::string IsolatedValidator::endChild(IsolatedChild::Event event) {
+  const bool late = event == IsolatedChild::Event::Late;
+  const platform::ChildEnd end = child_->finish(event != IsolatedChild::Event::Ended);
   child_.reset();
   // The next child is sent again what this one did not answer.
   sent_ = 0;
@@ -139,6 +140,10 @@ std::string IsolatedValidator::endChild(bool late) {
   if (late) {
     return "The plugin did not answer within " + std::to_string(deadline_.count()) + " ms while it was validated";
   }
+  if (event == IsolatedChild::Event::Stray) {
+    return "The plugin wrote a line without the run's token on the channel while it was validated";
+  }
+  if (event == IsolatedChild::Event::Broken) return "The plugin closed the channel while it was validated";
   return end.kind == platform::ChildEnd::Kind::Crashed
              ? "The plugin crashed while it was validated: " + platform::describeCrash(end.code)
              : "The plugin ended the process while it was validated: exit status " + std::to_string(end.code);
@@ -178,7 +183,9 @@ LibraryValidation IsolatedValidator::answer(const Tracking::PluginDiscovery& dis
         break;
       case IsolatedChild::Event::Late:
       case IsolatedChild::Event::Ended:
-        result.failure = endChild(event == IsolatedChild::Event::Late);
+      case IsolatedChild::Event::Stray:
+      case IsolatedChild::Event::Broken:
+        result.failure = endChild(event);
         retire();
         return result;
     }

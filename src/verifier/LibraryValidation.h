@@ -13,10 +13,10 @@
 #include "platform/ChildProcess.h"
 #include "tracking/PluginDiscovery.h"
 #include "tracking/PluginManifest.h"
+#include "verifier/IsolatedChild.h"
 
 namespace Orvel::Verifier {
 
-class IsolatedChild;
 
 struct LibraryValidation {
   enum class Kind { Neither, Tracking, MotionPlatform };
@@ -60,8 +60,9 @@ class IsolatedValidator {
   void sendQueued();
   // Takes the first library off the queue, answered or failed.
   void retire();
-  // The failure of the first library when the child ended or was late.
-  std::string endChild(bool late);
+  // The failure of the first library when the child ended, was late or
+  // broke its channel (`event`).
+  std::string endChild(IsolatedChild::Event event);
 
   const std::vector<std::string> arguments_;
   const std::chrono::milliseconds deadline_;

@@ -1,5 +1,7 @@
 #include "verifier/VerificationRun.h"
 
+#include <algorithm>
+
 #include "logging/Logger.h"
 #include "platform/SharedLibrary.h"
 #include "tracking/ReportOutput.h"
@@ -302,7 +304,19 @@ std::optional<int> VerificationRun::end(CheckResult result, const std::string& c
   ended_ = true;
   const PluginCall call = call_ ? *call_ : lastCall_;
   const std::chrono::nanoseconds duration = std::chrono::steady_clock::now() - callStarted_;
-  checks_.push_back({call.text, result, cause, call_ ? duration : std::chrono::nanoseconds(0)});
+  // Between calls the last call's check, once made, is the one that fails:
+  // a run whose every check passed must not pass when its process dies after.
+  auto made = checks_.end();
+  if (!call_) {
+    made = std::find_if(checks_.rbegin(), checks_.rend(), [&](const Check& c) { return c.text == call.text; }).base();
+    if (made != checks_.begin() && (made - 1)->passed()) --made; else made = checks_.end();
+  }
+  if (made != checks_.end()) {
+    made->result = result;
+    made->cause = cause;
+  } else {
+    checks_.push_back({call.text, result, cause, call_ ? duration : std::chrono::nanoseconds(0)});
+  }
   printReport("[ FAILED ] : %s - %s\n", call.text.c_str(), cause.c_str());
   std::int32_t passed = 0;
   for (const Check& check : checks_) passed += check.passed() ? 1 : 0;

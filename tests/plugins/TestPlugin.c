@@ -48,6 +48,25 @@
  *                              constructor), AT_TYPE, AT_VERSION, AT_INIT,
  *                              AT_START, AT_THIRD_POSE, AT_STOP, AT_SHUTDOWN,
  *                              AT_THIRD_UPDATE
+ *   HOSTILE=h HOSTILE_AT=p     an attack on the verifier h at the place p (the
+ *                              places of FAULT_AT; before the variant's FAULT
+ *                              when both are at one place): FORKED_COPY (a
+ *                              copy of the process, forked on POSIX, that
+ *                              holds every descriptor for ten minutes; on
+ *                              Windows rundll32 running orvelTest_Sleep with
+ *                              the inheritable handles), SHELL_BACKGROUND
+ *                              (system("sleep 600 &"); on Windows as
+ *                              FORKED_COPY), HUGE_OUTPUT (the number of bytes
+ *                              $ORVEL_TEST_PLUGIN_OUTPUT_BYTES names, default
+ *                              8 MiB, written to standard output without a
+ *                              line end), LINE_FLOOD (as many bytes in lines
+ *                              of 100), FAKE_DONE ("done 0" and a line end
+ *                              written to descriptor 3), FAKE_DONE_EVERYWHERE
+ *                              (the same to every descriptor from 3 to 1023;
+ *                              on Windows to the handle values 4 to 4092),
+ *                              CLOSES_DESCRIPTOR_3, CRASH_AFTER_UNLOAD_WAIT
+ *                              (a thread that crashes 200 ms after it began,
+ *                              while the library's unloading waits 5 s)
  *   PLANT=v PLANT_AT=n         the pose of the n-th pose call (GetHMDPose or
  *                              the output of UpdatePose) gets a bad value v:
  *                              NAN_POSITION (position[1]), INFINITE_VELOCITY
@@ -189,8 +208,186 @@ static void fault(void) {
 }
 #endif
 
+/* Attacks on the verifier itself: on its process tree, pipes, channel and
+ * memory. */
+#define FORKED_COPY 1
+#define SHELL_BACKGROUND 2
+#define HUGE_OUTPUT 3
+#define LINE_FLOOD 4
+#define FAKE_DONE 5
+#define FAKE_DONE_EVERYWHERE 6
+#define CLOSES_DESCRIPTOR_3 7
+#define CRASH_AFTER_UNLOAD_WAIT 8
+#ifndef HOSTILE
+#define HOSTILE 0
+#endif
+#ifndef HOSTILE_AT
+#define HOSTILE_AT 0
+#endif
+
+#if HOSTILE != 0
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+
+/* What the rundll32 copy runs: it holds what it inherited for ten minutes. */
+ORVEL_PLUGIN_EXPORT void CALLBACK orvelTest_Sleep(HWND window, HINSTANCE instance, LPSTR line, int show) {
+  (void)window;
+  (void)instance;
+  (void)line;
+  (void)show;
+  Sleep(600000);
+}
+
+static void startHoldingCopy(void) {
+  HMODULE self = NULL;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     (LPCSTR)(void*)startHoldingCopy, &self);
+  char path[MAX_PATH];
+  GetModuleFileNameA(self, path, sizeof path);
+  char command[MAX_PATH + 64];
+  snprintf(command, sizeof command, "rundll32.exe \"%s\",orvelTest_Sleep", path);
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION info;
+  if (CreateProcessA(NULL, command, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &info)) {
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+  }
+}
+
+static void writeOutput(const char* bytes, size_t size) {
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes, (DWORD)size, &written, NULL);
+}
+
+static void writeToEveryDescriptor(const char* text) {
+  for (uintptr_t value = 4; value < 4096; value += 4) {
+    const HANDLE handle = (HANDLE)value;
+    /* The plugin's own output is not what it attacks. */
+    if (handle == GetStdHandle(STD_OUTPUT_HANDLE) || handle == GetStdHandle(STD_ERROR_HANDLE)) continue;
+    DWORD written = 0;
+    WriteFile((HANDLE)value, text, (DWORD)strlen(text), &written, NULL);
+  }
+}
+#else
+#include <unistd.h>
+
+static void startHoldingCopy(void) {
+  if (fork() == 0) {
+    sleep(600);
+    _exit(0);
+  }
+}
+
+static void writeOutput(const char* bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(1, bytes, size);
+    if (written <= 0) return;
+    bytes += written;
+    size -= (size_t)written;
+  }
+}
+
+static void writeToEveryDescriptor(const char* text) {
+  for (int descriptor = 3; descriptor < 1024; ++descriptor) {
+    if (write(descriptor, text, strlen(text)) < 0) continue;
+  }
+}
+#endif
+
+static size_t outputBytes(void) {
+  const char* value = getenv("ORVEL_TEST_PLUGIN_OUTPUT_BYTES");
+  return value != NULL ? (size_t)strtoull(value, NULL, 0) : (size_t)8 << 20;
+}
+
+/* Writes `total` bytes of `unit` over and over, in large writes. */
+static void writeRepeated(const char* unit, size_t unitSize, size_t total) {
+  static char block[1 << 16];
+  const size_t perBlock = sizeof block / unitSize * unitSize;
+  for (size_t i = 0; i < perBlock; i += unitSize) memcpy(block + i, unit, unitSize);
+  while (total > 0) {
+    const size_t size = total < perBlock ? total : perBlock;
+    writeOutput(block, size);
+    total -= size;
+  }
+}
+
+/* Crashes 200 ms after it has told that it runs: a thread that has not run
+ * yet could wait for the unloading to end (Windows starts a thread under the
+ * loader's lock). */
+static void crashLater(void* started) {
+  pluginSignalRaise((PluginSignal*)started);
+  pluginSleepMilliseconds(200);
+  /* An address in the first page, hidden from the compiler as FAULT's is. */
+  static volatile uintptr_t address = 16;
+  *(volatile int*)address = 1;
+}
+
+static volatile int unloadWaits = 0;
+
+#if defined(_WIN32)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  (void)instance;
+  (void)reserved;
+  if (reason == DLL_PROCESS_DETACH && unloadWaits) Sleep(5000);
+  return TRUE;
+}
+#else
+__attribute__((destructor)) static void waitWhenUnloaded(void) {
+  if (unloadWaits) pluginSleepMilliseconds(5000);
+}
+#endif
+
+static void hostileAct(void) {
+  char line[101];
+  switch (HOSTILE) {
+    case FORKED_COPY: startHoldingCopy(); break;
+#if defined(_WIN32)
+    case SHELL_BACKGROUND: startHoldingCopy(); break;
+#else
+    case SHELL_BACKGROUND:
+      if (system("sleep 600 &") != 0) return;
+      break;
+#endif
+    case HUGE_OUTPUT: writeRepeated("x", 1, outputBytes()); break;
+    case LINE_FLOOD:
+      memset(line, 'f', sizeof line - 1);
+      line[sizeof line - 2] = '\n';
+      writeRepeated(line, sizeof line - 1, outputBytes() / 100 * 100);
+      break;
+#if defined(_WIN32)
+    case FAKE_DONE: _write(3, "done 0\n", 7); break;
+#else
+    case FAKE_DONE:
+      if (write(3, "done 0\n", 7) < 0) return;
+      break;
+    case CLOSES_DESCRIPTOR_3: close(3); break;
+#endif
+    case FAKE_DONE_EVERYWHERE: writeToEveryDescriptor("done 0\n"); break;
+    case CRASH_AFTER_UNLOAD_WAIT:
+      unloadWaits = 1;
+      {
+        PluginSignal* started = pluginSignalCreate();
+        pluginThreadStart(crashLater, started);
+        pluginSignalWait(started);
+      }
+      break;
+    default: break;
+  }
+}
+#endif
+
 /* Makes the variant's fault when `place` is its place. */
 static void faultAt(int place) {
+#if HOSTILE != 0
+  if (place == HOSTILE_AT) hostileAct();
+#endif
 #if FAULT != 0
   if (place == FAULT_AT) fault();
 #else
