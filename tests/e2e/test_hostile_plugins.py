@@ -14,8 +14,9 @@ import time
 
 import pytest
 
-from conftest import IS_WINDOWS, TIMEOUT_SECONDS, WINE_RUN, plugin, program_environment
+from conftest import IS_WINDOWS, TIMEOUT_SECONDS, WINE_RUN, Result, plugin, program_environment
 from test_isolation import ACCESS_VIOLATION, SANITIZER_ENV, cut_before, ended_run, status_of
+from test_list import INVALID_TRACKING, TRACKING, Installation, manifest, plugin_block
 from verify_report import full_tracking_run, summary
 
 # What the plugins leave behind sleeps ten minutes: a verifier that waits for
@@ -100,19 +101,19 @@ def kill_session(session: int):
 
 
 def run_in_own_session(args, env=None):
-    """Runs the verifier in a session of its own with its output in a file (a
+    """Runs the verifier in a session of its own with its output in files (a
     process left holding a pipe would hold the test too), waits at most
-    TIMEOUT_SECONDS, and kills what is left of the session. Returns the output
-    (CR LF folded), the exit status (signed), the seconds it took and the
-    processes that were left."""
+    TIMEOUT_SECONDS, and kills what is left of the session. Returns the
+    result, the seconds it took and the processes that were left."""
     command = [os.environ["ORVEL_VERIFIER"], *args]
     if IS_WINDOWS:
         command = [WINE_RUN, *command]
-    with open(os.devnull, "rb") as stdin, \
-            open(pathlib.Path(os.environ.get("TMPDIR", "/tmp")) / ("orvel-hostile-%d.out" % os.getpid()), "w+b") as out:
+    folder = pathlib.Path(os.environ.get("TMPDIR", "/tmp"))
+    with open(os.devnull, "rb") as stdin, open(folder / ("orvel-hostile-%d.out" % os.getpid()), "w+b") as out, \
+            open(folder / ("orvel-hostile-%d.err" % os.getpid()), "w+b") as err:
         began = time.monotonic()
-        process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=subprocess.DEVNULL,
-                                   env=program_environment(env), start_new_session=True)
+        process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=err, env=program_environment(env),
+                                   start_new_session=True)
         try:
             process.wait(timeout=TIMEOUT_SECONDS)
         finally:
@@ -122,11 +123,11 @@ def run_in_own_session(args, env=None):
             process.kill()
             process.wait()
         out.seek(0)
-        text = out.read().replace(b"\r\n", b"\n").decode("utf-8", "replace")
-    status = process.returncode
-    if status > 127:
-        status -= 256
-    return text, status, took, left
+        err.seek(0)
+        raw = out.read()
+        fold = lambda data: data.replace(b"\r\n", b"\n").decode("utf-8", "replace")
+        result = Result(fold(raw), fold(err.read()), raw, process.returncode)
+    return result, took, left
 
 
 @pytest.mark.parametrize("isolate", [True, False], ids=["isolated", "in one process"])
@@ -137,13 +138,29 @@ def test_a_hostile_plugin_neither_holds_nor_fools_the_verifier(variant, isolated
         pytest.skip("a crash without isolation is the crash handling's case")
     report, status = expected(variant)
     args = ["--timeout=%d" % DEADLINE_MS, "--plugin=" + plugin(variant)] + (["--isolate=1"] if isolate else [])
-    output, got_status, took, left = run_in_own_session(args, env=SANITIZER_ENV)
+    result, took, left = run_in_own_session(args, env=SANITIZER_ENV)
     assert took < ENDS_WITHIN_SECONDS
-    assert output == report
-    assert got_status == status
+    assert result.stdout == report
+    assert result.status == status
     if isolate and not IS_WINDOWS:
         # Under Wine the group also holds Wine's own helper processes.
         assert not left, "the isolated verifier left a process behind"
+
+
+def test_an_isolated_listing_is_not_held_by_a_copy_of_a_crashed_child(program_data):
+    """A library that leaves a copy of the listing's child holding its pipes,
+    then crashes: the listing reports the crash and goes on to the next."""
+    installed = Installation(program_data)
+    crashed = "The plugin crashed while it was validated: " + ACCESS_VIOLATION.split(": ", 1)[1]
+    installed.add("A", "1-copy-crash.manifest", manifest(plugin("tracking_forked_copy_crash_version")),
+                  [INVALID_TRACKING], [crashed])
+    installed.add("B", "2-ok.manifest", manifest(plugin("tracking_ok")), plugin_block(TRACKING, plugin("tracking_ok")))
+    result, took, left = run_in_own_session(["--isolate=1", "--timeout=%d" % DEADLINE_MS, "--list"],
+                                            env={**program_data.env, **SANITIZER_ENV})
+    assert took < ENDS_WITHIN_SECONDS
+    installed.check(result)
+    if not IS_WINDOWS:
+        assert not left, "the isolated listing left a process behind"
 
 
 @pytest.mark.skipif(IS_WINDOWS, reason="the peak memory of a process is read from Linux's accounting")
