@@ -177,14 +177,16 @@ def test_valid_values_are_read_left_to_right_and_the_last_wins(verifier):
     assert result.status == status
 
 
-def test_set_mode_writes_nothing_after_an_isolated_crash(verifier):
-    path = plugin("tracking_crash_start")
+# The second crashes after writing "done 0" where the channel once was.
+@pytest.mark.parametrize("variant", ["tracking_crash_start", "tracking_fake_done_crash"])
+def test_set_mode_writes_nothing_after_an_isolated_crash(verifier, variant):
+    path = plugin(variant)
     with property_server() as server:
         result = verifier.run("--mode=set", "--isolate=1", "--plugin=" + path,
                               env={**SANITIZER_ENV, "ORVEL_LOGGER_STDOUT_DISABLED": "1"})
         assert server.wait_for_line("client 1: disconnected"), server.lines
         lines = server.lines
-    _, report, status = expected_run("tracking_crash_start", "verify", *CASES[1][2:])
+    _, report, status = expected_run(variant, "verify", *CASES[1][2:])
     assert result.stdout == report
     assert result.status == status
     assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
