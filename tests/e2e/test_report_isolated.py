@@ -85,3 +85,14 @@ def test_isolated_set_mode_reports_its_verification(verifier, tmp_path):
     assert (report["passed"], report["total"], report["exitStatus"]) == (11, 19, 8)
     assert run.status == 8
     assert suite.findall("testcase")[0].get("classname").startswith("set.tracking_crash_start")
+
+
+def test_a_crash_after_the_run_fails_the_last_call_in_the_reports(verifier, tmp_path):
+    run, report, suite = run_with_reports(verifier, tmp_path, "--isolate=1",
+                                          "--plugin=" + plugin("tracking_crash_after_shutdown"))
+    last = report["checks"][-1]
+    assert (last["name"], last["result"], last["detail"]) == (
+        "call orvel_PluginShutdown", "crashed", "the plugin crashed after the run: " + ACCESS_VIOLATION.split(": ", 1)[1])
+    assert (report["passed"], report["total"], report["exitStatus"]) == (18, 19, 1)
+    assert run.status == 1
+    assert [int(suite.get(name)) for name in ("tests", "failures", "errors")] == [19, 0, 1]
