@@ -62,15 +62,14 @@ record() {
 # NAME.failed in $logs when it ends.
 fuzz_targets=()
 for source in tests/fuzz/fuzz_*.cpp; do fuzz_targets+=("$(basename "$source" .cpp)"); done
+# A phase runs where errexit does not hold (its status is tested), so the
+# functions below chain their steps with && themselves.
 build() {
   local preset="$1" dir="$2"
   shift 2
-  cmake --preset "$preset" -B "$dir"
-  if [ $# -gt 0 ]; then
-    cmake --build "$dir" -j2 --target "$@"
-  else
-    cmake --build "$dir" -j2
-  fi
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
+  cmake --preset "$preset" -B "$dir" && cmake --build "$dir" -j2 "${targets[@]}"
 }
 builds() {
   renice -n 10 -p "$BASHPID" >/dev/null || true
@@ -117,9 +116,9 @@ tsan_tests() {
   ctest --test-dir "$root/linux-tsan" -j2 --timeout 600 --output-on-failure -E '_NOT_BUILT$|^e2e_'
 }
 packages() {
-  ORVEL_BUILD_ROOT="$root" scripts/package.sh
-  tests/package/check-packages.sh dist/OrvelPluginVerifier-*-linux-x86_64.tar.gz \
-    dist/OrvelPluginVerifier-*-windows-x64.zip
+  ORVEL_BUILD_ROOT="$root" scripts/package.sh &&
+    tests/package/check-packages.sh dist/OrvelPluginVerifier-*-linux-x86_64.tar.gz \
+      dist/OrvelPluginVerifier-*-windows-x64.zip
 }
 
 phase install orvel_ensure_packages || exit 1
