@@ -14,7 +14,7 @@ import time
 
 import pytest
 
-from conftest import IS_WINDOWS, TIMEOUT_SECONDS, WINE_RUN, Result, plugin, program_environment
+from conftest import IS_WINDOWS, TIMEOUT_SECONDS, WINE_RUN, Result, native_path, plugin, program_environment
 from test_isolation import ACCESS_VIOLATION, SANITIZER_ENV, cut_before, ended_run, status_of
 from test_list import INVALID_TRACKING, TRACKING, Installation, manifest, plugin_block
 from verify_report import full_tracking_run, summary
@@ -191,12 +191,14 @@ def test_an_isolated_run_relays_300_mb_without_a_line_end_in_bounded_memory(tmp_
 def test_an_interrupted_verifier_takes_its_child_with_it(tmp_path, interruption):
     """An isolated verifier whose plugin waits inside a call is interrupted:
     it ends with a status that is not 0 and leaves no process behind."""
-    if IS_WINDOWS:
-        pytest.skip("a console's Ctrl-C cannot be sent to a process under Wine from here")
     gate = tmp_path / "gate"
     command = [os.environ["ORVEL_VERIFIER"], "--isolate=1", "--plugin=" + plugin("tracking_waits_at_start")]
+    if IS_WINDOWS:
+        # Wine turns the signals into the end of the process (a console's
+        # Ctrl-C for SIGINT), whose job then ends the child.
+        command = [WINE_RUN, *command]
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               env=program_environment({**SANITIZER_ENV, "ORVEL_TEST_PLUGIN_GATE": str(gate)}),
+                               env=program_environment({**SANITIZER_ENV, "ORVEL_TEST_PLUGIN_GATE": native_path(gate)}),
                                start_new_session=True)
     try:
         bound = time.monotonic() + TIMEOUT_SECONDS
