@@ -1,5 +1,6 @@
 #include "verifier/EntryPoint.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/ChildProtocol.h"
@@ -96,8 +97,9 @@ int runEntryPoint(int argc, const char* const argv[]) {
   if (!errors.empty()) Tracking::writeReport(errors);
   if (commandLine.action == CommandLine::Action::Fail) return commandLine.exitStatus;
   if (!commandLine.childChannel.empty()) return runChild(commandLine);
-  // An interrupted verifier takes its isolated children with it.
-  platform::endChildrenOnInterruption(nullptr);
+  // An interrupted verifier takes its isolated children with it, and leaves
+  // no half-written report behind.
+  platform::endChildrenOnInterruption(platform::removeTemporaryFiles);
   if (commandLine.action == CommandLine::Action::ListPlugins) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }
