@@ -172,13 +172,14 @@ bool ChildProcess::started() const { return native_->pid > 0; }
 ChildProcess::Read ChildProcess::readAvailable(Stream stream, std::string& text) {
   UniqueDescriptor& descriptor = native_->streams[stream == Stream::Output ? 0 : 1];
   if (!descriptor) return Read::Ended;
-  const std::size_t size = text.size();
-  text.resize(size + kReadLimit);
+  char buffer[kReadLimit];
   for (;;) {
-    const ssize_t got = ::read(descriptor.get(), text.data() + size, kReadLimit);
+    const ssize_t got = ::read(descriptor.get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    text.resize(size + (got > 0 ? static_cast<std::size_t>(got) : 0));
-    if (got > 0) return Read::Data;
+    if (got > 0) {
+      text.append(buffer, static_cast<std::size_t>(got));
+      return Read::Data;
+    }
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Read::Nothing;
     descriptor.reset();
     return Read::Ended;
