@@ -45,7 +45,7 @@ bool noHandshake(FaultScene& scene) {
 }
 
 bool closeAfterHandshake(FaultScene& scene) {
-  scene.print("closing the connection after the handshake");
+  scene.print(std::string("closing the connection ") + scene.when);
   scene.session.closeWhenSent();
   return false;
 }
@@ -96,41 +96,64 @@ bool oversizedFrames(FaultScene& scene) {
   return true;
 }
 
+// What acts the same wherever it is called.
+constexpr unsigned kAnyPoint = pointBit(FaultPoint::Connected) | pointBit(FaultPoint::BeforeHandshakeAnswer) |
+                               pointBit(FaultPoint::AfterHandshakeAnswer) | pointBit(FaultPoint::BeforeDefinitions) |
+                               pointBit(FaultPoint::AfterDefinitions);
+// What needs the definitions.
+constexpr unsigned kDefinitionPoints = pointBit(FaultPoint::BeforeDefinitions) | pointBit(FaultPoint::AfterDefinitions);
+
 }  // namespace
 
 const std::vector<Fault>& faultTable() {
   static const std::vector<Fault> table = {
       {Misbehaviour::GarbageBeforeHandshake, "garbage-before-handshake",
        "send bytes that are no frame before the handshake answer", FaultPoint::BeforeHandshakeAnswer,
-       garbageBeforeHandshake},
+       pointBit(FaultPoint::BeforeHandshakeAnswer), garbageBeforeHandshake},
       {Misbehaviour::NoHandshakeResponse, "no-handshake", "never answer the handshake",
-       FaultPoint::BeforeHandshakeAnswer, noHandshake},
+       FaultPoint::BeforeHandshakeAnswer, pointBit(FaultPoint::BeforeHandshakeAnswer), noHandshake},
       {Misbehaviour::CloseAfterHandshake, "close-after-handshake",
-       "close each connection right after the handshake answer", FaultPoint::AfterHandshakeAnswer,
+       "close each connection right after the handshake answer", FaultPoint::AfterHandshakeAnswer, kAnyPoint,
        closeAfterHandshake},
       {Misbehaviour::ExitMidFrame, "exit-mid-frame", "after the definitions, send half a frame and end at once",
-       FaultPoint::AfterDefinitions, exitMidFrame},
+       FaultPoint::AfterDefinitions, kAnyPoint, exitMidFrame},
       {Misbehaviour::StopReading, "stop-reading", "after the handshake, read nothing more from the client",
-       FaultPoint::AfterHandshakeAnswer, stopReading},
+       FaultPoint::AfterHandshakeAnswer, kAnyPoint, stopReading},
       {Misbehaviour::GarbageBetweenFrames, "garbage-between-frames",
        "send bytes that are no frame, and a frame too short to be\none, before every frame", FaultPoint::Connected,
-       garbageBetweenFrames},
+       kAnyPoint, garbageBetweenFrames},
       {Misbehaviour::OversizedFrames, "oversized-frames",
        "before the definitions, send a frame too long to accept\n(17 MiB) that holds frames of definitions and an "
        "update",
-       FaultPoint::BeforeDefinitions, oversizedFrames},
+       FaultPoint::BeforeDefinitions, kDefinitionPoints, oversizedFrames},
   };
   return table;
 }
 
-FaultPlan::FaultPlan(Misbehaviour misbehaviour) {
+const std::vector<NamedFaultPoint>& faultPointNames() {
+  static const std::vector<NamedFaultPoint> names = {
+      {FaultPoint::Connected, "connected", "once connected"},
+      {FaultPoint::BeforeHandshakeAnswer, "before-handshake-answer", "before the handshake answer"},
+      {FaultPoint::AfterHandshakeAnswer, "after-handshake-answer", "after the handshake"},
+      {FaultPoint::BeforeDefinitions, "before-definitions", "before the definitions"},
+      {FaultPoint::AfterDefinitions, "after-definitions", "after the definitions"},
+  };
+  return names;
+}
+
+FaultPlan::FaultPlan(Misbehaviour misbehaviour, const FaultPoint* point) {
   for (const Fault& fault : faultTable()) {
     if (fault.misbehaviour == misbehaviour) fault_ = &fault;
   }
+  if (fault_ != nullptr) point_ = point != nullptr ? *point : fault_->point;
 }
 
 bool FaultPlan::at(FaultPoint point, FaultScene& scene) const {
-  return fault_ == nullptr || fault_->point != point || fault_->act(scene);
+  if (fault_ == nullptr || point_ != point) return true;
+  for (const NamedFaultPoint& named : faultPointNames()) {
+    if (named.point == point) scene.when = named.when;
+  }
+  return fault_->act(scene);
 }
 
 }  // namespace Orvel::Tools

@@ -12,21 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "FaultPoint.h"
 #include "Misbehaviour.h"
 #include "state/PropertyDefinitions.h"
 
 namespace Orvel::Tools {
 
 class ServerSession;
-
-// The named points of one connection, in the order it meets them.
-enum class FaultPoint {
-  Connected,              // before the first frame is sent
-  BeforeHandshakeAnswer,  // the client's handshake has come, unanswered yet
-  AfterHandshakeAnswer,   // the answer is sent, the role request is not
-  BeforeDefinitions,      // the client has stated its role
-  AfterDefinitions,       // the definitions are sent, and a flood of updates after them
-};
 
 // One client at one point, as a misbehaviour sees it.
 struct FaultScene {
@@ -37,13 +29,16 @@ struct FaultScene {
   const State::Messages::PropertyDefinitions* definitions = nullptr;
   // Before the handshake answer: what the line of the handshake ends with.
   std::string handshakeNote;
+  // The point, said as a line would: "after the handshake".
+  const char* when = "";
 };
 
 struct Fault {
   Misbehaviour misbehaviour;
   const char* name;  // as --misbehave takes it
   const char* help;  // its lines in --help, '\n' between them
-  FaultPoint point;  // where it acts
+  FaultPoint point;  // where it acts unless --misbehave-at names another
+  unsigned points;   // every point where it can act, one bit each (pointBit)
   // Acts on the client; false when nothing more of the protocol follows
   // at this point.
   bool (*act)(FaultScene& scene);
@@ -52,9 +47,21 @@ struct Fault {
 // Every misbehaviour, in the order --help lists them.
 const std::vector<Fault>& faultTable();
 
+constexpr unsigned pointBit(FaultPoint point) { return 1u << static_cast<unsigned>(point); }
+
+// The points by the names --misbehave-at takes, in the order a connection
+// meets them.
+struct NamedFaultPoint {
+  FaultPoint point;
+  const char* name;
+  const char* when;  // as a line says it
+};
+const std::vector<NamedFaultPoint>& faultPointNames();
+
 class FaultPlan {
  public:
-  explicit FaultPlan(Misbehaviour misbehaviour);
+  // point: where the misbehaviour acts, or null for its own point.
+  FaultPlan(Misbehaviour misbehaviour, const FaultPoint* point);
 
   // Lets the misbehaviour act if this is its point. False when the protocol
   // goes no further here for this client.
@@ -62,6 +69,7 @@ class FaultPlan {
 
  private:
   const Fault* fault_ = nullptr;  // null: the protocol as it should be
+  FaultPoint point_ = FaultPoint::Connected;
 };
 
 }  // namespace Orvel::Tools

@@ -41,7 +41,7 @@ std::string rolesText(const std::vector<ClientRole>& roles) {
 }  // namespace
 
 PropertyServer::PropertyServer(const State::PropertyCatalogue& catalogue, ServerOptions options, Output output)
-    : options_(std::move(options)), faults_(options_.misbehaviour), output_(std::move(output)), store_(catalogue) {}
+    : options_(std::move(options)), faults_(options_.misbehaviour, options_.misbehaviourPoint ? &*options_.misbehaviourPoint : nullptr), output_(std::move(output)), store_(catalogue) {}
 
 PropertyServer::~PropertyServer() = default;
 
@@ -150,7 +150,7 @@ void PropertyServer::onClientRole(ServerSession& session, ClientRole role) {
   if (client.hasDefinitions) return;
   const State::Messages::PropertyDefinitions definitions = store_.definitions();
   FaultScene scene = sceneOf(session, &definitions);
-  faults_.at(FaultPoint::BeforeDefinitions, scene);
+  if (!faults_.at(FaultPoint::BeforeDefinitions, scene)) return;
   session.send(definitions);
   client.hasDefinitions = true;
   printClient(session, "definitions sent (" + std::to_string(store_.size()) + " properties)");

@@ -144,6 +144,21 @@ const std::vector<Option>& optionTable() {
          return "Unknown misbehaviour";
        },
        true},
+      {"--misbehave-at", "=<point>",
+       "where the misbehaviour acts instead of its own point:\n"
+       "connected, before-handshake-answer, after-handshake-answer,\n"
+       "before-definitions or after-definitions (not every\n"
+       "misbehaviour can act at every point)",
+       [](const std::string& value, ServerOptions& options) -> const char* {
+         for (const NamedFaultPoint& named : faultPointNames()) {
+           if (value == named.name) {
+             options.misbehaviourPoint = named.point;
+             return nullptr;
+           }
+         }
+         return "Unknown point";
+       },
+       false},
       {"--help", "", "this text", setFlag<&ServerOptions::help>, false},
   };
   return table;
@@ -179,6 +194,17 @@ bool parseServerOptions(int argc, const char* const argv[], ServerOptions& optio
     }
     if (refusal != nullptr) {
       error = std::string(refusal) + ": " + argument;
+      return false;
+    }
+  }
+  if (options.misbehaviourPoint) {
+    const Fault* chosen = nullptr;
+    for (const Fault& fault : faultTable()) {
+      if (fault.misbehaviour == options.misbehaviour) chosen = &fault;
+    }
+    if (chosen == nullptr || (chosen->points & pointBit(*options.misbehaviourPoint)) == 0) {
+      error = std::string("The misbehaviour cannot act there: --misbehave-at=") +
+              faultPointNames()[static_cast<std::size_t>(*options.misbehaviourPoint)].name;
       return false;
     }
   }

@@ -1,10 +1,12 @@
 // The command line of the reference property server.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "FaultPoint.h"
 #include "Misbehaviour.h"
 #include "ipc/PropertiesServicePipe.h"
 #include "state/ClientRole.h"
@@ -21,6 +23,7 @@ struct ServerOptions {
   std::vector<std::pair<std::string, std::vector<State::ClientRole>>> writers;  // key, its new writers
   std::vector<std::pair<std::string, std::uint32_t>> floods;  // key, number of updates sent to each new client
   Misbehaviour misbehaviour = Misbehaviour::None;
+  std::optional<FaultPoint> misbehaviourPoint;  // where it acts; unset: its own point
   bool showPings = false;
   bool help = false;
 };

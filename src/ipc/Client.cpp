@@ -67,6 +67,7 @@ bool Client::connect(std::int64_t connectTimeoutMs, std::int64_t handshakeTimeou
     pipe->close();
     stopMessageHandler();
     LayerByteMessageReceiver::stop();
+    dropQueuedMessages();
     std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
     return false;
   }
@@ -166,6 +167,7 @@ void Client::disconnect() {
 
   if (pipe) {
     LayerByteMessageReceiver::stop();
+    dropQueuedMessages();
     std::atomic_store(&pipe_, std::shared_ptr<IBidirectionalByteStream>());
     state_.exchange(Disconnected);
   }
@@ -175,9 +177,19 @@ void Client::disconnect() {
 
 void Client::cancelConnectionAttempts() { cancelRequested_.exchange(true); }
 
+void Client::closeConnection() {
+  if (const auto pipe = std::atomic_load(&pipe_)) pipe->close();
+}
+
 std::uint32_t Client::getLastErrorCode() const {
   if (const auto pipe = std::atomic_load(&pipe_)) return pipe->getErrorCode();
   return lastConnectError_.load();
+}
+
+void Client::dropQueuedMessages() {
+  std::lock_guard<std::mutex> lock(queueMutex_);
+  queue_.clear();
+  queued_.store(false, std::memory_order_release);
 }
 
 void Client::requestHandlerStop() {

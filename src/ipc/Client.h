@@ -53,6 +53,10 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   void disconnect();
   // Makes a running or later connect give up, for the rest of the client's life.
   void cancelConnectionAttempts();
+  // Closes the pipe of the connection, if there is one, from any thread: a
+  // send under way fails, and a send's wait for the server to read ends. The
+  // connection is then lost; its threads end with disconnect.
+  void closeConnection();
 
   bool isConnected() const { return state_.load() == Connected; }
   State getState() const { return static_cast<State>(state_.load()); }
@@ -63,7 +67,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::int32_t getServerValue() const { return serverValue_.load(); }
 
   // Encodes message and writes it as one frame. A timeout of 0 waits without
-  // limit and flushes; a positive one bounds the whole frame. Safe from any
+  // limit and flushes, and succeeds only when the server has read the whole
+  // frame; a positive one bounds the whole frame. Safe from any
   // thread, handlers included.
   template <typename T>
   bool sendMessage(const T& message, std::int64_t timeoutMs);
@@ -88,6 +93,10 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   bool tryConnection(std::int64_t connectTimeoutMs);
   void logConnectionErrorIfNecessary();
   bool handshake(std::int64_t handshakeTimeoutMs);
+  // Once the handler and receiver threads of a connection have ended: what
+  // that connection queued and the handler left is never dispatched, not
+  // even by the handler of the next connection.
+  void dropQueuedMessages();
   // Tells the handler thread to end; stopMessageHandler also joins it.
   void requestHandlerStop();
   void stopMessageHandler();

@@ -83,8 +83,9 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
     if (stream->hasError()) LOG_WARNING("Failed to send message: %s", stream->getErrorMessage().c_str());
     return false;
   }
-  if (timeoutMs <= 0) stream->flush();
-  return true;
+  // Without a time limit the frame counts as sent once the server has read
+  // it: a server that went away, or a close, before that is a failed send.
+  return timeoutMs > 0 || stream->flush();
 }
 
 }  // namespace Orvel

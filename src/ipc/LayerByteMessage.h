@@ -44,7 +44,8 @@ class LayerByteMessage {
 
   // Writes the whole frame: the 8-byte header in one write, then the rest.
   // A positive timeout bounds the whole frame and skips the flush; 0 waits
-  // without limit and flushes afterwards. True when every byte was written.
+  // without limit and flushes afterwards. True when every byte was written,
+  // and, after a flush, read by the server.
   // Must not run concurrently with another writeToPipe on the same stream.
   static bool writeToPipe(const std::shared_ptr<IBidirectionalByteStream>& stream,
                           const std::shared_ptr<const LayerByteMessage>& message, std::int64_t timeoutMs);

@@ -31,6 +31,10 @@ struct ReadWritePipe::Native {
   // so that a read or write racing with close can never reach a descriptor
   // number that the process has meanwhile reused for something else.
   std::atomic<bool> closed{false};
+  // The server closed its end with bytes of this side unread: the system
+  // dropped them, and tells so once (the socket's pending error
+  // ECONNRESET), to whichever of read and flush asks first.
+  std::atomic<bool> bytesDropped{false};
 };
 
 namespace {
@@ -48,6 +52,20 @@ bool makeAddress(const std::string& name, sockaddr_un& address, socklen_t& lengt
 // Bytes written to the socket that the server has not read yet: they stay
 // charged to the sending socket until then.
 bool unreadBytes(int fd, int& unread) { return ::ioctl(fd, SIOCOUTQ, &unread) == 0; }
+
+// The server has gone and dropped bytes of this side unread. A server that
+// closes its end drops what it has not read, which empties this end's count
+// of unread bytes just as reading them would: look at this after the count.
+// While the server is still there, an empty count means read. dropped: the
+// socket's flag, which a read may have set.
+bool bytesDropped(int fd, std::atomic<bool>& dropped) {
+  pollfd entry{fd, 0, 0};
+  if (::poll(&entry, 1, 0) <= 0 || (entry.revents & POLLHUP) == 0) return false;
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == ECONNRESET) dropped.store(true);
+  return dropped.load();
+}
 
 // The longest single wait of flush before it looks at the queue again; only a
 // safety net, as every read of the server wakes it.
@@ -138,6 +156,7 @@ bool ReadWritePipe::read(void* data, std::uint32_t& size) {
     if (received == 0) return false;  // end of stream: the server closed, or close shut the socket down
     const int error = errno;
     if (error == EINTR) continue;
+    if (error == ECONNRESET) native_->bytesDropped.store(true);
     if (error == EAGAIN || error == EWOULDBLOCK) {
       // Nothing there yet: wait in poll rather than in recv. A reader blocked
       // in recv is woken each time the server takes bytes that this side
@@ -192,7 +211,7 @@ bool ReadWritePipe::flush() {
       recordError(static_cast<std::uint32_t>(errno));
       return false;
     }
-    if (unread <= 0) return true;
+    if (unread <= 0) return !bytesDropped(native_->fd, native_->bytesDropped);
   }
 
   // Wait for the server to read, without a sleep: each time it consumes bytes
@@ -220,7 +239,7 @@ bool ReadWritePipe::flush() {
         break;
       }
       if (unread <= 0) {
-        flushed = true;
+        flushed = !bytesDropped(native_->fd, native_->bytesDropped);
         break;
       }
       epoll_event event{};

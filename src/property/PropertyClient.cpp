@@ -5,8 +5,10 @@
 #include <exception>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <utility>
 
+#include "ipc/Alarm.h"
 #include "ipc/Client.h"
 #include "logging/Log.h"
 #include "property/PropertyBlock.h"
@@ -218,6 +220,15 @@ bool PropertyClient::initializeOnce(std::int64_t attemptTimeoutMs) {
   return tryInitialization(1, attemptTimeoutMs);
 }
 
+bool PropertyClient::initializeOnce(std::int64_t attemptTimeoutMs, std::int64_t timeLimitMs) {
+  if (!checkInitializationIsNotStarted()) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    reconnects_ = false;
+  }
+  return tryInitialization(1, attemptTimeoutMs, timeLimitMs);
+}
+
 EventConnection PropertyClient::initializeAsync(ConnectionListener listener) {
   if (!checkInitializationIsNotStarted()) return EventConnection();
   EventConnection connection = connectionStateChanged_.connect(std::move(listener));
@@ -244,19 +255,63 @@ void PropertyClient::stopInitialization() {
   condition_.notify_all();
 }
 
-bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {
+void PropertyClient::abandonServer() {
+  stopInitialization();
+  ipcClient_->closeConnection();
+}
+
+template <typename T>
+bool PropertyClient::send(const T& message) {
+  if (sendTimeLimitMs_ <= 0) return ipcClient_->sendMessage(message, kSendTimeoutMs);
+  // The send waits until the server has read the message; closing the
+  // connection is what ends that wait on a server that reads no more.
+  IPC::Alarm alarm(std::chrono::milliseconds(sendTimeLimitMs_), [this] { abandonServer(); });
+  const bool sent = ipcClient_->sendMessage(message, kSendTimeoutMs);
+  if (alarm.cancel()) {
+    LOG_WARNING("Property Server did not read a message within %lld ms, connection closed",
+                static_cast<long long>(sendTimeLimitMs_));
+  }
+  return sent;
+}
+
+bool PropertyClient::tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs,
+                                       std::int64_t timeLimitMs) {
+  std::optional<Deadline> deadline;
+  if (timeLimitMs > 0) deadline.emplace(timeLimitMs);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     initializationInProgress_ = true;
   }
-  while (waitForConnection(maxAttempts, attemptTimeoutMs)) {
+  for (;;) {
+    // Definitions of a connection lost before are still applied on its
+    // handler thread: counted before this connection, once that has ended.
+    if (deadline) ipcClient_->disconnect();
+    std::uint64_t definedBefore = 0;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      definedBefore = definitionsProcessed_;
+    }
+    if (!waitForConnection(maxAttempts, attemptTimeoutMs, deadline ? &*deadline : nullptr)) break;
     std::unique_lock<std::mutex> lock(mutex_);
-    // A client initialized before, reconnecting, does not wait.
-    condition_.wait(lock, [this] { return !ipcClient_->isConnected() || initialized_ || stopRequested_; });
+    // A client initialized before, reconnecting, does not wait, unless the
+    // initialization is bounded: that one ends with the definitions of the
+    // connection it ends on, so that nothing is sent before the server has
+    // taken this client's role on it.
+    const auto defined = [&] { return deadline ? definitionsProcessed_ != definedBefore : initialized_; };
+    const auto settled = [&] { return !ipcClient_->isConnected() || defined() || stopRequested_; };
+    if (!deadline) {
+      condition_.wait(lock, settled);
+    } else if (!condition_.wait_for(lock, std::chrono::milliseconds(std::max<std::int64_t>(deadline->remainingMs(), 0)),
+                                    settled)) {
+      LOG_WARNING("No property definitions from Property Server within %lld ms", static_cast<long long>(timeLimitMs));
+      lock.unlock();
+      abandonServer();
+      break;
+    }
     // Initialized, and still connected: the loss of a connection that ends
     // before this point (even with the definitions in) is retried below, as
     // its report found this initialization in progress and started no other.
-    if (initialized_ && (ipcClient_->isConnected() || stopRequested_)) {
+    if (defined() && (ipcClient_->isConnected() || stopRequested_)) {
       LOG_INFO("Connection to Property Server established and property definitions initialized");
       // Finished before the lock is released: a connection lost from here on
       // finds no initialization in progress and starts a new one.
@@ -294,10 +349,19 @@ void PropertyClient::emitConnected() {
   finished();
 }
 
-bool PropertyClient::waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs) {
+bool PropertyClient::waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs,
+                                       const Deadline* deadline) {
   LOG_INFO("Trying to connect to PropertyServer");
   for (std::int64_t attempt = 0; attempt < maxAttempts; ++attempt) {
-    if (ipcClient_->connect(attemptTimeoutMs, kHandshakeTimeoutMs)) return true;
+    std::int64_t timeoutMs = attemptTimeoutMs;
+    if (deadline != nullptr) {
+      if (deadline->hasPassed()) {
+        LOG_WARNING("No connection to Property Server within the time limit");
+        return false;
+      }
+      timeoutMs = std::min(timeoutMs, deadline->remainingMs());
+    }
+    if (ipcClient_->connect(timeoutMs, kHandshakeTimeoutMs)) return true;
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopRequested_) {
       LOG_INFO("Initialization stop noticed before establishing connection to Property Server");
@@ -317,7 +381,7 @@ void PropertyClient::onConnectionLost() {
     // beside it, so that listeners end up with the state the client is in.
     condition_.wait(lock, [this] { return !connectedCallRunning_; });
     heartbeatSent_ = false;
-    if (!initializationInProgress_ && !stopRequested_) {
+    if (!initializationInProgress_ && !stopRequested_ && reconnects_) {
       finished = std::move(initializationThread_);
       startInitializationThread();
     }
@@ -330,7 +394,7 @@ void PropertyClient::onConnectionLost() {
 void PropertyClient::onClientRoleRequest() {
   Messages::ResponseClientRole response;
   response.role = clientRole_;
-  if (!ipcClient_->sendMessage(response, kSendTimeoutMs)) LOG_WARNING("Failed to send client role to property server");
+  if (!send(response)) LOG_WARNING("Failed to send client role to property server");
   // The server prepares its definitions next: the properties they are
   // applied to are made meanwhile, on this thread, which has nothing else to
   // do until they come.
@@ -360,6 +424,7 @@ void PropertyClient::processDefinitions(const Messages::PropertyDefinitionsView&
       lock.lock();
     }
     initialized_ = true;
+    ++definitionsProcessed_;
   }
   condition_.notify_all();
 }
@@ -477,7 +542,7 @@ void PropertyClient::publishPropertyValueChangeToServer(const Property& property
   Messages::PropertyUpdateToServer update;
   update.key = property.keyView();
   update.value = property.getStringValue();
-  if (ipcClient_->sendMessage(update, kSendTimeoutMs)) return;
+  if (send(update)) return;
   ++failedPublishes_;
   if (property.getLogChanges()) {
     LOG_WARNING("Failed to send property update to server ('%s':'%s')", update.key.c_str(), update.value.c_str());
@@ -488,7 +553,7 @@ void PropertyClient::publishPropertyValueChangeToServer(const Property& property
 
 void PropertyClient::resetPersistentProperties() {
   LOG_INFO("Reset persistent properties");
-  if (!ipcClient_->sendMessage(Messages::RequestResetPersistentProperties{}, kSendTimeoutMs)) {
+  if (!send(Messages::RequestResetPersistentProperties{})) {
     LOG_WARNING("Request failed");
   }
 }
@@ -497,7 +562,7 @@ void PropertyClient::notifyComponentIsReady(bool ready) {
   LOG_INFO("Notifying that client is %s", ready ? "ready" : "not ready");
   Messages::NotifyPropertyClientStatus status;
   status.ready = ready;
-  if (!ipcClient_->sendMessage(status, kSendTimeoutMs)) LOG_WARNING("Client readiness notification failed");
+  if (!send(status)) LOG_WARNING("Client readiness notification failed");
 }
 
 void PropertyClient::sendHeartbeat() {
@@ -512,7 +577,7 @@ void PropertyClient::sendHeartbeat() {
     // Taken as sent whether or not the send succeeds.
     lastHeartbeatTime_ = now;
   }
-  if (!ipcClient_->sendMessage(Messages::ComponentHeartbeat{}, kSendTimeoutMs)) {
+  if (!send(Messages::ComponentHeartbeat{})) {
     LOG_THROTTLED(LogLevels::Warning, kThrottleIntervalNs, "Client heartbeat failed");
   }
 }

@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "ipc/Deadline.h"
 #include "ipc/MessageHandler.h"
 #include "property/Event.h"
 #include "property/IPropertyClient.h"
@@ -69,6 +70,17 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   ClientRole getClientRole() const override { return clientRole_; }
   bool initialize() override;
   bool initializeOnce(std::int64_t attemptTimeoutMs) override;
+  // The same, all of it within timeLimitMs: the attempts (each of at most
+  // attemptTimeoutMs, and none after the time limit), their handshakes, and
+  // the wait for the definitions, across connections lost meanwhile. When
+  // the time runs out the client gives the server up (as stopInitialization
+  // does) and closes the connection. A handshake under way when the time
+  // runs out may take its own time limit (1000 ms) to end. It succeeds only
+  // with the definitions of the connection it ends on, and the client never
+  // connects again after that connection is lost: what it sends then fails
+  // rather than going out on a connection whose server has not taken this
+  // client's role yet.
+  bool initializeOnce(std::int64_t attemptTimeoutMs, std::int64_t timeLimitMs);
   EventConnection initializeAsync(ConnectionListener listener) override;
   bool isInitialized() const override;
   void stopInitialization() override;
@@ -82,14 +94,28 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   // compares the count before and after the write.
   std::uint64_t getFailedPublishCount() const { return failedPublishes_.load(); }
 
+  // Every send of this client then waits at most limitMs for the server to
+  // read it; when the time runs out the client gives the server up (as
+  // stopInitialization does) and closes the connection, and the send fails.
+  // 0, as made, waits without limit. Set before initializing.
+  void setSendTimeLimit(std::int64_t limitMs) { sendTimeLimitMs_ = limitMs; }
+
  private:
   // catalogue null: the program's own table.
   PropertyClient(const PropertyCatalogue* catalogue, const std::string& clientName, ClientRole clientRole,
                  const std::string& pipeName, bool queued);
   // Claims the one initialization; logs and refuses when one has started.
   bool checkInitializationIsNotStarted();
-  bool tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
-  bool waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs);
+  // timeLimitMs: 0 for none, else the bound of the whole initialization.
+  bool tryInitialization(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs, std::int64_t timeLimitMs = 0);
+  // deadline: null for none, else no attempt starts after it and none lasts beyond it.
+  bool waitForConnection(std::int64_t maxAttempts, std::int64_t attemptTimeoutMs, const Deadline* deadline);
+  // Stops as stopInitialization does and closes the connection: every wait
+  // on the server ends. Any thread, a message handler included.
+  void abandonServer();
+  // Sends under the send time limit.
+  template <typename T>
+  bool send(const T& message);
   void startInitializationThread();
   // Emits connectionStateChanged(true) without the client mutex, then clears
   // connectedCallRunning_.
@@ -159,6 +185,7 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::vector<KnownProperty> properties_;
   PropertyKeyIndex index_;
   std::uint64_t definitionsApplied_ = 0;   // definitions messages applied so far
+  std::uint64_t definitionsProcessed_ = 0;  // ... and processed to the end
   bool initialized_ = false;  // never reset
   Event<void(const Property&)> propertyChanged_;
   Event<void(bool)> connectionStateChanged_;
@@ -174,6 +201,8 @@ class PropertyClient : public IPropertyClient, private SourceAwareProperty::Obse
   std::int64_t lastHeartbeatTime_ = 0;  // monotonic nanoseconds
   bool heartbeatSent_ = false;
   std::atomic<std::uint64_t> failedPublishes_{0};
+  std::int64_t sendTimeLimitMs_ = 0;
+  bool reconnects_ = true;  // a lost connection is made again in the background
 };
 
 }  // namespace Orvel::State

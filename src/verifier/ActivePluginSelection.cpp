@@ -24,6 +24,13 @@ constexpr State::ClientRole kClientRole = State::ClientRole::TRACKING;
 const char* const kOpenVR = "openvr";
 const char* const kPluginPrefix = "plugin:";
 constexpr std::int64_t kConnectionAttemptTimeoutMs = 1000;
+// Everything before the definitions are in (the attempt, its handshake, the
+// wait for the definitions) ends within this time, whatever the server does;
+// and each message sent, the write above all, must be read by the server
+// within kSendTimeLimitMs. Together with the client's own ending they keep a
+// server that stalls from holding set mode.
+constexpr std::int64_t kConnectionTimeLimitMs = 4000;
+constexpr std::int64_t kSendTimeLimitMs = 2000;
 
 // Writes the value and tells whether the server now holds it: true when it
 // held it already (nothing is sent) or when the change was sent; false when
@@ -61,7 +68,8 @@ int selectActivePlugin(const std::string& plugin, const std::function<int()>& ve
     // verification on its own (the setting lasts for the whole process).
     if (!verifies) platform::shareOneHeapAmongThreads();
     client = State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
-    if (!client->initializeOnce(kConnectionAttemptTimeoutMs)) {
+    client->setSendTimeLimit(kSendTimeLimitMs);
+    if (!client->initializeOnce(kConnectionAttemptTimeoutMs, kConnectionTimeLimitMs)) {
       Tracking::writeReport("[Error] Unable to connect OrvelProcessServer.\n");
       return -1;
     }

@@ -249,3 +249,63 @@ def test_server_that_closes_after_the_handshake(verifier):
         assert [line for line in lines if line.startswith(prefix)] == [
             *session_start(client), prefix + "closing the connection after the handshake", prefix + "disconnected"]
     assert len(lines) == 1 + 4 * connections
+
+
+# Every misbehaviour of the server at each point of the connection where it
+# can act: set mode ends well within 10 s, with the status and the one line
+# of its outcome, and the server received the write exactly when set mode
+# says it was made. (the options, the outcomes allowed (stdout, status), the
+# line of the server that shows the misbehaviour struck, or None)
+SET_MODE_FAULTS = [
+    (["--misbehave=garbage-before-handshake"], [("", 0)], None),
+    (["--misbehave=no-handshake"], [(UNABLE_TO_CONNECT, -1)], "left unanswered"),
+    (["--misbehave=close-after-handshake"], [(UNABLE_TO_CONNECT, -1)], "closing the connection after the handshake"),
+    # The client connects again after each loss, until its time limit.
+    (["--misbehave=close-after-handshake", "--misbehave-at=before-definitions"], [(UNABLE_TO_CONNECT, -1)],
+     "closing the connection before the definitions"),
+    # Whether the loss is seen before the definitions count as in, and whether
+    # the write reaches the server before its end (then it is a success, and
+    # the server shows it), are races.
+    (["--misbehave=close-after-handshake", "--misbehave-at=after-definitions"],
+     [(UNABLE_TO_CONNECT, -1), (UNABLE_TO_SET, -1), ("", 0)], "closing the connection after the definitions"),
+    (["--misbehave=exit-mid-frame", "--misbehave-at=after-handshake-answer"], [(UNABLE_TO_CONNECT, -1)],
+     "ending the process after"),
+    (["--misbehave=exit-mid-frame"], [(UNABLE_TO_CONNECT, -1), (UNABLE_TO_SET, -1), ("", 0)],
+     "ending the process after"),
+    # The client's answer to the role request is never read.
+    (["--misbehave=stop-reading"], [(UNABLE_TO_CONNECT, -1)], "reading nothing more"),
+    (["--misbehave=stop-reading", "--misbehave-at=connected"], [(UNABLE_TO_CONNECT, -1)], "reading nothing more"),
+    # The write itself is never read.
+    (["--misbehave=stop-reading", "--misbehave-at=after-definitions"], [(UNABLE_TO_SET, -1)], "reading nothing more"),
+    (["--misbehave=garbage-between-frames"], [("", 0)], None),
+    (["--misbehave=garbage-between-frames", "--misbehave-at=after-definitions"], [("", 0)], None),
+    (["--misbehave=oversized-frames"], [("", 0)], "too long to accept"),
+    (["--misbehave=oversized-frames", "--misbehave-at=after-definitions"], [("", 0)], "too long to accept"),
+]
+
+
+def connections_ended(lines) -> bool:
+    return (sum(line.endswith(": connected") for line in lines)
+            == sum(line.endswith(": disconnected") for line in lines))
+
+
+@pytest.mark.parametrize("options, outcomes, struck", SET_MODE_FAULTS,
+                         ids=[" ".join(row[0]).replace("--misbehave", "") for row in SET_MODE_FAULTS])
+def test_set_mode_returns_from_every_misbehaving_server(verifier, options, outcomes, struck):
+    with property_server(*options) as server:
+        start_time = time.monotonic()
+        result = set_active_plugin(verifier, "--plugin=openvr")
+        duration = time.monotonic() - start_time
+        if result.status == 0:
+            # After a lost connection the write may go out on a later one.
+            assert server.wait_until(lambda lines: any(": update " in line for line in lines)), server.lines
+        elif "stop-reading" not in options[0]:
+            # A write still on its way would show before the end of its connection.
+            server.wait_until(connections_ended)
+        lines = server.lines
+    assert duration < 10, duration
+    assert (result.stdout, result.status) in outcomes, (result.stdout, result.status)
+    if struck is not None:
+        assert any(struck in line for line in lines), lines
+    updates = [line.split(": ", 1)[1] for line in lines if ": update " in line]
+    assert updates == ([changed(1, "openvr").split(": ", 1)[1]] if result.status == 0 else []), lines

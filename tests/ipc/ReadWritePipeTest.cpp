@@ -231,10 +231,26 @@ TEST(ReadWritePipe, FlushEndsWhenTheServerClosesWithoutReading) {
   std::future<bool> result = std::async(std::launch::async, [&] { return pair.pipe->flush(); });
   EXPECT_EQ(result.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
   pair.connection->close();
-  // Whatever it answers, it must not wait for bytes nobody will read; a
+  // It must not wait for bytes nobody will read, nor take them for read; a
   // server that went away is a quiet end.
   ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-  result.get();
+  EXPECT_FALSE(result.get());
+  EXPECT_FALSE(pair.pipe->hasError());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{});
+}
+
+// Bytes written just before the server closes without reading them are
+// dropped with its end: a flush after that must not count them as read.
+TEST(ReadWritePipe, FlushAfterTheServerClosedWithoutReadingFails) {
+  Orvel::Test::LogCapture log;
+  auto pair = connectPair("flush-after-close");
+  ASSERT_TRUE(pair.pipe);
+  ASSERT_TRUE(pair.connection);
+  const Bytes sent(100, 0x43);
+  std::uint32_t size = static_cast<std::uint32_t>(sent.size());
+  ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
+  pair.connection.reset();  // closed and released
+  EXPECT_FALSE(pair.pipe->flush());
   EXPECT_FALSE(pair.pipe->hasError());
   EXPECT_EQ(log.lines(), std::vector<std::string>{});
 }

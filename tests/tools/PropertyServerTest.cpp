@@ -324,6 +324,38 @@ TEST(ServerOptions, ReadsEveryOptionAndNamesTheFirstItCannotRead) {
   }
 }
 
+TEST(ServerOptions, MisbehaveAtTakesOnlyAPointWhereTheMisbehaviourCanAct) {
+  const struct {
+    const char* misbehave;
+    const char* at;
+    const char* error;  // empty when taken
+  } cases[] = {
+      {"--misbehave=stop-reading", "--misbehave-at=after-definitions", ""},
+      {"--misbehave=close-after-handshake", "--misbehave-at=connected", ""},
+      {"--misbehave=oversized-frames", "--misbehave-at=after-definitions", ""},
+      {"--misbehave=oversized-frames", "--misbehave-at=after-handshake-answer",
+       "The misbehaviour cannot act there: --misbehave-at=after-handshake-answer"},
+      {"--misbehave=no-handshake", "--misbehave-at=after-definitions",
+       "The misbehaviour cannot act there: --misbehave-at=after-definitions"},
+      {"--show-pings", "--misbehave-at=connected", "The misbehaviour cannot act there: --misbehave-at=connected"},
+      {"--misbehave=stop-reading", "--misbehave-at=later", "Unknown point: --misbehave-at=later"},
+  };
+  for (const auto& entry : cases) {
+    const char* const arguments[] = {"OrvelPropertyServer", entry.misbehave, entry.at};
+    ServerOptions options;
+    std::string error;
+    EXPECT_EQ(Tools::parseServerOptions(3, arguments, options, error), entry.error[0] == '\0')
+        << entry.misbehave << " " << entry.at;
+    EXPECT_EQ(error, entry.error) << entry.misbehave << " " << entry.at;
+  }
+  const char* const moved[] = {"OrvelPropertyServer", "--misbehave-at=after-definitions", "--misbehave=stop-reading"};
+  ServerOptions options;
+  std::string error;
+  ASSERT_TRUE(Tools::parseServerOptions(3, moved, options, error)) << error;
+  ASSERT_TRUE(options.misbehaviourPoint.has_value());
+  EXPECT_EQ(*options.misbehaviourPoint, Tools::FaultPoint::AfterDefinitions);
+}
+
 // The options that --help lists, one per row; an option whose value is one of
 // a list ("--misbehave=<how>") once per value ("--misbehave=no-handshake").
 std::vector<std::string> optionsOfHelp(const std::string& usage) {
