@@ -150,9 +150,12 @@ int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind, Ru
       case IsolatedChild::Event::Late: {
         std::string cause = late;
         if (!view.callUnderWay()) {
+          // Every planned check made: the run is over, though the child has
+          // not said so yet (it unloads the library first).
+          const bool over = announced || view.passedCount() + view.failedCount() >= view.plannedTotal();
           const std::string quiet = std::to_string(quietLimit.count()) + " ms";
-          cause = announced ? "the process did not end within " + quiet + " after the run"
-                            : "the run stood still for " + quiet + " between plugin calls";
+          cause = over ? "the process did not end within " + quiet + " after the run"
+                       : "the run stood still for " + quiet + " between plugin calls";
         }
         child.finish(true);
         return view.end(CheckResult::TimedOut, cause).value_or(-1);

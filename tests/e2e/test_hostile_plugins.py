@@ -59,6 +59,16 @@ def crashed_after_the_run(variant):
 # A row whose run without isolation ends in a crash: what that run writes is
 # the crash handling's without isolation, whose cases belong with it.
 CRASH_WITHOUT_ISOLATION = None
+# A row that nothing bounds without isolation (no call is under way).
+UNBOUNDED_WITHOUT_ISOLATION = "unbounded"
+# Between calls and after the run the child is given 10 s from its last line.
+QUIET_LIMIT_MS = 10000
+
+
+def held_after_the_run(variant):
+    report = full_tracking_run(plugin(variant))
+    cause = "the process did not end within %d ms after the run" % QUIET_LIMIT_MS
+    return report + "[ FAILED ] : call orvel_PluginShutdown - %s\n" % cause + summary(TOTAL - 1, TOTAL), 1
 
 # variant, the expected (report, status) with isolation, and without it
 CASES = [
@@ -73,6 +83,7 @@ CASES = [
     ("tracking_fake_done_everywhere", ended_at_start(NOT_OURS), ended_at_start(LATE)),
     ("tracking_closes_descriptor_3", passing, passing),
     ("tracking_crash_after_shutdown", crashed_after_the_run, CRASH_WITHOUT_ISOLATION),
+    ("tracking_hangs_when_unloaded", held_after_the_run, UNBOUNDED_WITHOUT_ISOLATION),
 ]
 
 
@@ -136,6 +147,8 @@ def test_a_hostile_plugin_neither_holds_nor_fools_the_verifier(variant, isolated
     expected = isolated if isolate else alone
     if expected is CRASH_WITHOUT_ISOLATION:
         pytest.skip("a crash without isolation is the crash handling's case")
+    if expected is UNBOUNDED_WITHOUT_ISOLATION:
+        pytest.skip("without isolation no deadline covers the library's unloading")
     report, status = expected(variant)
     args = ["--timeout=%d" % DEADLINE_MS, "--plugin=" + plugin(variant)] + (["--isolate=1"] if isolate else [])
     result, took, left = run_in_own_session(args, env=SANITIZER_ENV)

@@ -66,7 +66,9 @@
  *                              on Windows to the handle values 4 to 4092),
  *                              CLOSES_DESCRIPTOR_3, CRASH_AFTER_UNLOAD_WAIT
  *                              (a thread that crashes 200 ms after it began,
- *                              while the library's unloading waits 5 s)
+ *                              while the library's unloading waits 5 s),
+ *                              HANGS_WHEN_UNLOADED (the library's unloading
+ *                              waits ten minutes)
  *   PLANT=v PLANT_AT=n         the pose of the n-th pose call (GetHMDPose or
  *                              the output of UpdatePose) gets a bad value v:
  *                              NAN_POSITION (position[1]), INFINITE_VELOCITY
@@ -218,6 +220,7 @@ static void fault(void) {
 #define FAKE_DONE_EVERYWHERE 6
 #define CLOSES_DESCRIPTOR_3 7
 #define CRASH_AFTER_UNLOAD_WAIT 8
+#define HANGS_WHEN_UNLOADED 9
 #ifndef HOSTILE
 #define HOSTILE 0
 #endif
@@ -329,18 +332,19 @@ static void crashLater(void* started) {
   *(volatile int*)address = 1;
 }
 
+/* How long the library's unloading waits, in milliseconds. */
 static volatile int unloadWaits = 0;
 
 #if defined(_WIN32)
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   (void)instance;
   (void)reserved;
-  if (reason == DLL_PROCESS_DETACH && unloadWaits) Sleep(5000);
+  if (reason == DLL_PROCESS_DETACH && unloadWaits) Sleep((DWORD)unloadWaits);
   return TRUE;
 }
 #else
 __attribute__((destructor)) static void waitWhenUnloaded(void) {
-  if (unloadWaits) pluginSleepMilliseconds(5000);
+  if (unloadWaits) pluginSleepMilliseconds(unloadWaits);
 }
 #endif
 
@@ -370,8 +374,9 @@ static void hostileAct(void) {
     case CLOSES_DESCRIPTOR_3: close(3); break;
 #endif
     case FAKE_DONE_EVERYWHERE: writeToEveryDescriptor("done 0\n"); break;
+    case HANGS_WHEN_UNLOADED: unloadWaits = 600000; break;
     case CRASH_AFTER_UNLOAD_WAIT:
-      unloadWaits = 1;
+      unloadWaits = 5000;
       {
         PluginSignal* started = pluginSignalCreate();
         pluginThreadStart(crashLater, started);
