@@ -29,8 +29,10 @@ class PipeServer {
   // The system error code of a failed creation (Win32 code / errno), else 0.
   std::uint32_t errorCode() const { return errorCode_; }
 
-  // Waits at most bound for the next client; null when none came. One thread
-  // at a time may accept.
+  // Waits at most bound for the next client; null when none came. When the
+  // process cannot take a client in (no descriptor left) it waits out the
+  // bound before it returns null, so that a loop of accepts never spins.
+  // One thread at a time may accept.
   std::unique_ptr<PipeConnection> accept(std::chrono::milliseconds bound);
 
  private:

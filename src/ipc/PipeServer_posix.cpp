@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <thread>
 
 #include "ipc/PipeConnectionNative_posix.h"
 
@@ -49,9 +50,20 @@ bool PipeServer::isListening() const { return native_->listener >= 0; }
 
 std::unique_ptr<PipeConnection> PipeServer::accept(std::chrono::milliseconds bound) {
   if (native_->listener < 0) return nullptr;
-  if (waitReadable(native_->listener, bound) <= 0) return nullptr;
-  const int fd = ::accept4(native_->listener, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return nullptr;
+  const auto end = std::chrono::steady_clock::now() + bound;
+  int fd = -1;
+  while (fd < 0) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || waitReadable(native_->listener, left) <= 0) return nullptr;
+    fd = ::accept4(native_->listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0 || errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
+    // No descriptor or memory for the connection (EMFILE, ENFILE, ENOBUFS,
+    // ENOMEM): the client stays queued and the listener readable, so a
+    // caller that accepts again at once would spin. Back off for the rest
+    // of the bound; the client is taken once the process has room for it.
+    std::this_thread::sleep_until(end);
+    return nullptr;
+  }
   // The client's send buffer decides when its writes wait; keep ours like a pipe's.
   const int size = static_cast<int>(bufferSize_);
   ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
