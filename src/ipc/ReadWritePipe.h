@@ -36,8 +36,9 @@ class ReadWritePipe final : public IBidirectionalByteStream {
   std::uint32_t getErrorCode() const override { return lastError_.load(std::memory_order_relaxed); }
   std::string getErrorMessage() const override;
 
+  struct Native;  // the platform's handles, known only to its implementation
+
  private:
-  struct Native;  // the platform's handles
 
   ReadWritePipe(std::string name, std::unique_ptr<Native> native);
 

@@ -5,6 +5,9 @@
 #include "platform/UniqueHandle_win32.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <utility>
 
 #include "ipc/Deadline.h"
 #include "logging/Log.h"
@@ -15,13 +18,57 @@ namespace Orvel {
 using platform::UniqueHandle;
 
 struct ReadWritePipe::Native {
-  // The open pipe. Whoever closes it takes it out first with one exchange,
-  // so that an operation racing with that sees the invalid handle, and
-  // closes it through a UniqueHandle.
-  std::atomic<HANDLE> pipe{INVALID_HANDLE_VALUE};
+  // The open pipe. A call holds it (HandleUse) for as long as it uses it, and
+  // close cancels the I/O of the calls under way but leaves the handle to the
+  // last of them to close: a handle closed while another thread is about to
+  // use it may already name something else (the system reuses handle values
+  // at once), and that thread's call would then act on that.
+  std::mutex mutex;
+  HANDLE pipe = INVALID_HANDLE_VALUE;  // guarded by mutex
+  int users = 0;                       // guarded by mutex
+  std::atomic<bool> closed{false};     // written under mutex
   UniqueHandle readEvent;   // hEvent of every read's OVERLAPPED record
   UniqueHandle writeEvent;  // the same for writes, so both directions can be in flight
 };
+
+namespace {
+
+// A call's hold on the pipe's handle; the invalid handle once the pipe is
+// closed. The last holder after close closes the handle.
+class HandleUse {
+ public:
+  explicit HandleUse(ReadWritePipe::Native& native) : native_(native) {
+    std::lock_guard<std::mutex> lock(native_.mutex);
+    if (native_.closed.load()) return;
+    handle_ = native_.pipe;
+    ++native_.users;
+  }
+  ~HandleUse() {
+    if (handle_ == INVALID_HANDLE_VALUE) return;
+    UniqueHandle last;
+    {
+      std::lock_guard<std::mutex> lock(native_.mutex);
+      if (--native_.users == 0 && native_.closed.load()) last.reset(std::exchange(native_.pipe, INVALID_HANDLE_VALUE));
+    }
+  }
+  HandleUse(const HandleUse&) = delete;
+  HandleUse& operator=(const HandleUse&) = delete;
+
+  HANDLE get() const { return handle_; }
+
+  // After an overlapped operation was started: one that close has missed
+  // (it began after close cancelled the calls under way) is cancelled here,
+  // as close sets its flag before it cancels.
+  void cancelIfClosed(OVERLAPPED& overlapped) const {
+    if (native_.closed.load()) CancelIoEx(handle_, &overlapped);
+  }
+
+ private:
+  ReadWritePipe::Native& native_;
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
 
 std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, std::int64_t timeoutMs) {
   const Deadline deadline(timeoutMs);
@@ -50,7 +97,7 @@ std::shared_ptr<ReadWritePipe> ReadWritePipe::connect(const std::string& name, s
                                   FILE_FLAG_OVERLAPPED, nullptr));
     if (pipe) {
       auto native = std::make_unique<Native>();
-      native->pipe = pipe.release();
+      native->pipe = pipe.release();  // not shared yet
       return std::shared_ptr<ReadWritePipe>(new ReadWritePipe(name, std::move(native)));
     }
     if (GetLastError() == ERROR_PIPE_BUSY) continue;  // another client took the free instance
@@ -65,23 +112,28 @@ ReadWritePipe::ReadWritePipe(std::string name, std::unique_ptr<Native> native)
 }
 
 ReadWritePipe::~ReadWritePipe() {
-  UniqueHandle pipe(native_->pipe.exchange(INVALID_HANDLE_VALUE));
-  if (pipe) FlushFileBuffers(pipe.get());
+  // No call is under way any more: the handle, if still there, is this one's.
+  UniqueHandle pipe(std::exchange(native_->pipe, INVALID_HANDLE_VALUE));
+  if (pipe && !native_->closed.load()) FlushFileBuffers(pipe.get());
   native_->readEvent.reset();
   native_->writeEvent.reset();
   pipe.reset();
 }
 
-bool ReadWritePipe::isClosed() const { return native_->pipe.load() == INVALID_HANDLE_VALUE; }
+bool ReadWritePipe::isClosed() const { return native_->closed.load(); }
 
 void ReadWritePipe::close() {
-  // Marked invalid first, so that an operation racing with close fails quietly.
-  UniqueHandle pipe(native_->pipe.exchange(INVALID_HANDLE_VALUE));
-  if (!pipe) return;
-  if (!CancelIoEx(pipe.get(), nullptr) && GetLastError() != ERROR_NOT_FOUND) {
-    LOG_ERROR("Failed to cancel IO: %s", lastSystemErrorText().c_str());
+  UniqueHandle pipe;
+  {
+    std::lock_guard<std::mutex> lock(native_->mutex);
+    if (native_->closed.exchange(true) || native_->pipe == INVALID_HANDLE_VALUE) return;
+    // Still open here, whoever closes it: the calls under way end now.
+    if (!CancelIoEx(native_->pipe, nullptr) && GetLastError() != ERROR_NOT_FOUND) {
+      LOG_ERROR("Failed to cancel IO: %s", lastSystemErrorText().c_str());
+    }
+    if (native_->users == 0) pipe.reset(std::exchange(native_->pipe, INVALID_HANDLE_VALUE));
   }
-  if (!pipe.reset()) {
+  if (pipe && !pipe.reset()) {
     LOG_ERROR("Failed to close pipe handle: %s", lastSystemErrorText().c_str());
   }
 }
@@ -96,10 +148,16 @@ bool ReadWritePipe::read(void* data, std::uint32_t& size) {
   lastError_.store(0, std::memory_order_relaxed);
   OVERLAPPED overlapped{};
   overlapped.hEvent = native_->readEvent.get();
-  const HANDLE pipe = native_->pipe.load();
+  const HandleUse use(*native_);
+  const HANDLE pipe = use.get();
+  if (pipe == INVALID_HANDLE_VALUE) return false;  // closed: a quiet end
   DWORD transferred = 0;
-  if (ReadFile(pipe, data, size, nullptr, &overlapped) ||
-      (GetLastError() == ERROR_IO_PENDING && GetOverlappedResult(pipe, &overlapped, &transferred, TRUE))) {
+  bool done = ReadFile(pipe, data, size, nullptr, &overlapped) != FALSE;
+  if (!done && GetLastError() == ERROR_IO_PENDING) {
+    use.cancelIfClosed(overlapped);
+    done = GetOverlappedResult(pipe, &overlapped, &transferred, TRUE) != FALSE;
+  }
+  if (done) {
     if (transferred == 0) GetOverlappedResult(pipe, &overlapped, &transferred, FALSE);
     size = transferred;
     return true;
@@ -113,7 +171,9 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
   lastError_.store(0, std::memory_order_relaxed);
   OVERLAPPED overlapped{};
   overlapped.hEvent = native_->writeEvent.get();
-  const HANDLE pipe = native_->pipe.load();
+  const HandleUse use(*native_);
+  const HANDLE pipe = use.get();
+  if (pipe == INVALID_HANDLE_VALUE) return false;  // closed: a quiet end
   DWORD transferred = 0;
   if (WriteFile(pipe, data, size, nullptr, &overlapped)) {
     GetOverlappedResult(pipe, &overlapped, &transferred, FALSE);
@@ -122,6 +182,7 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
   }
   DWORD error = GetLastError();
   if (error == ERROR_IO_PENDING) {
+    use.cancelIfClosed(overlapped);
     if (GetOverlappedResult(pipe, &overlapped, &transferred, timeoutMs == 0 ? TRUE : FALSE)) {
       size = transferred;
       return true;
@@ -153,7 +214,9 @@ bool ReadWritePipe::write(const void* data, std::uint32_t& size, std::int64_t ti
 
 bool ReadWritePipe::flush() {
   lastError_.store(0, std::memory_order_relaxed);
-  if (FlushFileBuffers(native_->pipe.load())) return true;
+  const HandleUse use(*native_);
+  if (use.get() == INVALID_HANDLE_VALUE) return false;  // closed: a quiet end
+  if (FlushFileBuffers(use.get())) return true;
   recordError(GetLastError());
   return false;
 }

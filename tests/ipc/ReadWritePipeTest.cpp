@@ -239,4 +239,37 @@ TEST(ReadWritePipe, FlushEndsWhenTheServerClosesWithoutReading) {
   EXPECT_EQ(log.lines(), std::vector<std::string>{});
 }
 
+// close from another thread ends every call under way, a flush that waits
+// for a server that reads nothing included, and they end quietly.
+TEST(ReadWritePipe, CloseEndsAReadAWriteAndAFlushUnderWay) {
+  Orvel::Test::LogCapture log;
+  auto pair = connectPair("close-under-way");
+  ASSERT_TRUE(pair.pipe);
+  ASSERT_TRUE(pair.connection);
+  const Bytes sent(1000, 0x44);
+  std::uint32_t size = static_cast<std::uint32_t>(sent.size());
+  ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
+  std::future<bool> flushed = std::async(std::launch::async, [&] { return pair.pipe->flush(); });
+  std::future<bool> read = std::async(std::launch::async, [&] {
+    Bytes got(10);
+    std::uint32_t wanted = static_cast<std::uint32_t>(got.size());
+    return pair.pipe->read(got.data(), wanted);
+  });
+  // A write larger than the pipe holds, to a server that reads nothing: it
+  // never writes it all (a stream may also end it early with what it took).
+  std::future<bool> written = std::async(std::launch::async, [&] {
+    const Bytes big(4 * 1024 * 1024, 0x45);
+    std::uint32_t bigSize = static_cast<std::uint32_t>(big.size());
+    return pair.pipe->write(big.data(), bigSize, 60000) && bigSize == big.size();
+  });
+  EXPECT_EQ(flushed.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  pair.pipe->close();
+  for (std::future<bool>* call : {&flushed, &read, &written}) {
+    ASSERT_EQ(call->wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    EXPECT_FALSE(call->get());
+  }
+  EXPECT_FALSE(pair.pipe->hasError());
+  EXPECT_EQ(log.lines(), std::vector<std::string>{});
+}
+
 }  // namespace
