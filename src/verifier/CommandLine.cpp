@@ -1,6 +1,10 @@
 #include "verifier/CommandLine.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/NarrowPath.h"
 
 namespace Orvel::Verifier {
 
@@ -39,6 +43,30 @@ bool parseNumber(const std::string& text, std::uint32_t lowest, std::uint32_t hi
   return true;
 }
 
+// The report path made absolute against the working folder; as typed when
+// it is not a path this system can read.
+std::string absoluteReportPath(const std::string& typed) {
+  try {
+    return platform::narrowPath(std::filesystem::absolute(platform::nativePath(typed)));
+  } catch (const std::exception&) {
+    return typed;
+  }
+}
+
+// Whether two absolute report paths name one file: the same text, or one
+// existing file reached by both (a link, or another spelling of the name).
+bool isSameFile(const std::string& first, const std::string& second) {
+  try {
+    const std::filesystem::path one = platform::nativePath(first);
+    const std::filesystem::path other = platform::nativePath(second);
+    if (one.lexically_normal() == other.lexically_normal()) return true;
+    std::error_code error;
+    return std::filesystem::equivalent(one, other, error) && !error;
+  } catch (const std::exception&) {
+    return first == second;
+  }
+}
+
 bool isRunArgument(const std::string& key) {
   return key == "--strict" || key == "--repeat" || key == "--latency-budget-us" || key == "--report" ||
          key == "--junit";
@@ -58,7 +86,13 @@ bool readRunArgument(const std::string& key, const std::string& value, CommandLi
     result.settings.latencyBudgetUs = number;
   } else {
     if (value.empty()) return false;
-    (key == "--report" ? result.reportPath : result.junitPath) = value;
+    const bool report = key == "--report";
+    std::string file = absoluteReportPath(value);
+    // One file cannot hold both reports: the one written last would be all that is left.
+    const std::string& other = report ? result.junitFile : result.reportFile;
+    if (!other.empty() && isSameFile(file, other)) return false;
+    (report ? result.reportPath : result.junitPath) = value;
+    (report ? result.reportFile : result.junitFile) = std::move(file);
   }
   return true;
 }

@@ -28,9 +28,14 @@ struct CommandLine {
   std::vector<std::string> arguments;
   // --strict, --repeat and --latency-budget-us.
   RunSettings settings;
-  // --report=PATH and --junit=PATH: where the JSON and JUnit reports go; empty for none.
+  // --report=PATH and --junit=PATH: where the JSON and JUnit reports go, as
+  // typed; empty for none.
   std::string reportPath;
   std::string junitPath;
+  // The same paths made absolute when the command line was read, so that a
+  // plugin that changes the working folder does not move them.
+  std::string reportFile;
+  std::string junitFile;
 
   // The deadline in force: the one given, else 30 s with isolation, else none (0).
   std::uint32_t deadlineMs() const;

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
+#include "platform/ExitStatus.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/ChildProtocol.h"
 #include "verifier/ChildReporter.h"
@@ -44,17 +45,15 @@ int verifyKind(Tracking::PluginKind kind, const CommandLine& commandLine, RunObs
 }
 
 // A verification run as the command line asks: in a child process, or here
-// with a watchdog when a deadline is in force. What it found goes to `record`.
+// with a watchdog that ends the run when a call misses the deadline in force,
+// crashes or ends the process. What it found goes to `record`.
 int verify(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
   if (commandLine.isolate) return verifyIsolated(commandLine, kind, record);
-  std::optional<Watchdog> watchdog;
-  if (commandLine.deadlineMs() != 0) {
-    // A missed deadline ends the process at once: the reports are written first.
-    watchdog.emplace(commandLine.deadlineMs(), [&](const VerificationRun& run, int status) {
-      return writeReportFiles(commandLine, run.snapshot(), status);
-    });
-  }
-  return verifyKind(kind, commandLine, watchdog ? &*watchdog : nullptr, record);
+  // The watchdog ends the process at once: the reports are written first.
+  Watchdog watchdog(commandLine.deadlineMs(), [&](const VerificationRun& run, int status) {
+    return writeReportFiles(commandLine, run.snapshot(), status);
+  });
+  return verifyKind(kind, commandLine, &watchdog, record);
 }
 
 int runMode(const CommandLine& commandLine, RunRecord* record) {
@@ -104,7 +103,8 @@ int runEntryPoint(int argc, const char* const argv[]) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }
   RunRecord record;
-  const int status = runGuarded([&] { return runMode(commandLine, &record); });
+  // The reports hold the exit status that the process ends with.
+  const int status = platform::processExitStatus(runGuarded([&] { return runMode(commandLine, &record); }));
   return writeReportFiles(commandLine, std::move(record), status);
 }
 

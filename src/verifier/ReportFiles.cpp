@@ -9,11 +9,12 @@ namespace Orvel::Verifier {
 
 namespace {
 
-// False, after the error line, when the file could not be written.
-bool writeReportFile(const std::string& path, const std::string& contents) {
+// Writes the file at `file` (the absolute path); false, after the error line
+// naming the path as typed, when it could not be written.
+bool writeReportFile(const std::string& typed, const std::string& file, const std::string& contents) {
   std::string errorText;
-  if (platform::writeFileAtomically(path, contents, errorText)) return true;
-  Tracking::printReport("[Error] Unable to write the report to %s: %s\n", path.c_str(), errorText.c_str());
+  if (platform::writeFileAtomically(file, contents, errorText)) return true;
+  Tracking::printReport("[Error] Unable to write the report to %s: %s\n", typed.c_str(), errorText.c_str());
   return false;
 }
 
@@ -28,10 +29,10 @@ int writeReportFiles(const CommandLine& commandLine, RunRecord record, int statu
   context.exitStatus = status;
   bool written = true;
   if (!commandLine.reportPath.empty()) {
-    written = writeReportFile(commandLine.reportPath, Report::jsonReport(record, context)) && written;
+    written = writeReportFile(commandLine.reportPath, commandLine.reportFile, Report::jsonReport(record, context)) && written;
   }
   if (!commandLine.junitPath.empty()) {
-    written = writeReportFile(commandLine.junitPath, Report::junitReport(record, context)) && written;
+    written = writeReportFile(commandLine.junitPath, commandLine.junitFile, Report::junitReport(record, context)) && written;
   }
   return written || status != 0 ? status : 1;
 }

@@ -68,11 +68,24 @@ std::string nonFiniteValue(const PoseRecord& pose) {
   return cause;
 }
 
+// The length of the quaternion. Scaled by its largest member, so that
+// neither the squares of large members overflow nor those of small ones
+// vanish; a member that is not finite gives Infinity or NaN as it is.
+double rotationLength(const double (&rotation)[4]) {
+  double largest = 0;
+  for (const double value : rotation) largest = std::fmax(largest, std::fabs(value));
+  const bool scaled = std::isfinite(largest) && largest > 0;
+  double squares = 0;
+  for (const double value : rotation) {
+    const double part = scaled ? value / largest : value;
+    squares += part * part;
+  }
+  return scaled ? largest * std::sqrt(squares) : std::sqrt(squares);
+}
+
 std::string nonUnitRotation(const PoseRecord& pose) {
   if (!(pose.output.confidence > 0)) return "";
-  double squares = 0;
-  for (const double value : pose.output.rotation) squares += value * value;
-  const double length = std::sqrt(squares);
+  const double length = rotationLength(pose.output.rotation);
   if (std::fabs(length - 1.0) <= kUnitLengthTolerance) return "";
   return "rotation has length " + number(length);
 }

@@ -262,6 +262,11 @@ std::uint64_t VerificationRun::callSerial() const {
   return call_ ? call_->serial : 0;
 }
 
+bool VerificationRun::hasEnded() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return ended_;
+}
+
 void VerificationRun::enterRelayed(const PluginCall& call) {
   const std::lock_guard<std::mutex> lock(mutex_);
   call_ = call;

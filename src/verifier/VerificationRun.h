@@ -151,6 +151,8 @@ class VerificationRun : private Tracking::HostLineWriter {
   std::optional<int> end(CheckResult result, const std::string& cause, std::uint64_t callSerial = 0);
   // The serial of the call under way (counting from 1), or 0.
   std::uint64_t callSerial() const;
+  // Whether end() has ended the run.
+  bool hasEnded() const;
 
  private:
   // Marks a plugin call as under way for its lifetime.

@@ -6,6 +6,7 @@ be written. Every report is validated against docs/report.schema.json."""
 import pytest
 
 from conftest import IS_WINDOWS, native_path, plugin
+from test_isolation import ACCESS_VIOLATION, EXIT, SANITIZER_ENV
 from property_server import fixed_pipe_lock, property_server
 from report_files import REPLACEMENT, as_lines, check_lines, leftovers, read_json_report
 from verify_report import (
@@ -106,15 +107,41 @@ def test_report_counts_and_results_follow_the_report_lines(verifier, tmp_path, a
     assert (report["passed"], report["total"], report["exitStatus"]) == (passed, total, status)
 
 
-def test_a_missed_deadline_without_isolation_still_writes_the_report(verifier, tmp_path):
-    result, report = run_with_report(verifier, tmp_path, "--timeout=1000", "--plugin=" + plugin("tracking_sleeps_at_start"))
+# variant, the last check's name, result and detail, exit status
+UNISOLATED_ENDS = [
+    ("tracking_sleeps_at_start", "call orvel_TrackerStart", "timed-out", "no return within 1000 ms", 8),
+    ("tracking_crash_start", "call orvel_TrackerStart", "crashed", ACCESS_VIOLATION, 8),
+    ("tracking_thread_crash_pose", "call orvel_GetHMDPose", "crashed", ACCESS_VIOLATION, 5),
+    ("tracking_exit_init", "call orvel_PluginInit", "ended-process", EXIT, 9),
+]
+
+
+@pytest.mark.parametrize("variant, name, result_name, detail, status", UNISOLATED_ENDS,
+                         ids=[case[0] for case in UNISOLATED_ENDS])
+def test_a_run_without_isolation_that_the_plugin_ends_still_writes_the_report(verifier, tmp_path, variant, name,
+                                                                             result_name, detail, status):
+    if IS_WINDOWS and detail == EXIT:
+        pytest.skip("Windows does not tell the verifier that a plugin called exit")
+    result, report = run_with_report(verifier, tmp_path, "--timeout=1000", "--plugin=" + plugin(variant),
+                                     env=SANITIZER_ENV)
     last = report["checks"][-1]
-    assert (last["name"], last["result"], last["detail"]) == ("call orvel_TrackerStart", "timed-out",
-                                                              "no return within 1000 ms")
-    assert last["durationMs"] >= 1000
+    assert (last["name"], last["result"], last["detail"]) == (name, result_name, detail)
+    if result_name == "timed-out":
+        assert last["durationMs"] >= 1000
     assert as_lines(report["checks"]) == check_lines(result.stdout)
-    assert (report["passed"], report["total"], report["exitStatus"]) == (11, 19, 8)
-    assert result.status == 8
+    assert (report["passed"], report["total"], report["exitStatus"]) == (19 - status, 19, status)
+    assert result.status == status
+    assert leftovers(tmp_path) == []
+
+
+def test_a_failure_count_beyond_what_an_exit_status_holds_is_capped_on_linux(verifier, tmp_path):
+    # 29 workflows of nine failing calls: 261 failed checks, which Linux's
+    # 8-bit exit status would read as 5 (and 256 of them as 0, a pass).
+    result, report = run_with_report(verifier, tmp_path, "--repeat=29", "--plugin=" + plugin("tracking_actions_fail"))
+    assert result.lines[-2] == "End verification: %d/%d passed" % (1 + 9, 1 + 9 + 29 * 9)
+    expected = 261 if IS_WINDOWS else 254
+    assert report["exitStatus"] == expected
+    assert result.returncode == expected % 256
 
 
 def test_host_calls_belong_to_the_check_they_ran_during(verifier, tmp_path):

@@ -84,6 +84,8 @@ def test_samples_pass_the_strict_checks(verifier, tmp_path, mode, path, data_che
     ("tracking_nan_position", "verify", "pose values are finite", "pose 3: position[1] is NaN"),
     ("tracking_infinite_velocity", "verify", "pose values are finite", "pose 2: velocity[0] is Infinity"),
     ("tracking_nonunit_rotation", "verify", "pose rotations have unit length", "pose 4: rotation has length 0.5"),
+    ("tracking_huge_rotation", "verify", "pose rotations have unit length", "pose 2: rotation has length 1.4e+200"),
+    ("tracking_tiny_rotation", "verify", "pose rotations have unit length", "pose 3: rotation has length 1e-200"),
     ("tracking_time_backwards", "verify", "pose time stamps do not decrease",
      "pose 3: timeStamp 1 is less than 2000 of pose 2"),
     ("tracking_frame_backwards", "verify", "pose frame numbers do not decrease",

@@ -75,11 +75,16 @@
  *                              (velocity[0]), NONUNIT_ROTATION (rotation
  *                              length 0.5), TIME_BACKWARDS (time stamp 1),
  *                              FRAME_BACKWARDS (frame number 0),
- *                              CONFIDENCE_ABOVE_ONE (1.5)
+ *                              CONFIDENCE_ABOVE_ONE (1.5), HUGE_ROTATION
+ *                              (rotation[0] 1.4e200), TINY_ROTATION
+ *                              (rotation[0] 1e-200)
  *   SLOW_POSE_MS=n             every pose call sleeps n ms
  *   THREAD_LEFT_RUNNING        every orvel_PluginShutdown leaves a thread
  *                              running that never ends
  *   FAIL_SECOND_INIT           the second orvel_PluginInit returns 1
+ *   CHANGES_FOLDER             orvel_PluginInit makes the folder that
+ *                              $ORVEL_TEST_PLUGIN_FOLDER names the working
+ *                              folder (before its FAULT, if any)
  *   TEXTS_NOT_UTF8             a name with bytes that are not UTF-8, markup
  *                              and control characters; orvel_PluginInit logs
  *                              such a message too
@@ -537,6 +542,8 @@ static void joinWriters(Instance* instance) {
 #define TIME_BACKWARDS 4
 #define FRAME_BACKWARDS 5
 #define CONFIDENCE_ABOVE_ONE 6
+#define HUGE_ROTATION 7
+#define TINY_ROTATION 8
 #ifndef PLANT
 #define PLANT 0
 #endif
@@ -557,6 +564,8 @@ static inline void plantInPose(Pose* pose, int64_t call) {
       case TIME_BACKWARDS: pose->timeStamp = 1; break;
       case FRAME_BACKWARDS: pose->frameNo = 0; break;
       case CONFIDENCE_ABOVE_ONE: pose->confidence = 1.5; break;
+      case HUGE_ROTATION: pose->rotation[0] = 1.4e200; break;
+      case TINY_ROTATION: pose->rotation[0] = 1e-200; break;
       default: break;
     }
   }
@@ -651,9 +660,22 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus st
 }
 #endif
 
+#if defined(CHANGES_FOLDER)
+#if defined(_WIN32)
+#include <windows.h>
+static int changeWorkingFolder(const char* folder) { return folder != NULL && SetCurrentDirectoryA(folder); }
+#else
+#include <unistd.h>
+static int changeWorkingFolder(const char* folder) { return folder != NULL && chdir(folder) == 0; }
+#endif
+#endif
+
 #if !defined(OMIT_PluginInit)
 ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uint64_t* hostSlot, PluginHandle* handle) {
   (void)hostSlot;
+#if defined(CHANGES_FOLDER)
+  if (!changeWorkingFolder(getenv("ORVEL_TEST_PLUGIN_FOLDER"))) return 1;
+#endif
   faultAt(AT_INIT);
   if (failsThisInit()) return 1;
 #if defined(TEXTS_NOT_UTF8)
