@@ -71,8 +71,21 @@ class ObservedClient final : public Orvel::IPC::Client {
     std::lock_guard<std::mutex> lock(mutex_);
     return receiverAllowedProcessors_;
   }
+  // Waits until the receiver has queued that many messages in all.
+  bool waitForReceived(int count) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, kBound, [&] { return received_ >= count; });
+  }
 
  protected:
+  void onMessageReceived(Orvel::IncomingMessage& message) override {
+    Client::onMessageReceived(message);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++received_;
+    }
+    changed_.notify_all();
+  }
   void onReceiverStopped() override {
     Client::onReceiverStopped();
     {
@@ -88,6 +101,7 @@ class ObservedClient final : public Orvel::IPC::Client {
   std::mutex mutex_;
   std::condition_variable changed_;
   int losses_ = 0;
+  int received_ = 0;
   std::optional<Orvel::platform::Processor> receiverProcessor_;
   std::size_t receiverAllowedProcessors_ = 0;
 };
@@ -462,6 +476,74 @@ TEST(IPCClient, DisconnectEndsEveryThread) {
     EXPECT_EQ(client.getState(), Orvel::IPC::Client::Disconnected);
     EXPECT_FALSE(client.sendMessage(Update{"after", 1}, 0)) << "no pipe any more";
   }
+}
+
+// A message that a connection queued but whose handler thread stopped first
+// belongs to that connection: the next connection's handler never
+// dispatches it (a client would take an old server's definitions for the
+// new one's).
+TEST(IPCClient, MessagesLeftQueuedByALostConnectionAreNotDispatchedOnTheNext) {
+  Orvel::Test::LogCapture log;
+  PipeServer server(Orvel::Test::uniquePipeName("stale"));
+  ObservedClient client(server.name(), "stale-test", true);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> dispatched;  // each text, with the connection it came in: "text@1"
+  int connection = 1;
+  bool holding = false;
+  bool released = false;
+  // "hold" keeps the handler thread until the test lets it go.
+  auto echo = client.getParser<Echo>()->addHandler([&](const Echo& e) {
+    std::unique_lock<std::mutex> lock(mutex);
+    dispatched.push_back(e.text + "@" + std::to_string(connection));
+    if (e.text == "hold") {
+      holding = true;
+      changed.notify_all();
+      changed.wait_for(lock, kBound, [&] { return released; });
+    }
+    changed.notify_all();
+  });
+  {
+    ServerSession first(server, "stale-test", ServerSession::Answer::Normal);
+    ASSERT_TRUE(client.connect(20000, 20000));
+    ASSERT_TRUE(first.write("Echo", encodedString("hold")));
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      ASSERT_TRUE(changed.wait_for(lock, kBound, [&] { return holding; }));
+    }
+    // Queued behind the held one (the handshake answer was the first).
+    ASSERT_TRUE(first.write("Echo", encodedString("left queued")));
+    ASSERT_TRUE(client.waitForReceived(3));
+    // The connection ends while the handler still holds: disconnect stops the
+    // handler, which then finds the queued message and leaves it (or, when
+    // it is let go before it is told to stop, still dispatches it in this
+    // connection).
+    std::thread disconnecting([&] { client.disconnect(); });
+    ASSERT_TRUE(client.waitForLoss());
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      released = true;
+    }
+    changed.notify_all();
+    disconnecting.join();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    connection = 2;
+  }
+  ServerSession second(server, "stale-test", ServerSession::Answer::Normal);
+  ASSERT_TRUE(client.connect(20000, 20000));
+  ASSERT_TRUE(second.write("Echo", encodedString("fresh")));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, kBound, [&] { return dispatched.back() == "fresh@2"; })) << dispatched.back();
+    std::vector<std::string> afterHold(dispatched.begin() + 1, dispatched.end());
+    if (afterHold.front() == "left queued@1") afterHold.erase(afterHold.begin());
+    EXPECT_EQ(dispatched.front(), "hold@1");
+    EXPECT_EQ(afterHold, std::vector<std::string>{"fresh@2"});
+  }
+  client.disconnect();
+  echo.release();
 }
 
 }  // namespace
