@@ -29,11 +29,10 @@ bool writeAll(HANDLE file, const std::string& contents) {
   return true;
 }
 
-// The path of the file that a symbolic link (a reparse point) leads to; the
-// path itself for anything else, or when the link leads nowhere yet.
+// The path of the file that the path leads to, through symbolic links (the
+// system resolves them as it opens the file; Wine also those of the file
+// system below it); the path itself when nothing is there yet.
 std::string followLinks(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return path;
   UniqueHandle target(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!target) return path;
