@@ -15,7 +15,7 @@ namespace Orvel::platform {
 // crashed one none), no fault dialog or debugger is started, and a crash that
 // it leaves ends the process with the exception code.
 using CrashHandler = void (*)(std::int64_t code);
-// Null: crashes end the process as the system would.
+// Null: the handling in force before the handler was set comes back.
 void setCrashHandler(CrashHandler handler);
 
 // Called with the status when exit() is called (Linux; also for the program's

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <iterator>
 #include <cstdlib>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -18,6 +19,9 @@ constexpr unsigned kHandlerSeconds = 30;
 std::atomic<CrashHandler> crashHandler{nullptr};
 std::atomic<ExitHandler> exitHandler{nullptr};
 std::atomic<bool> exitHandlerRegistered{false};
+// The actions in force before the handler was set, given back when it is unset.
+struct sigaction previousActions[std::size(kCrashSignals)];
+bool handlerSet = false;
 
 void onCrash(int signal, siginfo_t*, void*) {
   const CrashHandler handler = crashHandler.exchange(nullptr);
@@ -56,16 +60,21 @@ void giveAlternateStack() {
 
 void setCrashHandler(CrashHandler handler) {
   crashHandler.store(handler);
+  if (handler == nullptr) {
+    if (!handlerSet) return;
+    for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) ::sigaction(kCrashSignals[i], &previousActions[i], nullptr);
+    handlerSet = false;
+    return;
+  }
+  giveAlternateStack();
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
-  if (handler != nullptr) {
-    giveAlternateStack();
-    action.sa_sigaction = onCrash;
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
-  } else {
-    action.sa_handler = SIG_DFL;
+  action.sa_sigaction = onCrash;
+  action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    ::sigaction(kCrashSignals[i], &action, handlerSet ? nullptr : &previousActions[i]);
   }
-  for (const int signal : kCrashSignals) ::sigaction(signal, &action, nullptr);
+  handlerSet = true;
 }
 
 void setExitHandler(ExitHandler handler) {
