@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ipc/ReadWritePipe.h"
 #include "support/PipeServer.h"
@@ -25,6 +26,16 @@ inline ConnectedPair connectPair(const std::string& purpose, std::uint32_t buffe
   std::thread accepting([&] { pair.connection = pair.server->accept(std::chrono::seconds(20)); });
   pair.pipe = ReadWritePipe::connect(pair.server->name(), 20000);
   accepting.join();
+  return pair;
+}
+
+// The same, once the client has written count bytes that the server has not
+// read; both ends are null when any step failed.
+inline ConnectedPair connectPairWithUnreadBytes(const std::string& purpose, std::uint32_t count) {
+  ConnectedPair pair = connectPair(purpose);
+  const std::vector<std::uint8_t> bytes(count, 0x42);
+  std::uint32_t size = count;
+  if (!pair.pipe || !pair.connection || !pair.pipe->write(bytes.data(), size, 0) || size != count) return {};
   return pair;
 }
 

@@ -222,12 +222,8 @@ TEST(ReadWritePipe, FlushWaitsUntilTheServerHasReadEverything) {
 
 TEST(ReadWritePipe, FlushEndsWhenTheServerClosesWithoutReading) {
   Orvel::Test::LogCapture log;
-  auto pair = connectPair("flush-close");
+  auto pair = Orvel::Test::connectPairWithUnreadBytes("flush-close", 1000);
   ASSERT_TRUE(pair.pipe);
-  ASSERT_TRUE(pair.connection);
-  const Bytes sent(1000, 0x42);
-  std::uint32_t size = static_cast<std::uint32_t>(sent.size());
-  ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
   std::future<bool> result = std::async(std::launch::async, [&] { return pair.pipe->flush(); });
   EXPECT_EQ(result.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
   pair.connection->close();
@@ -243,12 +239,8 @@ TEST(ReadWritePipe, FlushEndsWhenTheServerClosesWithoutReading) {
 // for a server that reads nothing included, and they end quietly.
 TEST(ReadWritePipe, CloseEndsAReadAWriteAndAFlushUnderWay) {
   Orvel::Test::LogCapture log;
-  auto pair = connectPair("close-under-way");
+  auto pair = Orvel::Test::connectPairWithUnreadBytes("close-under-way", 1000);
   ASSERT_TRUE(pair.pipe);
-  ASSERT_TRUE(pair.connection);
-  const Bytes sent(1000, 0x44);
-  std::uint32_t size = static_cast<std::uint32_t>(sent.size());
-  ASSERT_TRUE(pair.pipe->write(sent.data(), size, 0));
   std::future<bool> flushed = std::async(std::launch::async, [&] { return pair.pipe->flush(); });
   std::future<bool> read = std::async(std::launch::async, [&] {
     Bytes got(10);
