@@ -54,14 +54,16 @@ std::string absoluteReportPath(const std::string& typed) {
 }
 
 // Whether two absolute report paths name one file: the same text, or one
-// existing file reached by both (a link, or another spelling of the name).
+// existing regular file reached by both (a link, or another spelling of the
+// name). Two names of one terminal or pipe (/dev/stdout, /dev/stderr) may
+// take both reports: each is written in place, nothing is replaced.
 bool isSameFile(const std::string& first, const std::string& second) {
   try {
     const std::filesystem::path one = platform::nativePath(first);
     const std::filesystem::path other = platform::nativePath(second);
     if (one.lexically_normal() == other.lexically_normal()) return true;
     std::error_code error;
-    return std::filesystem::equivalent(one, other, error) && !error;
+    return std::filesystem::is_regular_file(one, error) && std::filesystem::equivalent(one, other, error) && !error;
   } catch (const std::exception&) {
     return first == second;
   }

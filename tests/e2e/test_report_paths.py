@@ -141,6 +141,18 @@ def test_a_link_to_the_other_report_is_the_same_path(verifier, tmp_path):
     assert result.status == 1
 
 
+@linux_only
+def test_two_names_of_the_verifiers_output_take_both_reports(verifier, tmp_path):
+    for name in ("a", "b"):
+        (tmp_path / name).symlink_to("/proc/self/fd/1")
+    plain = verifier.run("--plugin=" + plugin("tracking_ok"))
+    result = verifier.run("--plugin=" + plugin("tracking_ok"), "--report=%s" % (tmp_path / "a"),
+                          "--junit=%s" % (tmp_path / "b"))
+    assert result.status == 0
+    written = result.stdout[len(plain.stdout):]
+    assert written.startswith("{\n") and "\n}\n<?xml " in written and written.endswith("</testsuite>\n")
+
+
 # variant, extra arguments, exit status, the last check's result
 FOLDER_CHANGES = [
     ("tracking_changes_folder", [], 0, "passed"),
