@@ -1,6 +1,6 @@
 // The names the reports give a check's result.
 #pragma once
-#include "verifier/Check.h"
+#include "run/Check.h"
 
 namespace Orvel::Report {
 

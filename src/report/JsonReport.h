@@ -6,7 +6,7 @@
 #include <string>
 
 #include "report/ReportContext.h"
-#include "verifier/RunRecord.h"
+#include "run/RunRecord.h"
 
 namespace Orvel::Report {
 

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "isolation/ChildProtocol.h"
 #include "platform/NarrowPath.h"
 
 namespace Orvel::Verifier {
@@ -107,8 +108,6 @@ CommandLine invalidValue(std::string& out, const std::string& key, const std::st
 
 }  // namespace
 
-const char* const kChildChannelKey = "--orvel-isolated-child";
-
 std::uint32_t CommandLine::deadlineMs() const {
   if (timeoutMs != 0) return timeoutMs;
   return isolate ? kIsolatedDefaultTimeoutMs : 0;
@@ -172,7 +171,7 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
     } else if (isRunArgument(key)) {
       const std::string value = argument.substr(equals + 1);
       if (!readRunArgument(key, value, result)) return invalidValue(out, key, value);
-    } else if (key == kChildChannelKey) {
+    } else if (key == ChildProtocol::kChildChannelKey) {
       result.childChannel = argument.substr(equals + 1);
     }
   }

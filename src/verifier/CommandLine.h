@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "verifier/RunSettings.h"
+#include "run/RunSettings.h"
 
 namespace Orvel::Verifier {
 
@@ -40,9 +40,6 @@ struct CommandLine {
   // The deadline in force: the one given, else 30 s with isolation, else none (0).
   std::uint32_t deadlineMs() const;
 };
-
-// The argument key by which a parent hands its isolated child the channel.
-extern const char* const kChildChannelKey;
 
 // Reads the arguments left to right. Errors are appended to `out`, each
 // followed by the usage text; the caller prints them.

@@ -1,18 +1,19 @@
 #include "verifier/EntryPoint.h"
 
+#include "isolation/ChildProtocol.h"
+#include "isolation/ChildReporter.h"
+#include "isolation/IsolatedValidator.h"
+#include "isolation/Isolation.h"
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
+#include "run/VerificationRun.h"
+#include "run/Verifications.h"
+#include "run/Watchdog.h"
 #include "tracking/ReportOutput.h"
-#include "verifier/ChildProtocol.h"
-#include "verifier/ChildReporter.h"
 #include "verifier/CommandLine.h"
-#include "verifier/Isolation.h"
-#include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
 #include "verifier/ReportFiles.h"
-#include "verifier/VerificationRun.h"
-#include "verifier/Watchdog.h"
 
 #include <cstdio>
 #include <exception>
@@ -37,6 +38,12 @@ int runGuarded(Mode&& mode) {
   return -1;
 }
 
+// The kind of plugin that a verify mode (or set mode) checks.
+Tracking::PluginKind verifiedKind(const std::string& mode) {
+  return mode == "verify-motion-platform-plugin" ? Tracking::PluginKind::MotionPlatform
+                                                 : Tracking::PluginKind::Tracking;
+}
+
 int verifyKind(Tracking::PluginKind kind, const CommandLine& commandLine, RunObserver* observer,
                RunRecord* record = nullptr) {
   return kind == Tracking::PluginKind::MotionPlatform
@@ -48,7 +55,11 @@ int verifyKind(Tracking::PluginKind kind, const CommandLine& commandLine, RunObs
 // with a watchdog that ends the run when a call misses the deadline in force,
 // crashes or ends the process. What it found goes to `record`.
 int verify(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
-  if (commandLine.isolate) return verifyIsolated(commandLine, kind, record);
+  if (commandLine.isolate) {
+    const IsolatedRun request{commandLine.arguments, commandLine.pluginPath, commandLine.deadlineMs(),
+                              commandLine.settings};
+    return verifyIsolated(request, kind, record);
+  }
   // The watchdog ends the process at once: the reports are written first.
   Watchdog watchdog(commandLine.deadlineMs(), [&](const VerificationRun& run, int status) {
     return writeReportFiles(commandLine, run.snapshot(), status);

@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "isolation/IsolatedValidator.h"
 #include "platform/NarrowPath.h"
 #include "tracking/PluginDiscovery.h"
 #include "tracking/ReportOutput.h"
-#include "verifier/LibraryValidation.h"
 #include "verifier/Modes.h"
 
 namespace Orvel::Verifier {
 
 namespace {
 
+using Tracking::LibraryValidation;
 using Tracking::PluginDiscovery;
 using Tracking::PluginManifest;
 
@@ -119,7 +120,7 @@ int listPlugins(const CommandLine& commandLine) {
     }
 
     const PluginManifest& manifest = entry.manifest;
-    const LibraryValidation library = isolated ? isolated->answer(discovery) : validateLibrary(discovery, manifest);
+    const LibraryValidation library = isolated ? isolated->answer(discovery) : Tracking::validateLibrary(discovery, manifest);
     if (!library.failure.empty()) errors.push_back(library.failure);
     if (library.kind == LibraryValidation::Kind::Neither) {
       // A library that does not load, or is of neither kind: only the

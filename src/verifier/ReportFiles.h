@@ -1,8 +1,8 @@
 // The report files the command line asks for (--report, --junit), written
 // when a verify mode or the verification of set mode has ended.
 #pragma once
+#include "run/RunRecord.h"
 #include "verifier/CommandLine.h"
-#include "verifier/RunRecord.h"
 
 namespace Orvel::Verifier {
 

@@ -24,6 +24,10 @@
 
 namespace Orvel::Verifier::ChildProtocol {
 
+// The argument by which a parent hands its child the channel:
+// kChildChannelKey "=" <the channel's marker>.
+inline constexpr char kChildChannelKey[] = "--orvel-isolated-child";
+
 constexpr std::string_view kEnter = "enter ";
 constexpr std::string_view kEnterCall = "call ";
 constexpr std::string_view kEnterLoad = "load ";

@@ -1,4 +1,4 @@
-#include "verifier/IsolatedChild.h"
+#include "isolation/IsolatedChild.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "verifier/CommandLine.h"
+#include "isolation/ChildProtocol.h"
 
 namespace Orvel::Verifier {
 
@@ -57,7 +57,7 @@ void writeWithoutCarriageReturns(std::string_view bytes) {
 
 IsolatedChild::IsolatedChild(const std::vector<std::string>& arguments, std::string segmentMark)
     : token_(randomToken()),
-      process_({{}, arguments}, kChildChannelKey, token_),
+      process_({{}, arguments}, ChildProtocol::kChildChannelKey, token_),
       segmentMark_(std::move(segmentMark)) {
   if (!process_.started()) throw std::runtime_error("the child process for the isolated run did not start");
 }

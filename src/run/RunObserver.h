@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "verifier/Check.h"
-#include "verifier/RunRecord.h"
+#include "run/Check.h"
+#include "run/RunRecord.h"
 
 namespace Orvel::Verifier {
 

@@ -8,13 +8,13 @@
 #include <sstream>
 #include <thread>
 
+#include "run/StrictChecks.h"
+#include "run/VerificationRun.h"
+#include "run/Verifications.h"
 #include "tracking/HostCallbacks.h"
 #include "tracking/MotionPlatformAPIProxy.h"
 #include "tracking/PoseText.h"
 #include "tracking/ReportOutput.h"
-#include "verifier/Modes.h"
-#include "verifier/StrictChecks.h"
-#include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
 

@@ -1,10 +1,10 @@
-#include "verifier/ChildReporter.h"
+#include "isolation/ChildReporter.h"
 
 #include <string>
 #include <thread>
 
-#include "verifier/ChildProtocol.h"
-#include "verifier/RelayedDetails.h"
+#include "isolation/ChildProtocol.h"
+#include "isolation/RelayedDetails.h"
 
 namespace Orvel::Verifier {
 

@@ -9,8 +9,8 @@
 #pragma once
 #include <string>
 
-#include "verifier/RunRecord.h"
-#include "verifier/VerificationRun.h"
+#include "run/RunRecord.h"
+#include "run/VerificationRun.h"
 
 namespace Orvel::Verifier::ChildProtocol {
 

@@ -7,13 +7,13 @@
 #include <thread>
 
 #include "platform/Clock.h"
+#include "run/StrictChecks.h"
+#include "run/VerificationRun.h"
+#include "run/Verifications.h"
 #include "tracking/HostCallbacks.h"
 #include "tracking/PluginAPIProxy.h"
 #include "tracking/PoseText.h"
 #include "tracking/ReportOutput.h"
-#include "verifier/Modes.h"
-#include "verifier/StrictChecks.h"
-#include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
 

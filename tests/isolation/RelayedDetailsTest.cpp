@@ -1,4 +1,4 @@
-#include "verifier/RelayedDetails.h"
+#include "isolation/RelayedDetails.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "verifier/ChildProtocol.h"
+#include "isolation/ChildProtocol.h"
 
 using namespace Orvel::Verifier;
 using Orvel::Tracking::PluginKind;

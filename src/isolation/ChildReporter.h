@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/ChildProcess.h"
-#include "verifier/RunObserver.h"
+#include "run/RunObserver.h"
 
 namespace Orvel::Verifier {
 

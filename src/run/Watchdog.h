@@ -14,8 +14,8 @@
 #include <string>
 #include <thread>
 
-#include "verifier/Check.h"
-#include "verifier/RunObserver.h"
+#include "run/Check.h"
+#include "run/RunObserver.h"
 
 namespace Orvel::Verifier {
 

@@ -1,4 +1,4 @@
-#include "verifier/LatencyFigures.h"
+#include "run/LatencyFigures.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,16 @@
-#include "verifier/LibraryValidation.h"
+#include "isolation/IsolatedValidator.h"
 
 #include <cstdio>
 
-#include "platform/SharedLibrary.h"
-#include "verifier/ChildProtocol.h"
-#include "verifier/IsolatedChild.h"
+#include "isolation/ChildProtocol.h"
+#include "isolation/IsolatedChild.h"
 
 namespace Orvel::Verifier {
 
 namespace {
 
 using namespace ChildProtocol;
+using Tracking::LibraryValidation;
 using Kind = LibraryValidation::Kind;
 
 // Reads one line of standard input without its line end, as std::getline
@@ -40,31 +40,7 @@ Kind kindOfWord(const std::string& word) {
   return Kind::Neither;
 }
 
-// Detection first; the kind is told (through `detected`) before the
-// validation runs, so that a crash during the validation still finds it known.
-template <typename Detected>
-LibraryValidation validate(const Tracking::PluginDiscovery& discovery, const Tracking::PluginManifest& manifest,
-                           Detected&& detected) {
-  platform::keepMathLibraryLoaded();
-  LibraryValidation result;
-  if (discovery.referencesTrackingPlugin(manifest)) {
-    result.kind = Kind::Tracking;
-  } else if (discovery.referencesMotionPlatformPlugin(manifest)) {
-    result.kind = Kind::MotionPlatform;
-  }
-  detected(result.kind);
-  if (result.kind != Kind::Neither) {
-    result.valid = discovery.validate(manifest, result.kind == Kind::Tracking ? Tracking::PluginKind::Tracking
-                                                                             : Tracking::PluginKind::MotionPlatform);
-  }
-  return result;
-}
-
 }  // namespace
-
-LibraryValidation validateLibrary(const Tracking::PluginDiscovery& discovery, const Tracking::PluginManifest& manifest) {
-  return validate(discovery, manifest, [](Kind) {});
-}
 
 int serveValidations(platform::ParentChannel& channel) {
   Tracking::PluginDiscovery discovery;
@@ -76,7 +52,7 @@ int serveValidations(platform::ParentChannel& channel) {
   Tracking::PluginManifest manifest;
   std::size_t answers = 0;
   while (readInputLine(manifest.path)) {
-    const LibraryValidation result = validate(discovery, manifest, [&channel](Kind kind) {
+    const LibraryValidation result = Tracking::validateLibrary(discovery, manifest, [&channel](Kind kind) {
       channel.writeLine(std::string(kKind) + kindWord(kind));
     });
     // Log lines written during the validation reach the pipe before the

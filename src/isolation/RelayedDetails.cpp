@@ -1,11 +1,11 @@
-#include "verifier/RelayedDetails.h"
+#include "isolation/RelayedDetails.h"
 
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
 #include <nlohmann/json.hpp>
 
-#include "verifier/ChildProtocol.h"
+#include "isolation/ChildProtocol.h"
 
 namespace Orvel::Verifier::ChildProtocol {
 

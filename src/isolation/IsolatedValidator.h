@@ -1,6 +1,5 @@
-// Which kind of plugin a manifest's library is and whether it is valid, as
-// the listing asks: here, or in an isolated child that one library's crash,
-// early end or silence cannot take down with the listing.
+// The listing's validation of libraries in an isolated child, both ends: a
+// library's crash, early end or silence cannot take the listing down.
 #pragma once
 #include <chrono>
 #include <cstdint>
@@ -10,26 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "isolation/IsolatedChild.h"
 #include "platform/ChildProcess.h"
+#include "tracking/LibraryValidation.h"
 #include "tracking/PluginDiscovery.h"
 #include "tracking/PluginManifest.h"
-#include "verifier/IsolatedChild.h"
 
 namespace Orvel::Verifier {
-
-
-struct LibraryValidation {
-  enum class Kind { Neither, Tracking, MotionPlatform };
-  Kind kind = Kind::Neither;
-  bool valid = false;
-  // Set when the library crashed, ended the process or missed the deadline
-  // (isolated only): what happened, as its ERROR line says it.
-  std::string failure;
-};
-
-// Kind detection, then the validation of that kind; the problems go to the
-// discovery's error handler.
-LibraryValidation validateLibrary(const Tracking::PluginDiscovery& discovery, const Tracking::PluginManifest& manifest);
 
 // The child's side: validates the library of each path (one UTF-8 line each
 // on standard input) until the input ends, and tells the parent the problems,
@@ -53,7 +39,7 @@ class IsolatedValidator {
   // must be one). The problems found are handed to `discovery`'s error
   // handler, in order. The deadline applies to this library alone, from when
   // this is called or, for a new child, from when the child is ready.
-  LibraryValidation answer(const Tracking::PluginDiscovery& discovery);
+  Tracking::LibraryValidation answer(const Tracking::PluginDiscovery& discovery);
 
  private:
   // Sends the child queued libraries while few enough wait unread.

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "OrvelPluginAPI.h"
+#include "run/Check.h"
+#include "run/LatencyFigures.h"
 #include "tracking/PluginExports.h"
-#include "verifier/Check.h"
-#include "verifier/LatencyFigures.h"
 
 namespace Orvel::Verifier {
 

@@ -1,4 +1,4 @@
-#include "verifier/Watchdog.h"
+#include "run/Watchdog.h"
 
 #include <cstdio>
 #include <optional>
@@ -7,7 +7,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
 #include "platform/FatalEvents.h"
-#include "verifier/VerificationRun.h"
+#include "run/VerificationRun.h"
 
 namespace Orvel::Verifier {
 

@@ -9,13 +9,14 @@
 #include <optional>
 #include <string>
 
+#include "isolation/ChildProtocol.h"
+#include "isolation/IsolatedChild.h"
+#include "isolation/Isolation.h"
+#include "isolation/RelayedDetails.h"
 #include "platform/ChildProcess.h"
-#include "verifier/ChildProtocol.h"
-#include "verifier/IsolatedChild.h"
-#include "verifier/Isolation.h"
-#include "verifier/Modes.h"
-#include "verifier/RelayedDetails.h"
-#include "verifier/VerificationRun.h"
+#include "platform/ExitStatus.h"
+#include "run/VerificationRun.h"
+#include "run/Verifications.h"
 
 namespace Orvel::Verifier {
 
@@ -97,28 +98,22 @@ std::string endCause(const platform::ChildEnd& end, bool callUnderWay) {
 }
 
 // Whether the child ended normally with the status it announced, as the
-// system keeps it (Linux: 8 bits, a count above 254 ending as 254).
+// system keeps an exit status (8 bits on Linux, read back with its sign).
 bool endedWith(const platform::ChildEnd& end, int announced) {
   if (end.kind != platform::ChildEnd::Kind::Exited) return false;
-  if (end.code == announced) return true;
-  const std::int64_t kept = announced > 254 ? 254 : announced;
-  return (end.code & 0xFF) == (kept & 0xFF);
+  const int kept = platform::processExitStatus(announced);
+  return end.code == announced || end.code == kept || end.code == static_cast<std::int8_t>(kept);
 }
 
 }  // namespace
 
-Tracking::PluginKind verifiedKind(const std::string& mode) {
-  return mode == "verify-motion-platform-plugin" ? Tracking::PluginKind::MotionPlatform
-                                                 : Tracking::PluginKind::Tracking;
-}
-
-int verifyIsolated(const CommandLine& commandLine, Tracking::PluginKind kind, RunRecord* record) {
+int verifyIsolated(const IsolatedRun& request, Tracking::PluginKind kind, RunRecord* record) {
   // As in a run in this process: from here on only report lines are written.
   discardLogLines();
-  VerificationRun view(kind, commandLine.pluginPath, workflowCalls(kind), commandLine.settings);
+  VerificationRun view(kind, request.pluginPath, workflowCalls(kind), request.settings);
   view.keepRecordIn(record);
-  IsolatedChild child(commandLine.arguments);
-  const std::chrono::milliseconds deadline(commandLine.deadlineMs());
+  IsolatedChild child(request.arguments);
+  const std::chrono::milliseconds deadline(request.deadlineMs);
   const std::string late = "no return within " + std::to_string(deadline.count()) + " ms";
   // Between calls, and after the run, the child is given as long as a call
   // from its last line on: a process that a library's unloading or a plugin

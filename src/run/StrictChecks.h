@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
+#include "run/Check.h"
+#include "run/RunRecord.h"
+#include "run/VerificationRun.h"
 #include "tracking/PluginExports.h"
-#include "verifier/Check.h"
-#include "verifier/RunRecord.h"
-#include "verifier/VerificationRun.h"
 
 namespace Orvel::Verifier {
 

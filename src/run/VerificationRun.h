@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "platform/NarrowPath.h"
+#include "run/Check.h"
+#include "run/RunObserver.h"
+#include "run/RunRecord.h"
+#include "run/RunSettings.h"
 #include "tracking/CommonAPIProxy.h"
 #include "tracking/HostCallbacks.h"
 #include "tracking/PluginExports.h"
-#include "verifier/Check.h"
-#include "verifier/RunObserver.h"
-#include "verifier/RunRecord.h"
-#include "verifier/RunSettings.h"
 
 namespace Orvel::Verifier {
 

@@ -1,4 +1,4 @@
-#include "verifier/StrictChecks.h"
+#include "run/StrictChecks.h"
 
 #include <gtest/gtest.h>
 

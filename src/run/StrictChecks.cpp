@@ -1,4 +1,4 @@
-#include "verifier/StrictChecks.h"
+#include "run/StrictChecks.h"
 
 #include <cmath>
 #include <cstdio>

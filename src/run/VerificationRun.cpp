@@ -1,12 +1,12 @@
-#include "verifier/VerificationRun.h"
+#include "run/VerificationRun.h"
 
 #include <algorithm>
 
 #include "logging/Logger.h"
 #include "platform/SharedLibrary.h"
+#include "run/StrictChecks.h"
 #include "tracking/ReportOutput.h"
 #include "tracking/RuntimeDLL.h"
-#include "verifier/StrictChecks.h"
 
 namespace Orvel::Verifier {
 

@@ -1,0 +1,28 @@
+// Which kind of plugin a manifest's library is and whether it is valid, as
+// the listing asks.
+#pragma once
+#include <functional>
+#include <string>
+
+#include "tracking/PluginDiscovery.h"
+#include "tracking/PluginManifest.h"
+
+namespace Orvel::Tracking {
+
+struct LibraryValidation {
+  enum class Kind { Neither, Tracking, MotionPlatform };
+  Kind kind = Kind::Neither;
+  bool valid = false;
+  // Set when the library crashed, ended the process or missed the deadline
+  // (isolated only): what happened, as its ERROR line says it.
+  std::string failure;
+};
+
+// Kind detection, then the validation of that kind; the problems go to the
+// discovery's error handler. `detected`, when given, is told the kind before
+// the validation runs, so that a crash during the validation still finds it
+// known.
+LibraryValidation validateLibrary(const PluginDiscovery& discovery, const PluginManifest& manifest,
+                                  const std::function<void(LibraryValidation::Kind)>& detected = {});
+
+}  // namespace Orvel::Tracking
