@@ -16,6 +16,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
 #include "run/VerificationRun.h"
+#include "run/EndCause.h"
 #include "run/Verifications.h"
 
 namespace Orvel::Verifier {
@@ -84,17 +85,6 @@ Applied applyEvent(VerificationRun& view, const std::string& line, bool done, st
 
 std::int32_t workflowCalls(Tracking::PluginKind kind) {
   return kind == Tracking::PluginKind::Tracking ? trackingWorkflowCalls() : motionPlatformWorkflowCalls();
-}
-
-// The cause of a child's end at the call under way, or after the run when
-// no call was under way.
-std::string endCause(const platform::ChildEnd& end, bool callUnderWay) {
-  if (end.kind == platform::ChildEnd::Kind::Crashed) {
-    return std::string(callUnderWay ? "the plugin crashed: " : "the plugin crashed after the run: ") +
-           platform::describeCrash(end.code);
-  }
-  return std::string(callUnderWay ? "the plugin ended the process" : "the plugin ended the process after the run") +
-         " (exit status " + std::to_string(end.code) + ")";
 }
 
 // Whether the child ended normally with the status it announced, as the
@@ -169,7 +159,9 @@ int verifyIsolated(const IsolatedRun& request, Tracking::PluginKind kind, RunRec
         const bool callUnderWay = view.callUnderWay().has_value();
         const CheckResult result =
             end.kind == platform::ChildEnd::Kind::Crashed ? CheckResult::Crashed : CheckResult::EndedProcess;
-        return view.end(result, endCause(end, callUnderWay)).value_or(-1);
+        const std::string cause = end.kind == platform::ChildEnd::Kind::Crashed ? crashCause(end.code, callUnderWay)
+                                                                               : exitCause(end.code, callUnderWay);
+        return view.end(result, cause).value_or(-1);
       }
     }
   }

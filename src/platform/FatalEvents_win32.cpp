@@ -29,9 +29,15 @@ DWORD WINAPI handleCrash(void* raw) {
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* exception) {
   const DWORD code = exception->ExceptionRecord->ExceptionCode;
   const CrashHandler handler = crashHandler.exchange(nullptr);
-  if (handler != nullptr) {
-    // A thread of its own: after a stack overflow the crashed thread has
-    // almost no stack left.
+  if (handler != nullptr && code != EXCEPTION_STACK_OVERFLOW) {
+    // On the crashed thread itself: a new thread could not start while the
+    // loader lock is held (a crash while the main thread unloads the library,
+    // in its DllMain), and the process would go on to end as if nothing had
+    // happened.
+    handler(static_cast<std::int64_t>(code));
+  } else if (handler != nullptr) {
+    // After a stack overflow the crashed thread has almost no stack left: a
+    // thread of its own.
     Crash crash{handler, code};
     const HANDLE thread = CreateThread(nullptr, 0, handleCrash, &crash, 0, nullptr);
     if (thread != nullptr) {

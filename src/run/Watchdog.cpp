@@ -7,6 +7,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
 #include "platform/FatalEvents.h"
+#include "run/EndCause.h"
 #include "run/VerificationRun.h"
 
 namespace Orvel::Verifier {
@@ -89,7 +90,10 @@ void Watchdog::watch() {
 void Watchdog::onCrash(std::int64_t code) {
   Watchdog* watchdog = current_.load();
   if (watchdog == nullptr) return;
-  watchdog->endRun(CheckResult::Crashed, "the plugin crashed: " + platform::describeCrash(code), 0);
+  // A plugin thread may crash the process between calls, or after the run.
+  const VerificationRun* run = watchdog->run_.load();
+  const bool callUnderWay = run != nullptr && run->callSerial() != 0;
+  watchdog->endRun(CheckResult::Crashed, crashCause(code, callUnderWay), 0);
 }
 
 void Watchdog::onExit(int status) {
@@ -98,8 +102,7 @@ void Watchdog::onExit(int status) {
   // The verifier's own end passes: only an exit inside a plugin call is the plugin's.
   const std::uint64_t serial = run != nullptr ? run->callSerial() : 0;
   if (serial == 0) return;
-  watchdog->endRun(CheckResult::EndedProcess,
-                   "the plugin ended the process (exit status " + std::to_string(status) + ")", serial);
+  watchdog->endRun(CheckResult::EndedProcess, exitCause(status, true), serial);
 }
 
 }  // namespace Orvel::Verifier
