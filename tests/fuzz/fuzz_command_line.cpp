@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CommandLine result = Orvel::Verifier::parseCommandLine(static_cast<int>(argv.size()), argv.data(), out);
 
   // Replay the rules independently.
-  std::string mode, plugin;
+  std::string mode, plugin, report, junit;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--list") {
@@ -81,6 +81,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
       if (out.rfind("Invalid value for " + key + ": " + value + "\n", 0) != 0) std::abort();
       return 0;
+    }
+    if (key == "--report" || key == "--junit") {
+      // One file cannot take both reports: a value that names the file of the
+      // other report is refused when it is read. The same text always does;
+      // another spelling of one file (a link, "./x" for "x") may, which this
+      // replay does not judge.
+      const std::string& other = key == "--report" ? junit : report;
+      const bool refused = result.action == CommandLine::Action::Fail && result.exitStatus == 1 &&
+                           out.rfind("Invalid value for " + key + ": " + value + "\n", 0) == 0;
+      if (!other.empty() && value == other && !refused) std::abort();
+      if (refused && !other.empty()) return 0;
+      (key == "--report" ? report : junit) = value;
     }
     if (key == "--mode") {
       if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin") {
