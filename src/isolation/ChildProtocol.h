@@ -13,7 +13,9 @@
 //   ready
 // and then per library asked for:
 //   error <text>             one problem found, in order
-//   kind tracking|motion|none, valid 0|1, answered
+//   kind tracking|motion|none
+//   why <text>               with --explain=1: one line of the library's explanation
+//   valid 0|1, answered
 // Before its answer it ends the library's standard output with outputMark:
 // it runs ahead of the parent, and the parent relays each library's output
 // between the lines it writes for that library.
@@ -38,6 +40,7 @@ constexpr std::string_view kDone = "done ";
 constexpr std::string_view kData = "data ";
 constexpr std::string_view kError = "error ";
 constexpr std::string_view kKind = "kind ";
+constexpr std::string_view kWhy = "why ";
 constexpr std::string_view kValid = "valid ";
 constexpr std::string_view kReady = "ready";
 constexpr std::string_view kAnswered = "answered";

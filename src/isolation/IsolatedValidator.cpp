@@ -4,6 +4,7 @@
 
 #include "isolation/ChildProtocol.h"
 #include "isolation/IsolatedChild.h"
+#include "tracking/ListingExplanation.h"
 
 namespace Orvel::Verifier {
 
@@ -42,7 +43,7 @@ Kind kindOfWord(const std::string& word) {
 
 }  // namespace
 
-int serveValidations(platform::ParentChannel& channel) {
+int serveValidations(platform::ParentChannel& channel, bool explain) {
   Tracking::PluginDiscovery discovery;
   discovery.setErrorHandler([&channel](const std::string& error) {
     std::fflush(stdout);
@@ -55,6 +56,11 @@ int serveValidations(platform::ParentChannel& channel) {
     const LibraryValidation result = Tracking::validateLibrary(discovery, manifest, [&channel](Kind kind) {
       channel.writeLine(std::string(kKind) + kindWord(kind));
     });
+    if (explain) {
+      for (const std::string& text : Tracking::ListingExplanation::ofLibrary(manifest.path, result)) {
+        channel.writeLine(oneLine(std::string(kWhy) + text));
+      }
+    }
     // Log lines written during the validation reach the pipe before the
     // mark, and the mark before the answer.
     const std::string mark = outputMark(++answers);
@@ -147,6 +153,8 @@ LibraryValidation IsolatedValidator::answer(const Tracking::PluginDiscovery& dis
           due = std::chrono::steady_clock::now() + deadline_;
         } else if (startsWith(line, kError, rest)) {
           discovery.reportError(rest);
+        } else if (startsWith(line, kWhy, rest)) {
+          result.why.push_back(rest);
         } else if (startsWith(line, kKind, rest)) {
           result.kind = kindOfWord(rest);
         } else if (startsWith(line, kValid, rest)) {

@@ -19,8 +19,9 @@ namespace Orvel::Verifier {
 
 // The child's side: validates the library of each path (one UTF-8 line each
 // on standard input) until the input ends, and tells the parent the problems,
-// the kind and the validity on the channel. Returns 0.
-int serveValidations(platform::ParentChannel& channel);
+// the kind and the validity on the channel; with `explain`, also the
+// explanation of each library. Returns 0.
+int serveValidations(platform::ParentChannel& channel, bool explain);
 
 // The parent's side: one child serves many libraries; after a crash, an early
 // end or a missed deadline the next library gets a new child. The libraries
@@ -37,7 +38,8 @@ class IsolatedValidator {
   void ask(const std::string& path);
   // The answer for the first library asked for and not answered yet (there
   // must be one). The problems found are handed to `discovery`'s error
-  // handler, in order. The deadline applies to this library alone, from when
+  // handler, in order; the explanation, when the child gives one, is the
+  // answer's `why`. The deadline applies to this library alone, from when
   // this is called or, for a new child, from when the child is ready.
   Tracking::LibraryValidation answer(const Tracking::PluginDiscovery& discovery);
 

@@ -3,6 +3,7 @@
 #pragma once
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tracking/PluginDiscovery.h"
 #include "tracking/PluginManifest.h"
@@ -16,6 +17,8 @@ struct LibraryValidation {
   // Set when the library crashed, ended the process or missed the deadline
   // (isolated only): what happened, as its ERROR line says it.
   std::string failure;
+  // The explanation of the library, when an isolated child was asked for it.
+  std::vector<std::string> why;
 };
 
 // Kind detection, then the validation of that kind; the problems go to the

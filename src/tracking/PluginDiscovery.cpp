@@ -41,7 +41,11 @@ std::vector<fs::path> PluginDiscovery::findManifestFiles() const {
 }
 
 std::vector<fs::path> PluginDiscovery::findManifestFiles(const fs::path& programDataFolder) const {
-  const fs::path pluginsFolder = programDataFolder / "Orvel" / "OrvelTracking" / "Plugins";
+  return findManifestFiles(PluginsFolder{programDataFolder / "Orvel" / "OrvelTracking" / "Plugins"});
+}
+
+std::vector<fs::path> PluginDiscovery::findManifestFiles(const PluginsFolder& folder) const {
+  const fs::path& pluginsFolder = folder.path;
   LOG_INFO("Plugin manifest directory: %s", pathToUtf8(pluginsFolder).c_str());
 
   // Outside the guard on purpose: only not-found is an answer here; any other

@@ -33,6 +33,13 @@ class PluginDiscovery {
   std::vector<std::filesystem::path> findManifestFiles() const;
   // The same search below the given program data folder.
   std::vector<std::filesystem::path> findManifestFiles(const std::filesystem::path& programDataFolder) const;
+  // A plugins folder named as such, not a program data folder to search below.
+  struct PluginsFolder {
+    std::filesystem::path path;
+  };
+  // The same search in the given plugins folder itself (the log lines keep
+  // the name of the search).
+  std::vector<std::filesystem::path> findManifestFiles(const PluginsFolder& folder) const;
 
   // Kind of the manifest's plugin library: all common exports present and
   // orvel_GetPluginType returning 1 (tracking) or 2 (motion platform).

@@ -100,6 +100,23 @@ bool readRunArgument(const std::string& key, const std::string& value, CommandLi
   return true;
 }
 
+// Takes the value of --explain or --plugins-dir; false when it is not a valid one.
+bool readListingArgument(const std::string& key, const std::string& value, CommandLine& result) {
+  if (key == "--explain") {
+    if (value != "0" && value != "1") return false;
+    result.explain = value == "1";
+    return true;
+  }
+  if (value.empty()) return false;
+  try {
+    static_cast<void>(platform::nativePath(value));  // a folder name this system can read
+  } catch (const std::exception&) {
+    return false;
+  }
+  result.pluginsFolder = value;
+  return true;
+}
+
 CommandLine invalidValue(std::string& out, const std::string& key, const std::string& value) {
   out += "Invalid value for " + key + ": " + value + "\n";
   writeUsage(out);
@@ -171,6 +188,9 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
     } else if (isRunArgument(key)) {
       const std::string value = argument.substr(equals + 1);
       if (!readRunArgument(key, value, result)) return invalidValue(out, key, value);
+    } else if (key == "--explain" || key == "--plugins-dir") {
+      const std::string value = argument.substr(equals + 1);
+      if (!readListingArgument(key, value, result)) return invalidValue(out, key, value);
     } else if (key == ChildProtocol::kChildChannelKey) {
       result.childChannel = argument.substr(equals + 1);
     }

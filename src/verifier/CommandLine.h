@@ -22,6 +22,11 @@ struct CommandLine {
   bool isolate = false;
   // --timeout=MS: the deadline of each plugin call; 0 when not given.
   std::uint32_t timeoutMs = 0;
+  // --explain=1: the listing says why it shows each manifest as it does.
+  bool explain = false;
+  // --plugins-dir=PATH: the folder searched for manifests instead of the
+  // plugins folder under the program data folder, as typed; empty for that one.
+  std::string pluginsFolder;
   // Set in the isolated child only, by its parent: the channel to the parent.
   std::string childChannel;
   // The arguments as given (without the program name), for starting the child.

@@ -89,7 +89,7 @@ int runChild(const CommandLine& commandLine) {
   return runGuarded([&] {
     const ChildProtocol::ChannelMarker marker = ChildProtocol::splitMarker(commandLine.childChannel);
     platform::ParentChannel channel(marker.name, marker.token + " ");
-    if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel);
+    if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel, commandLine.explain);
     ChildReporter reporter(channel, commandLine.deadlineMs());
     const int status =
         runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine, &reporter); });

@@ -8,7 +8,8 @@
 
 namespace Orvel::Verifier {
 
-// Lists the installed plugins; always 0. With isolation each library is
+// Lists the installed plugins: 0, or 1 when the folder that --plugins-dir
+// names cannot be searched. With isolation each library is
 // validated in a child process.
 int listPlugins(const CommandLine& commandLine);
 // Writes the runtime's active tracking plugin through the property server.

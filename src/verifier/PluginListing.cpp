@@ -9,6 +9,7 @@
 
 #include "isolation/IsolatedValidator.h"
 #include "platform/NarrowPath.h"
+#include "tracking/ListingExplanation.h"
 #include "tracking/PluginDiscovery.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
@@ -18,6 +19,7 @@ namespace Orvel::Verifier {
 namespace {
 
 using Tracking::LibraryValidation;
+using Tracking::ListingExplanation;
 using Tracking::PluginDiscovery;
 using Tracking::PluginManifest;
 
@@ -61,11 +63,19 @@ struct ReadManifest {
   std::vector<std::string> errors;
 };
 
+// The manifest files in the folder that the command line names, else in the
+// plugins folder under the program data folder.
+std::vector<std::filesystem::path> findManifestFiles(const PluginDiscovery& discovery, const CommandLine& commandLine) {
+  if (commandLine.pluginsFolder.empty()) return discovery.findManifestFiles();
+  return discovery.findManifestFiles(PluginDiscovery::PluginsFolder{platform::nativePath(commandLine.pluginsFolder)});
+}
+
 // Reads every manifest file, each with the problems collected in `errors`
 // until then.
-std::vector<ReadManifest> readManifests(const PluginDiscovery& discovery, std::vector<std::string>& errors) {
+std::vector<ReadManifest> readManifests(const PluginDiscovery& discovery, const CommandLine& commandLine,
+                                        std::vector<std::string>& errors) {
   std::vector<ReadManifest> manifests;
-  for (auto& file : discovery.findManifestFiles()) {
+  for (auto& file : findManifestFiles(discovery, commandLine)) {
     ReadManifest& entry = manifests.emplace_back();
     entry.file = std::move(file);
     entry.read = discovery.readManifest(entry.file, entry.manifest);
@@ -88,6 +98,20 @@ KindHeadings headingsOf(LibraryValidation::Kind kind) {
   return {"Manifest references tracking plugin:", "Manifest references invalid tracking plugin:"};
 }
 
+// The explanation lines of a manifest that was read. Without isolation the
+// library is explained here; an isolated child explains it where it ran.
+void explain(const ReadManifest& entry, const LibraryValidation& library, bool isolated) {
+  std::vector<std::string> why;
+  if (!library.failure.empty()) {
+    why.push_back(ListingExplanation::ofFailure(library.failure));
+  } else {
+    why = isolated ? library.why : ListingExplanation::ofLibrary(entry.manifest.path, library);
+  }
+  std::string relative = ListingExplanation::ofRelativePath(entry.manifest.path, entry.file);
+  if (!relative.empty()) why.push_back(std::move(relative));
+  writeReport(ListingExplanation::lines(why));
+}
+
 }  // namespace
 
 int listPlugins(const CommandLine& commandLine) {
@@ -99,7 +123,16 @@ int listPlugins(const CommandLine& commandLine) {
   // reports one finds no manifest, so nothing below prints them. Every
   // manifest is read before the first library is validated, so that an
   // isolated child can be asked for all the libraries at once.
-  std::vector<ReadManifest> manifests = readManifests(discovery, errors);
+  std::vector<ReadManifest> manifests = readManifests(discovery, commandLine, errors);
+  if (commandLine.explain) {
+    for (const std::string& error : errors) writeReport(ListingExplanation::lines({ListingExplanation::ofSearch(error)}));
+  }
+  // A folder named on the command line that cannot be searched is an error
+  // of the command: an empty listing would pass for an empty folder.
+  if (!commandLine.pluginsFolder.empty() && !errors.empty()) {
+    printErrors(errors);
+    return 1;
+  }
   std::optional<IsolatedValidator> isolated;
   if (commandLine.isolate) {
     isolated.emplace(commandLine.arguments, commandLine.deadlineMs());
@@ -115,7 +148,9 @@ int listPlugins(const CommandLine& commandLine) {
     errors = std::move(entry.errors);
     if (!entry.read) {
       writeReport("Failed to read plugin manifest:\n");
+      const std::string why = ListingExplanation::ofUnreadManifest(errors);
       printErrors(errors);
+      if (commandLine.explain) writeReport(ListingExplanation::lines({why}));
       continue;
     }
 
@@ -128,15 +163,16 @@ int listPlugins(const CommandLine& commandLine) {
       // or did not answer while it was asked says so.
       if (library.failure.empty()) errors.clear();
       printErrors(errors);
-      continue;
-    }
-    const KindHeadings headings = headingsOf(library.kind);
-    if (library.valid) {
-      printPlugin(headings.valid, manifest);
     } else {
-      writeReport(std::string(headings.invalid) + "\n");
-      printErrors(errors);
+      const KindHeadings headings = headingsOf(library.kind);
+      if (library.valid) {
+        printPlugin(headings.valid, manifest);
+      } else {
+        writeReport(std::string(headings.invalid) + "\n");
+        printErrors(errors);
+      }
     }
+    if (commandLine.explain) explain(entry, library, isolated.has_value());
   }
   return 0;
 }

@@ -36,6 +36,10 @@ EMPTY_PATH_RUN = "Start verification\n[ FAILED ] : Loading DLL \nUnable to conti
         (["--plugin"], '[Error] Invalid "key=pair" format: --plugin\n', 1),
         (["--foo", "--list"], '[Error] Invalid "key=pair" format: --foo\n', 1),
         (["--plugin=a.dll", "LIST"], '[Error] Invalid "key=pair" format: LIST\n', 1),
+        (["--explain=2", "--list"], "Invalid value for --explain: 2\n", 1),
+        (["--explain=1", "--explain=", "--list"], "Invalid value for --explain: \n", 1),
+        (["--plugins-dir=", "--list"], "Invalid value for --plugins-dir: \n", 1),
+        (["--plugins-dir=a", "--explain=yes", "--list"], "Invalid value for --explain: yes\n", 1),
     ],
 )
 def test_argument_errors_print_message_and_usage(verifier, args, message, status):

@@ -29,12 +29,18 @@ VERSION_TEXT = "Plugin DLL version is not compatible with Orvel plugin API ver 4
 class Log:
     """A log line: any timestamp, then exactly `text`, then what `tail` (a regex) matches."""
 
-    def __init__(self, text, tail=""):
+    def __init__(self, text, tail="", lead=TIMESTAMP, shown="<timestamp>"):
         self.text = text
-        self.pattern = re.compile(TIMESTAMP + re.escape(text) + tail)
+        self.shown = shown
+        self.pattern = re.compile(lead + re.escape(text) + tail)
 
     def render(self, actual):
-        return actual if self.pattern.fullmatch(actual) else "<timestamp>" + self.text
+        return actual if self.pattern.fullmatch(actual) else self.shown + self.text
+
+
+def why(text, tail=""):
+    """An explanation line: exactly `text` after the prefix, then what `tail` (a regex) matches."""
+    return Log("  Why: " + text, tail, lead="", shown="")
 
 
 def info(message):
@@ -97,14 +103,17 @@ class Installation:
     """Manifest files under the program data folder, each with the lines the
     listing must print for it (standard output) and its errors (standard error)."""
 
-    def __init__(self, program_data):
+    def __init__(self, program_data, plugins=None):
         self.program_data = program_data
+        # The folder searched: the one under the program data folder, or one
+        # that --plugins-dir names (given here as seen from Linux).
+        self.plugins = plugins or program_data.plugins
         self.entries = set()  # native paths of the entries in the plugins folder
         self.manifests = {}  # native manifest path -> (stdout lines, stderr lines)
-        program_data.plugins.mkdir(parents=True)
+        self.plugins.mkdir(parents=True)
 
     def add(self, vendor, name, content, stdout, stderr=()):
-        file = self.program_data.plugins / vendor / name
+        file = self.plugins / vendor / name
         file.parent.mkdir(parents=True, exist_ok=True)
         file.write_bytes(content.encode("utf-8"))
         self.entries.add(self.native(file.parent))
@@ -112,18 +121,20 @@ class Installation:
 
     def add_ignored(self, relative, folder=False):
         """A file or folder that the search must pass over."""
-        path = self.program_data.plugins / relative
+        path = self.plugins / relative
         if folder:
             path.mkdir(parents=True, exist_ok=True)
         else:
             path.parent.mkdir(parents=True, exist_ok=True)
             path.write_text("{}")
-        self.entries.add(self.native(self.program_data.plugins / relative.split("/")[0]))
+        self.entries.add(self.native(self.plugins / relative.split("/")[0]))
 
     def native(self, path):
+        if self.plugins != self.program_data.plugins:
+            return native_path(path)
         return self.program_data.native(path)
 
-    def check(self, result):
+    def check(self, result, preamble=()):
         """Compares the whole output. The file system's enumeration order is
         taken from the program's log lines, after checking that they name
         exactly the installed entries."""
@@ -136,7 +147,7 @@ class Installation:
         assert sorted(found) == sorted(self.manifests)
 
         dirname = ntpath.dirname if IS_WINDOWS else posixpath.dirname
-        expected = [info("Plugin manifest directory: " + self.native(self.program_data.plugins))]
+        expected = [info("Plugin manifest directory: " + self.native(self.plugins))] + list(preamble)
         for vendor in vendors:
             expected.append(info("Plugin vendor directory: " + vendor))
             expected += [info("Found plugin manifest file: " + m) for m in found if dirname(m) == vendor]
@@ -167,8 +178,8 @@ def installed(program_data):
     return Installation(program_data)
 
 
-def list_plugins(verifier, program_data, env=None):
-    return verifier.run("--list", env={**program_data.env, **(env or {})})
+def list_plugins(verifier, program_data, env=None, options=(), cwd=None):
+    return verifier.run(*options, "--list", env={**program_data.env, **(env or {})}, cwd=cwd)
 
 
 def test_nothing_installed_prints_only_the_folder_line(verifier, program_data):
@@ -302,3 +313,105 @@ def test_load_failure_line_carries_a_non_ascii_path(verifier, program_data, inst
     logged_path = absent.encode(CODE_PAGE, errors="replace").decode("utf-8", errors="replace") if IS_WINDOWS else absent
     installed.add("Acme", "absent.manifest", manifest(absent), [load_failure(logged_path), load_failure(logged_path)])
     installed.check(list_plugins(verifier, program_data))
+
+
+def load_error(path):
+    """The loader's text for a library that does not exist: dlerror's own on
+    Linux; on Windows the system message, which Wine words its own way."""
+    if IS_WINDOWS:
+        return "", r".+"
+    return path + ": cannot open shared object file: No such file or directory", ""
+
+
+@pytest.mark.parametrize("options", [[], ["--isolate=1"]], ids=["in process", "isolated"])
+def test_explain_says_why_each_manifest_is_listed_as_it_is(verifier, program_data, installed, tmp_path, options):
+    separator = "\\" if IS_WINDOWS else "/"
+    absent = native_path(PLUGIN_DIR / ("absent" + LIBRARY_SUFFIX))
+    relative = "nothere" + separator + "absent" + LIBRARY_SUFFIX
+    current = native_path(tmp_path)
+    folder = installed.native(installed.plugins / "Acme")
+    neither = "the library is neither a tracking nor a motion platform plugin: "
+    cases = [
+        ("valid.manifest", manifest(plugin("tracking_ok")),
+         plugin_block(TRACKING, plugin("tracking_ok")) + [why("listed: a tracking plugin, API version 4.16.0.0")], []),
+        ("motion.manifest", manifest(plugin("motion_ok")),
+         plugin_block(MOTION, plugin("motion_ok")) + [why("listed: a motion platform plugin, API version 4.16.0.0")],
+         []),
+        ("type3.manifest", manifest(plugin("type3")),
+         [why(neither + "orvel_GetPluginType returned 3; 1 is a tracking plugin, 2 a motion platform plugin")], []),
+        ("shutdown.manifest", manifest(plugin("tracking_no_shutdown")),
+         [missing_export("orvel_PluginShutdown"), missing_export("orvel_PluginShutdown"),
+          why(neither + "it lacks orvel_PluginShutdown")], []),
+        ("absent.manifest", manifest(absent),
+         [load_failure(absent), load_failure(absent),
+          why("the library could not be loaded from " + absent + ": " + load_error(absent)[0], load_error(absent)[1])],
+         []),
+        ("relative.manifest", manifest(relative),
+         [load_failure(relative), load_failure(relative),
+          why("the library could not be loaded from " + relative + ": " + load_error(relative)[0],
+              load_error(relative)[1]),
+          why("the path " + relative + " is relative: it was resolved against the current folder " + current
+              + ", not the manifest's folder " + folder)], []),
+        ("v2.manifest", manifest(plugin("tracking_ok"), manifestFileVersion="2.0.0.0"),
+         [FAILED_READ, why("the manifest was not read: Incompatible manifest file version: 2.0.0.0; "
+                           "Manifest is not compatible")],
+         ["Incompatible manifest file version: 2.0.0.0", "Manifest is not compatible"]),
+        ("v4-17.manifest", manifest(plugin("tracking_api_4_17")),
+         [INVALID_TRACKING,
+          why("not valid: a tracking plugin, API version 4.17.0.0, a version this verifier does not accept")],
+         [VERSION_TEXT]),
+        ("no-pose.manifest", manifest(plugin("tracking_no_hmd_pose")),
+         [missing_export("orvel_GetHMDPose"), INVALID_TRACKING,
+          why("not valid: a tracking plugin, API version 4.16.0.0, lacking orvel_GetHMDPose")],
+         ["DLL is not a valid plugin"]),
+    ]
+    if not IS_WINDOWS:
+        # A relative path is loaded from the current folder, wherever the manifest lies.
+        (tmp_path / "lib").mkdir()
+        shutil.copy(PLUGIN_DIR / "tracking_ok.so", tmp_path / "lib")
+        cases.append(("local.manifest", manifest("lib/tracking_ok.so"),
+                      plugin_block(TRACKING, "lib/tracking_ok.so")
+                      + [why("listed: a tracking plugin, API version 4.16.0.0"),
+                         why("the path lib/tracking_ok.so is relative: it was resolved against the current folder "
+                             + current + ", not the manifest's folder " + folder)], []))
+    for name, content, stdout, stderr in cases:
+        installed.add("Acme", name, content, stdout, stderr)
+    installed.check(list_plugins(verifier, program_data, options=options + ["--explain=1"], cwd=tmp_path))
+
+
+def test_explain_tells_the_search_problem_that_the_listing_keeps_to_itself(verifier, program_data):
+    folder = program_data.native(program_data.plugins)
+    result = list_plugins(verifier, program_data, options=["--explain=1"])
+    assert_lines(result.lines, [
+        info("Plugin manifest directory: " + folder),
+        why("the search for manifests found none: Error when searching manifest files: Path '" + folder
+            + "' does not exist"),
+        ""])
+    assert result.stderr == ""
+    assert result.status == 0
+
+
+@pytest.mark.parametrize("options", [[], ["--explain=0"], ["--explain=1", "--explain=0"], ["--list", "--explain=1"]],
+                         ids=["absent", "0", "last wins", "after --list"])
+def test_without_explain_the_listing_is_unchanged(verifier, program_data, installed, options):
+    installed.add("Acme", "valid.manifest", manifest(plugin("tracking_ok")),
+                  plugin_block(TRACKING, plugin("tracking_ok")))
+    installed.add("Acme", "type3.manifest", manifest(plugin("type3")), [])
+    installed.check(verifier.run(*options, "--list", env=program_data.env))
+
+
+def test_plugins_dir_is_searched_instead_of_the_program_data_folder(verifier, program_data, tmp_path):
+    # A manifest under the program data folder that must not be listed.
+    Installation(program_data).add("Other", "other.manifest", manifest(plugin("motion_ok")), [])
+    tree = Installation(program_data, plugins=tmp_path / "install tree")
+    tree.add("Acme", "valid.manifest", manifest(plugin("tracking_ok")), plugin_block(TRACKING, plugin("tracking_ok")))
+    tree.add("Acme", "v4-17.manifest", manifest(plugin("tracking_api_4_17")), [INVALID_TRACKING], [VERSION_TEXT])
+    tree.check(list_plugins(verifier, program_data, options=["--plugins-dir=" + native_path(tmp_path / "install tree")]))
+
+
+def test_plugins_dir_that_does_not_exist_is_an_error(verifier, program_data, tmp_path):
+    folder = native_path(tmp_path / "absent")
+    result = list_plugins(verifier, program_data, options=["--plugins-dir=" + folder])
+    assert_lines(result.lines, [info("Plugin manifest directory: " + folder), ""])
+    assert result.stderr == "ERROR: Error when searching manifest files: Path '" + folder + "' does not exist\n"
+    assert result.status == 1

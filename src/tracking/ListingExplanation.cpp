@@ -1,0 +1,142 @@
+#include "tracking/ListingExplanation.h"
+
+#include <system_error>
+
+#include "OrvelPluginAPI.h"
+#include "platform/NarrowPath.h"
+#include "platform/SharedLibrary.h"
+#include "tracking/PluginExports.h"
+#include "tracking/PrepareDllDirectory.h"
+
+namespace Orvel::Tracking {
+
+namespace {
+
+std::string joined(const std::vector<std::string>& texts, const char* separator) {
+  std::string result;
+  for (const std::string& text : texts) {
+    if (!result.empty()) result += separator;
+    result += text;
+  }
+  return result;
+}
+
+std::string versionText(std::uint64_t version) {
+  return std::to_string(ORVEL_PLUGIN_API_VERSION_MAJOR(version)) + "." +
+         std::to_string(ORVEL_PLUGIN_API_VERSION_MINOR(version)) + "." +
+         std::to_string(ORVEL_PLUGIN_API_VERSION_THIRD(version)) + "." +
+         std::to_string(ORVEL_PLUGIN_API_VERSION_FOURTH(version));
+}
+
+const char* kindText(LibraryValidation::Kind kind) {
+  return kind == LibraryValidation::Kind::MotionPlatform ? "a motion platform plugin" : "a tracking plugin";
+}
+
+// The library loaded once more, its folder on the DLL search path as the
+// validation had it; nothing is logged.
+class SilentLoad {
+ public:
+  explicit SilentLoad(const platform::NativePath& path)
+      : expanded_(prepareDllDirectory(path, cookie_)), handle_(platform::loadLibrary(expanded_)) {
+    if (handle_ == nullptr) error_ = platform::lastLibraryErrorText();
+  }
+  ~SilentLoad() {
+    if (cookie_ != nullptr) platform::removeDllDirectory(cookie_);
+    if (handle_ != nullptr) platform::freeLibrary(handle_);
+  }
+  SilentLoad(const SilentLoad&) = delete;
+  SilentLoad& operator=(const SilentLoad&) = delete;
+
+  const platform::NativePath& expanded() const { return expanded_; }
+  bool loaded() const { return handle_ != nullptr; }
+  const std::string& error() const { return error_; }
+  void* find(const char* name) const { return platform::findSymbol(handle_, name); }
+
+ private:
+  platform::DllDirectoryCookie cookie_ = nullptr;
+  platform::NativePath expanded_;
+  platform::LibraryHandle handle_ = nullptr;
+  std::string error_;
+};
+
+// The exports that a kind needs (every kind's, when `kind` is Neither) and the library lacks.
+std::vector<std::string> missingExports(const SilentLoad& library, LibraryValidation::Kind kind) {
+  std::vector<std::string> missing;
+  for (const PluginExportEntry& entry : pluginExports()) {
+    const bool needed = kind == LibraryValidation::Kind::Neither ? entry.isCommon()
+                        : entry.isNeededBy(kind == LibraryValidation::Kind::Tracking ? PluginKind::Tracking
+                                                                                      : PluginKind::MotionPlatform);
+    if (needed && library.find(entry.name) == nullptr) missing.emplace_back(entry.name);
+  }
+  return missing;
+}
+
+}  // namespace
+
+std::string ListingExplanation::lines(const std::vector<std::string>& texts) {
+  std::string result;
+  for (const std::string& text : texts) result += kLinePrefix + text + "\n";
+  return result;
+}
+
+std::string ListingExplanation::ofSearch(const std::string& problem) {
+  return "the search for manifests found none: " + problem;
+}
+
+std::string ListingExplanation::ofUnreadManifest(const std::vector<std::string>& problems) {
+  return "the manifest was not read: " + joined(problems, "; ");
+}
+
+std::string ListingExplanation::ofRelativePath(const std::string& libraryPath,
+                                               const std::filesystem::path& manifestFile) {
+  platform::NativePath native;
+  std::uint32_t code = 0;
+  if (!platform::utf8ToNativePath(libraryPath, native, code)) return {};
+  const std::filesystem::path expanded(platform::expandEnvironmentStrings(native));
+  if (expanded.empty() || expanded.is_absolute()) return {};
+  std::error_code error;
+  const std::filesystem::path current = std::filesystem::current_path(error);
+  const std::string folder = platform::narrowPath(manifestFile.parent_path());
+  if (platform::libraryFolder(expanded.native()).empty()) {
+    return "the path " + platform::narrowPath(expanded) +
+           " names no folder: the system's library search finds it, not the manifest's folder " + folder;
+  }
+  return "the path " + platform::narrowPath(expanded) + " is relative: it was resolved against the current folder " +
+         platform::narrowPath(current) + ", not the manifest's folder " + folder;
+}
+
+std::string ListingExplanation::ofFailure(const std::string& failure) {
+  return "the library's validation did not finish: " + failure;
+}
+
+std::vector<std::string> ListingExplanation::ofLibrary(const std::string& libraryPath,
+                                                       const LibraryValidation& validation) {
+  platform::NativePath native;
+  std::uint32_t code = 0;
+  if (!platform::utf8ToNativePath(libraryPath, native, code)) {
+    return {"the library path is not valid UTF-8 text: " + libraryPath};
+  }
+  const SilentLoad library(native);
+  if (!library.loaded()) {
+    return {"the library could not be loaded from " + platform::narrowPath(library.expanded()) + ": " +
+            library.error()};
+  }
+  using Kind = LibraryValidation::Kind;
+  const auto type = reinterpret_cast<PFN_orvel_GetPluginType>(library.find("orvel_GetPluginType"));
+  const auto version = reinterpret_cast<PFN_orvel_GetPluginAPIVersion>(library.find("orvel_GetPluginAPIVersion"));
+  if (validation.kind == Kind::Neither) {
+    const std::vector<std::string> missing = missingExports(library, Kind::Neither);
+    if (!missing.empty()) {
+      return {"the library is neither a tracking nor a motion platform plugin: it lacks " + joined(missing, ", ")};
+    }
+    return {"the library is neither a tracking nor a motion platform plugin: orvel_GetPluginType returned " +
+            std::to_string(type()) + "; 1 is a tracking plugin, 2 a motion platform plugin"};
+  }
+  std::string described = std::string(kindText(validation.kind)) + ", API version " + versionText(version());
+  if (validation.valid) return {"listed: " + described};
+  const std::vector<std::string> missing = missingExports(library, validation.kind);
+  if (!missing.empty()) return {"not valid: " + described + ", lacking " + joined(missing, ", ")};
+  return {"not valid: " + described + ", a version this verifier does not accept"};
+}
+
+}  // namespace Orvel::Tracking
