@@ -6,31 +6,15 @@
 #include <mutex>
 #include <string>
 
-#include "ipc/PropertiesServicePipe.h"
-#include "platform/ProcessorPin.h"
-#include "platform/ThreadHeaps.h"
 #include "property/PropertyClient.h"
 #include "property/PropertyKeys.h"
-#include "state/ClientRole.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
+#include "verifier/RuntimeConnection.h"
 
 namespace Orvel::Verifier {
 
 namespace {
-
-const char* const kClientName = "OrvelPluginVerifier";
-constexpr State::ClientRole kClientRole = State::ClientRole::TRACKING;
-const char* const kOpenVR = "openvr";
-const char* const kPluginPrefix = "plugin:";
-constexpr std::int64_t kConnectionAttemptTimeoutMs = 1000;
-// Everything before the definitions are in (the attempt, its handshake, the
-// wait for the definitions) ends within this time, whatever the server does;
-// and each message sent, the write above all, must be read by the server
-// within kSendTimeLimitMs. Together with the client's own ending they keep a
-// server that stalls from holding set mode.
-constexpr std::int64_t kConnectionTimeLimitMs = 4000;
-constexpr std::int64_t kSendTimeLimitMs = 2000;
 
 // Writes the value and tells whether the server now holds it: true when it
 // held it already (nothing is sent) or when the change was sent; false when
@@ -45,7 +29,7 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
   const bool alreadyHeld = property->isInitialized() && property->getStringValue() == value;
   const std::uint64_t failedBefore = client.getFailedPublishCount();
   // The change, if any, is published to the server on this thread.
-  const bool changed = property->setStringValue(kClientRole, value);
+  const bool changed = property->setStringValue(kRuntimeClientRole, value);
   if (!changed) return alreadyHeld;
   return client.getFailedPublishCount() == failedBefore;
 }
@@ -55,25 +39,9 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
   // A plugin named by its path is verified before the write.
   const bool verifies = !plugin.empty() && plugin != kOpenVR;
-  std::unique_ptr<State::PropertyClient> client;
-  {
-    // Until the definitions are in, this thread and the client's threads
-    // only wait for one another in turn: kept on one processor (the client's
-    // threads stay on the processor of the thread that connects), each wake
-    // is a cheap one on that processor. The pin ends before a plugin is
-    // verified, so that the plugin's threads may run anywhere.
-    const platform::ProcessorPin pin;
-    // For the same reason the client's threads need no heaps of their own.
-    // Not when a plugin is verified: its threads keep theirs, as they do in a
-    // verification on its own (the setting lasts for the whole process).
-    if (!verifies) platform::shareOneHeapAmongThreads();
-    client = State::PropertyClient::create(kClientName, kClientRole, IPC::kPropertiesServicePipe, false);
-    client->setSendTimeLimit(kSendTimeLimitMs);
-    if (!client->initializeOnce(kConnectionAttemptTimeoutMs, kConnectionTimeLimitMs)) {
-      Tracking::writeReport("[Error] Unable to connect OrvelProcessServer.\n");
-      return -1;
-    }
-  }
+  // A plugin is verified in this process: its threads keep heaps of their own.
+  const std::unique_ptr<State::PropertyClient> client = connectToRuntime(!verifies);
+  if (!client) return -1;
   std::string value = plugin;
   if (verifies) {
     const int failedChecks = verify();

@@ -21,7 +21,7 @@ constexpr std::uint32_t kMostRepeats = 1000;
 constexpr std::uint32_t kLargestLatencyBudgetUs = 60000000;
 
 bool isKnownMode(const std::string& mode) {
-  return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set";
+  return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set" || mode == "status";
 }
 
 CommandLine fail(int exitStatus) {
@@ -174,6 +174,10 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
       }
     } else if (key == "--plugin") {
       result.pluginPath = argument.substr(equals + 1);
+    } else if (key == "--verify") {
+      const std::string value = argument.substr(equals + 1);
+      if (value != "0" && value != "1") return invalidValue(out, key, value);
+      result.verify = value == "1";
     } else if (key == "--isolate" || key == "--timeout") {
       const std::string value = argument.substr(equals + 1);
       std::uint32_t number = 0;

@@ -20,6 +20,8 @@ struct CommandLine {
   int exitStatus = 0;
   // --isolate=1: every plugin load and call happens in a child process.
   bool isolate = false;
+  // --verify=1: the status mode verifies the active plugin's library.
+  bool verify = false;
   // --timeout=MS: the deadline of each plugin call; 0 when not given.
   std::uint32_t timeoutMs = 0;
   // --explain=1: the listing says why it shows each manifest as it does.

@@ -77,6 +77,17 @@ int runMode(const CommandLine& commandLine, RunRecord* record) {
     return selectActivePlugin(commandLine.pluginPath,
                               [&] { return verify(commandLine, Tracking::PluginKind::Tracking, record); });
   }
+  if (mode == "status") {
+    // The library is verified as --mode=verify --isolate=1 verifies it; the
+    // child is told the library by a --plugin= after the arguments given.
+    return showActivePlugin(commandLine.verify, [&](const std::string& library) {
+      CommandLine isolated = commandLine;
+      isolated.isolate = true;
+      isolated.pluginPath = library;
+      isolated.arguments.push_back("--plugin=" + library);
+      return verify(isolated, Tracking::PluginKind::Tracking, record);
+    });
+  }
   return 0;
 }
 

@@ -16,5 +16,10 @@ int listPlugins(const CommandLine& commandLine);
 // A plugin path is first verified by `verify` (a tracking verification run of
 // that path), and written only when it returns 0.
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify);
+// Reads the runtime's active tracking plugin from the property server and
+// prints it with what it means; writes nothing to the server. With `verify`
+// the library a "plugin:" value names is verified by `verifyLibrary` (an
+// isolated tracking verification run of that path).
+int showActivePlugin(bool verify, const std::function<int(const std::string& library)>& verifyLibrary);
 
 }  // namespace Orvel::Verifier

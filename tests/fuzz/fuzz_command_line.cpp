@@ -25,7 +25,7 @@ bool isNumberWithin(const std::string& value, unsigned long long lowest, unsigne
 // For the keys whose values are checked: whether value is one they take.
 // Keys whose values are not checked are not in the list.
 bool isCheckedKey(const std::string& key, const std::string& value, bool& valid) {
-  if (key == "--isolate" || key == "--strict") {
+  if (key == "--isolate" || key == "--strict" || key == "--verify") {
     valid = value == "0" || value == "1";
   } else if (key == "--timeout") {
     valid = isNumberWithin(value, 1, 3600000);
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (key == "--report" ? report : junit) = value;
     }
     if (key == "--mode") {
-      if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin") {
+      if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin" && value != "status") {
         if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
         if (out.rfind("[Error] Wrong mode value: " + a + "\n", 0) != 0) std::abort();
         return 0;
