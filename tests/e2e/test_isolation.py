@@ -12,7 +12,7 @@ from conftest import IS_WINDOWS, LIBRARY_SUFFIX, PLUGIN_DIR, native_path, plugin
 from property_server import initialized, listening, property_server, session_start
 from test_arguments import USAGE
 from test_list import INVALID_TRACKING, MOTION, TRACKING, Installation, found_line, load_failure, manifest
-from test_list import missing_export, plugin_block
+from test_list import missing_export, plugin_block, why
 from verify_report import UNABLE_TO_CONTINUE, full_tracking_run, summary, start
 from verify_report import MOTION_PLATFORM_EXPORTS, ZERO_POSE, call, export_checks, stateless, WORKFLOW
 
@@ -203,6 +203,24 @@ def test_isolated_listing_goes_on_after_a_library_crashes_ends_or_hangs(verifier
         result.stdout = re.sub(r".* ERR \[Orvel::DynamicLibrary::DynamicLibrary\] .*\n", "", result.stdout)
     # Compared in manifest order: the folder is read in the file system's order.
     installed.check(result)
+
+
+def test_isolated_listing_explains_a_validation_cut_short(verifier, program_data):
+    installed = Installation(program_data)
+    cut_short = "the library's validation did not finish: "
+    crashed = "The plugin crashed while it was validated: " + ACCESS_VIOLATION.split(": ", 1)[1]
+    ended = "The plugin ended the process while it was validated: exit status 0"
+    late = "The plugin did not answer within %d ms while it was validated" % DEADLINE_MS
+    installed.add("A", "1-crash-version.manifest", manifest(plugin("tracking_crash_version")),
+                  [INVALID_TRACKING, why(cut_short + crashed)], [crashed])
+    installed.add("A", "2-exit-type.manifest", manifest(plugin("tracking_exit_type")), [why(cut_short + ended)],
+                  [ended])
+    installed.add("A", "3-loops-type.manifest", manifest(plugin("tracking_loops_type")), [why(cut_short + late)],
+                  [late])
+    installed.add("A", "4-ok.manifest", manifest(plugin("tracking_ok")),
+                  plugin_block(TRACKING, plugin("tracking_ok")) + [why("listed: a tracking plugin, API version 4.16.0.0")])
+    installed.check(verifier.run("--isolate=1", "--timeout=%d" % DEADLINE_MS, "--explain=1", "--list",
+                                 env={**program_data.env, **SANITIZER_ENV}))
 
 
 def test_isolated_listing_of_sound_libraries_is_the_listing_without_isolation(verifier, program_data):
