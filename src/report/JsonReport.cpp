@@ -6,6 +6,7 @@
 #include "OrvelPluginAPI.h"
 #include "report/CheckResultName.h"
 #include "report/Utf8Text.h"
+#include "tracking/ApiVersionText.h"
 
 namespace Orvel::Report {
 
@@ -100,13 +101,7 @@ Json latency(const Verifier::LatencyFigures& figures) {
               {"budgetUs", figures.budgetUs}};
 }
 
-std::string toolApiVersion() {
-  const std::uint64_t version = ORVEL_PLUGIN_API_VERSION_CURRENT;
-  return std::to_string(ORVEL_PLUGIN_API_VERSION_MAJOR(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_MINOR(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_THIRD(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_FOURTH(version));
-}
+std::string toolApiVersion() { return Tracking::apiVersionText(ORVEL_PLUGIN_API_VERSION_CURRENT); }
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "logging/Logger.h"
 #include "platform/SharedLibrary.h"
 #include "run/StrictChecks.h"
+#include "tracking/ApiVersionText.h"
 #include "tracking/ReportOutput.h"
 #include "tracking/RuntimeDLL.h"
 
@@ -145,10 +146,7 @@ void VerificationRun::printStatelessInfo(const Tracking::CommonAPIProxy& proxy) 
   printReport("%s = %lld\n", exportName(PluginExport::GetPluginType), static_cast<long long>(info.type));
   const std::uint64_t version =
       watchCall(PluginExport::GetPluginAPIVersion, [&] { return proxy.GetPluginAPIVersion(); });
-  info.apiVersion = std::to_string(ORVEL_PLUGIN_API_VERSION_MAJOR(version)) + "." +
-                    std::to_string(ORVEL_PLUGIN_API_VERSION_MINOR(version)) + "." +
-                    std::to_string(ORVEL_PLUGIN_API_VERSION_THIRD(version)) + "." +
-                    std::to_string(ORVEL_PLUGIN_API_VERSION_FOURTH(version));
+  info.apiVersion = Tracking::apiVersionText(version);
   printReport("%s = %s\n", exportName(PluginExport::GetPluginAPIVersion), info.apiVersion.c_str());
   const char* name = watchCall(PluginExport::GetPluginName, [&] { return proxy.GetPluginName(); });
   printReport("%s = %s\n", exportName(PluginExport::GetPluginName), pluginText(name));

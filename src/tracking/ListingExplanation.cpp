@@ -5,6 +5,7 @@
 #include "OrvelPluginAPI.h"
 #include "platform/NarrowPath.h"
 #include "platform/SharedLibrary.h"
+#include "tracking/ApiVersionText.h"
 #include "tracking/PluginExports.h"
 #include "tracking/PrepareDllDirectory.h"
 
@@ -19,13 +20,6 @@ std::string joined(const std::vector<std::string>& texts, const char* separator)
     result += text;
   }
   return result;
-}
-
-std::string versionText(std::uint64_t version) {
-  return std::to_string(ORVEL_PLUGIN_API_VERSION_MAJOR(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_MINOR(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_THIRD(version)) + "." +
-         std::to_string(ORVEL_PLUGIN_API_VERSION_FOURTH(version));
 }
 
 const char* kindText(LibraryValidation::Kind kind) {
@@ -132,7 +126,7 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
     return {"the library is neither a tracking nor a motion platform plugin: orvel_GetPluginType returned " +
             std::to_string(type()) + "; 1 is a tracking plugin, 2 a motion platform plugin"};
   }
-  std::string described = std::string(kindText(validation.kind)) + ", API version " + versionText(version());
+  std::string described = std::string(kindText(validation.kind)) + ", API version " + apiVersionText(version());
   if (validation.valid) return {"listed: " + described};
   const std::vector<std::string> missing = missingExports(library, validation.kind);
   if (!missing.empty()) return {"not valid: " + described + ", lacking " + joined(missing, ", ")};

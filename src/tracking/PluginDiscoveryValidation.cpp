@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "logging/StringConversionError.h"
-#include "logging/StringUtil.h"
 #include "platform/NarrowPath.h"
+#include "tracking/ApiVersionText.h"
 #include "tracking/CommonAPIProxy.h"
 #include "tracking/MotionPlatformAPIProxy.h"
 #include "tracking/PluginAPIProxy.h"
@@ -18,12 +18,8 @@ namespace {
 
 // The plugin API version of this program, the newest that isAPIVersionSupported accepts.
 const std::string& incompatibleVersionText() {
-  static const std::string text = [] {
-    constexpr std::uint64_t version = ORVEL_PLUGIN_API_VERSION_CURRENT;
-    return formatString("Plugin DLL version is not compatible with Orvel plugin API ver %d.%d.%d.%d",
-                        ORVEL_PLUGIN_API_VERSION_MAJOR(version), ORVEL_PLUGIN_API_VERSION_MINOR(version),
-                        ORVEL_PLUGIN_API_VERSION_THIRD(version), ORVEL_PLUGIN_API_VERSION_FOURTH(version));
-  }();
+  static const std::string text = "Plugin DLL version is not compatible with Orvel plugin API ver " +
+                                  apiVersionText(ORVEL_PLUGIN_API_VERSION_CURRENT);
   return text;
 }
 
