@@ -25,7 +25,7 @@ bool isNumberWithin(const std::string& value, unsigned long long lowest, unsigne
 // For the keys whose values are checked: whether value is one they take.
 // Keys whose values are not checked are not in the list.
 bool isCheckedKey(const std::string& key, const std::string& value, bool& valid) {
-  if (key == "--isolate" || key == "--strict" || key == "--verify") {
+  if (key == "--isolate" || key == "--strict" || key == "--verify" || key == "--explain") {
     valid = value == "0" || value == "1";
   } else if (key == "--timeout") {
     valid = isNumberWithin(value, 1, 3600000);
@@ -33,7 +33,7 @@ bool isCheckedKey(const std::string& key, const std::string& value, bool& valid)
     valid = isNumberWithin(value, 1, 1000);
   } else if (key == "--latency-budget-us") {
     valid = isNumberWithin(value, 0, 60000000);
-  } else if (key == "--report" || key == "--junit") {
+  } else if (key == "--report" || key == "--junit" || key == "--plugins-dir") {
     valid = !value.empty();
   } else {
     return false;
