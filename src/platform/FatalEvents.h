@@ -11,9 +11,11 @@ namespace Orvel::platform {
 // code on Windows), once. It should end the process; when it returns, the
 // crash ends the process as the system would. Its work is bounded: a handler
 // that does not end the process within 30 s is ended by the system (Linux:
-// SIGALRM). On Windows it runs on a fresh thread (a stack overflow leaves the
-// crashed one none), no fault dialog or debugger is started, and a crash that
-// it leaves ends the process with the exception code.
+// SIGALRM). On Windows it runs on the crashed thread too (a new thread could
+// not start while the loader lock is held), except after a stack overflow,
+// which leaves that thread no stack: then on a fresh thread. No fault dialog
+// or debugger is started, and a crash that it leaves ends the process with
+// the exception code.
 using CrashHandler = void (*)(std::int64_t code);
 // Null: the handling in force before the handler was set comes back.
 void setCrashHandler(CrashHandler handler);
