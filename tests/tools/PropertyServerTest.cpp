@@ -375,16 +375,17 @@ std::vector<std::string> optionsOfHelp(const std::string& usage) {
   return options;
 }
 
-// The first column of the README's table of the server's options.
-std::vector<std::string> optionsOfReadme() {
-  std::ifstream file(ORVEL_README);
+// The first column of the option table on the reference server's page in docs/.
+std::vector<std::string> optionsOfDocs() {
+  std::ifstream file(ORVEL_SERVER_DOC);
+  EXPECT_TRUE(file.is_open()) << ORVEL_SERVER_DOC;
   std::vector<std::string> options;
   std::string line;
   bool inSection = false;
   bool inTable = false;
   while (std::getline(file, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind("#", 0) == 0) inSection = line == "### The reference property server";
+    if (line.rfind("#", 0) == 0) inSection = line == "## The reference property server";
     if (!inSection) continue;
     if (line == "| option | meaning |") {
       inTable = true;
@@ -397,12 +398,12 @@ std::vector<std::string> optionsOfReadme() {
   return options;
 }
 
-TEST(ServerOptions, ReadmeTableListsWhatHelpListsAndEachIsRead) {
+TEST(ServerOptions, DocsTableListsWhatHelpListsAndEachIsRead) {
   const std::vector<std::string> help = optionsOfHelp(Tools::serverUsage());
   ASSERT_GE(help.size(), 8u) << Tools::serverUsage();
   EXPECT_EQ(help.front(), "--pipe=<name>");
   EXPECT_EQ(help.back(), "--help");
-  EXPECT_EQ(optionsOfReadme(), help) << "the README's option table of the reference server, against --help";
+  EXPECT_EQ(optionsOfDocs(), help) << "the option table of " << ORVEL_SERVER_DOC << ", against --help";
 
   // Every misbehaviour that --help names is read, each as another one.
   std::set<ServerOptions::Misbehaviour> read;
