@@ -6,7 +6,13 @@
 #   lib/cmake/OrvelPluginAPI/       find_package(OrvelPluginAPI): Orvel::PluginAPI
 #   samples/                        the sample plugins' sources and their
 #                                   stand-alone CMakeLists.txt
-#   share/doc/OrvelPluginVerifier/  the README and the JSON report's schema
+#   share/doc/OrvelPluginVerifier/  the plugin ABI, the reports and the JSON
+#                                   report's schema, for vendors
+#   README.md                       the vendor's quick start (package/README.md
+#                                   with the version filled in), which the
+#                                   package proof follows command by command
+# The Windows package also ships samples/mingw-w64-x86_64.cmake, the toolchain
+# its quick start builds plugins with on Linux.
 # Only what is named here is installed: no test, test plugin or built sample.
 include(CMakePackageConfigHelpers)
 
@@ -31,8 +37,13 @@ install(FILES
   "${PROJECT_SOURCE_DIR}/samples/SampleMotionPlatform.c"
   "${PROJECT_SOURCE_DIR}/samples/SampleMotionPlatformCpp.cpp"
   DESTINATION samples)
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_SOURCE_DIR}/docs/report.schema.json"
-        DESTINATION share/doc/OrvelPluginVerifier)
+if(WIN32)
+  install(FILES "${PROJECT_SOURCE_DIR}/samples/mingw-w64-x86_64.cmake" DESTINATION samples)
+endif()
+configure_file("${PROJECT_SOURCE_DIR}/package/README.md" "${PROJECT_BINARY_DIR}/quick-start/README.md" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/quick-start/README.md" DESTINATION .)
+install(FILES "${PROJECT_SOURCE_DIR}/docs/plugin-abi.md" "${PROJECT_SOURCE_DIR}/docs/reports.md"
+        "${PROJECT_SOURCE_DIR}/docs/report.schema.json" DESTINATION share/doc/OrvelPluginVerifier)
 
 set(CPACK_PACKAGE_NAME OrvelPluginVerifier)
 set(CPACK_PACKAGE_VENDOR Orvel)

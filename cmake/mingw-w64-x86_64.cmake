@@ -1,13 +1,5 @@
-# Cross build for Windows x86-64 with mingw-w64 (POSIX thread model).
-# Test executables run under Wine through the emulator wrapper.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Cross build for Windows x86-64 with mingw-w64 (POSIX thread model): the
+# toolchain that the Windows package gives plugin vendors, and test
+# executables that run under Wine through the emulator wrapper.
+include("${CMAKE_CURRENT_LIST_DIR}/../samples/mingw-w64-x86_64.cmake")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh")

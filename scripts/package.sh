@@ -3,8 +3,9 @@
 #   OrvelPluginVerifier-<version>-windows-x64.zip       from the windows preset
 #   OrvelPluginVerifier-<version>-linux-x86_64.tar.gz   from the linux-release preset
 # Each build folder builds only the two programs; CPack installs them with the
-# header, the CMake package configuration, the samples' sources and the README
-# (cmake/Package.cmake). tests/package/check-packages.sh proves the packages.
+# header, the CMake package configuration, the samples' sources, the quick start
+# and the vendor's docs (cmake/Package.cmake). tests/package/check-packages.sh
+# proves the packages.
 # Builds go to build/<preset>, or to $ORVEL_BUILD_ROOT/<preset> when set; a
 # build folder that is there already is reused.
 set -euo pipefail

@@ -2,11 +2,17 @@
 # Proves that a plugin vendor can work from a release package alone. For each
 # package given (the .tar.gz of the Linux build, the .zip of the Windows build):
 #  - unpacks it into an empty temporary folder outside the source tree and
-#    checks that it holds exactly the files of the package layout;
+#    checks that it holds exactly the files of the package layout, and that
+#    every link of its Markdown files leads to a file inside it;
+#  - follows the package's quick start (its README.md) literally: the commands
+#    of its marked code blocks for this package, run by bash from an empty
+#    folder that holds only the package, must verify the sample and the
+#    vendor's own plugin, and the CI step must pass and write both reports;
+#    its CI jobs must run what the walk ran (tests/package/quick_start.py);
 #  - builds the stand-alone samples from the unpacked samples/ folder, which
 #    find the package with find_package(OrvelPluginAPI): the Linux package with
-#    the host's gcc and g++, the Windows package with mingw-w64 through a
-#    toolchain file of the vendor's own. Every source is compiled as C99 or
+#    the host's gcc and g++, the Windows package with mingw-w64 through the
+#    toolchain file it ships. Every source is compiled as C99 or
 #    C++17 with -Wall -Wextra -pedantic -Werror, and the package's include
 #    folder is a normal one, not a system one, so that a warning in the header
 #    counts too;
@@ -20,6 +26,7 @@
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 wine_run="$repo/scripts/wine-run.sh"
+quick_start="$repo/tests/package/quick_start.py"
 warnings="-Wall -Wextra -pedantic -Werror"
 
 if [ $# -eq 0 ]; then
@@ -44,11 +51,14 @@ trap stop_wine EXIT
 
 # The files of a package, relative to its folder; $1 is the programs' suffix.
 expected_files() {
+  {
   printf '%s\n' "bin/OrvelPluginVerifier$1" "bin/OrvelPropertyServer$1" include/OrvelPluginAPI.h \
     lib/cmake/OrvelPluginAPI/OrvelPluginAPIConfig.cmake lib/cmake/OrvelPluginAPI/OrvelPluginAPIConfigVersion.cmake \
     lib/cmake/OrvelPluginAPI/OrvelPluginAPITargets.cmake samples/CMakeLists.txt samples/SampleMotionPlatform.c \
-    samples/SampleMotionPlatformCpp.cpp samples/SampleTracker.c share/doc/OrvelPluginVerifier/README.md share/doc/OrvelPluginVerifier/report.schema.json |
-    LC_ALL=C sort
+    samples/SampleMotionPlatformCpp.cpp samples/SampleTracker.c README.md share/doc/OrvelPluginVerifier/plugin-abi.md \
+    share/doc/OrvelPluginVerifier/reports.md share/doc/OrvelPluginVerifier/report.schema.json
+  [ -z "$1" ] || echo samples/mingw-w64-x86_64.cmake
+  } | LC_ALL=C sort
 }
 
 # The DLLs every Windows system has; a program or plugin may import these only.
@@ -96,6 +106,41 @@ sys.exit(1 if problems else 0)
 EOF
 }
 
+# The quick start's walk for one package, from an empty folder that holds the
+# package only: its commands as a vendor types them, the Windows ones with
+# Debian's wine64 in the Wine prefix made for this check. Every verification
+# passes (the sample, the vendor's plugin, the CI step with its strict checks)
+# and the CI step writes both reports with every check passed. Address space
+# layout randomization is off for the walk, as scripts/wine-run.sh turns it off
+# for Wine, whose start otherwise fails about once in a few thousand.
+follow_quick_start() {
+  local platform="$1" archive="$2" readme="$3" walk="$work/quick-start" status=0
+  mkdir "$walk"
+  cp "$archive" "$walk/"
+  python3 "$quick_start" check-ci "$readme" || fail "$name: the quick start's CI jobs differ from its walk"
+  python3 "$quick_start" script "$platform" "$readme" >"$work/quick-start.sh" ||
+    fail "$name: the quick start has no walk for this package"
+  (cd "$walk" && env WINEPREFIX="$wine_prefix" WINEDEBUG=-all setarch "$(uname -m)" -R \
+    bash "$work/quick-start.sh" >"$work/quick-start.log" 2>&1 </dev/null) || status=$?
+  local summaries
+  summaries="$(tr -d '\r' <"$work/quick-start.log" | grep '^End verification' || true)"
+  if [ "$status" -ne 0 ] || [ "$summaries" != "$(printf 'End verification: %s passed\n' 19/19 19/19 26/26)" ]; then
+    cat "$work/quick-start.sh" "$work/quick-start.log"
+    fail "$name: the quick start's walk failed (exit status $status); its script and output are above"
+  fi
+  python3 - "$walk/reports/myplugin.json" "$walk/reports/myplugin.xml" <<'EOF' ||
+import json, sys
+import xml.etree.ElementTree as ElementTree
+report = json.load(open(sys.argv[1]))
+suite = ElementTree.parse(sys.argv[2]).getroot()
+got = (report["passed"], report["total"], report["exitStatus"], suite.get("tests"), suite.get("failures"), suite.get("errors"))
+if got != (26, 26, 0, "26", "0", "0"):
+    sys.exit("reports: passed, total, exit status, tests, failures, errors are %r, expected (26, 26, 0, '26', '0', '0')" % (got,))
+EOF
+    fail "$name: the quick start's CI step did not write the reports of a passed run"
+  echo "quick start: the sample, the vendor's plugin and the CI step pass"
+}
+
 check_package() {
   local archive="$1" name package platform suffix build run=()
   name="$(basename "$archive")"
@@ -116,6 +161,9 @@ check_package() {
   diff -u <(expected_files "$suffix") <(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) ||
     fail "$name: the package's files differ from the layout (- expected, + found)"
 
+  python3 "$repo/tests/package/doc_links.py" "$package" $(find "$package" -name '*.md') ||
+    fail "$name: a link of the packaged docs leads nowhere inside the package"
+
   build="$work/build"
   local configure=(-S "$package/samples" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DCMAKE_NO_SYSTEM_FROM_IMPORTED=ON
@@ -123,20 +171,10 @@ check_package() {
     -DCMAKE_CXX_STANDARD=17 -DCMAKE_CXX_STANDARD_REQUIRED=ON -DCMAKE_CXX_EXTENSIONS=OFF
     "-DCMAKE_C_FLAGS=$warnings" "-DCMAKE_CXX_FLAGS=$warnings")
   if [ "$platform" = windows ]; then
-    # A vendor's cross toolchain that keeps find_package inside the mingw
-    # sysroot: the package is named by OrvelPluginAPI_DIR.
-    cat >"$work/mingw-w64.cmake" <<'EOF'
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-EOF
-    configure+=("-DCMAKE_TOOLCHAIN_FILE=$work/mingw-w64.cmake" "-DOrvelPluginAPI_DIR=$package/lib/cmake/OrvelPluginAPI")
+    # The packaged toolchain keeps find_package inside the mingw sysroot: the
+    # package is named by OrvelPluginAPI_DIR.
+    configure+=("-DCMAKE_TOOLCHAIN_FILE=$package/samples/mingw-w64-x86_64.cmake"
+      "-DOrvelPluginAPI_DIR=$package/lib/cmake/OrvelPluginAPI")
     wine_prefix="$work/wine-prefix"
     run=(env "WINEPREFIX=$wine_prefix" "$wine_run")
     "${run[@]}" wineboot --init >/dev/null 2>&1 </dev/null || fail "$name: Wine does not make a new prefix"
@@ -172,6 +210,8 @@ verify SampleTracker End verification: 19/19 passed
 verify-motion-platform-plugin SampleMotionPlatform End verification: 15/15 passed
 verify-motion-platform-plugin SampleMotionPlatformCpp End verification: 15/15 passed
 EOF
+
+  follow_quick_start "$platform" "$archive" "$package/README.md"
 
   status=0
   "${run[@]}" "$package/bin/OrvelPropertyServer$suffix" --help >"$out" 2>&1 </dev/null || status=$?
