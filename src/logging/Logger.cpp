@@ -1,5 +1,6 @@
 #include "logging/Logger.h"
 
+#include "logging/ProgressLine.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
 
@@ -43,13 +44,17 @@ void Logger::write(int level, const std::string& line) {
     sink_(level, line);
     return;
   }
-  colours_->setForLevel(level);
   platform::debuggerOutput(line);
-  if (target_ != nullptr) {
-    std::fputs(line.c_str(), target_);
-    std::fflush(target_);
-  }
-  colours_->reset();
+  // The colours go out with the line, while the progress line gives way to it.
+  ProgressLine::instance().around(line.empty() || line.back() == '\n', [&] {
+    colours_->setForLevel(level);
+    if (target_ != nullptr) {
+      std::fputs(line.c_str(), target_);
+      std::fflush(target_);
+    }
+    colours_->reset();
+    if (target_ != nullptr) std::fflush(target_);  // the colour's reset, before the progress line
+  });
 }
 
 const char* logLevelTag(int level) {

@@ -20,6 +20,14 @@ void setTextMode(std::FILE* stream);
 // True when the stream is standard output and standard output is a terminal.
 bool isConsoleStandardOutput(std::FILE* stream);
 
+// True when standard error is a terminal that takes a carriage return and
+// the erase-to-end-of-line sequence (ESC [ K): on Windows a console, whose
+// processing of such sequences this turns on (false when it cannot).
+bool prepareTerminalStandardError();
+
+// The width of the terminal of standard error in columns; 0 when not known.
+int terminalStandardErrorColumns();
+
 // Sets the console text attribute of standard output (SetConsoleTextAttribute;
 // on Linux the ANSI colour sequence: red for 0x0C, yellow for 0x0E, reset for
 // anything else). Only call it when isConsoleStandardOutput holds.

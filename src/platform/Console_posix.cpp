@@ -1,5 +1,6 @@
 #include "platform/Console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,6 +21,14 @@ bool isConsoleStandardOutput(std::FILE* stream) {
   if (stream != stdout) return false;
   const int descriptor = fileno(stdout);
   return descriptor >= 0 && isatty(descriptor) != 0;
+}
+
+bool prepareTerminalStandardError() { return isatty(STDERR_FILENO) != 0; }
+
+int terminalStandardErrorColumns() {
+  winsize size{};
+  if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 void setConsoleTextAttribute(std::uint16_t attribute) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "logging/ProgressLine.h"
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
 #include "platform/FatalEvents.h"
@@ -67,6 +68,7 @@ void Watchdog::endRun(CheckResult result, const std::string& cause, std::uint64_
   const int exitStatus = platform::processExitStatus(*status);
   const int ending = ending_ ? ending_(*run, exitStatus) : exitStatus;
   std::fflush(stdout);
+  ProgressLine::instance().close();  // no exit handler erases it on this way out
   platform::endProcessNow(ending);
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <system_error>
 
+#include "logging/ProgressLine.h"
 #include "platform/NarrowPath.h"
 #include "platform/SharedLibrary.h"
 #include "property/PropertyClient.h"
@@ -36,7 +37,7 @@ constexpr std::chrono::milliseconds kUpdatesTimeLimitMs{2000};
 void writeError(const std::string& reason) {
   const std::string line = "[Error] " + reason + "\n";
   std::fflush(stdout);
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  ProgressLine::instance().write(stderr, line);
   std::fflush(stderr);
 }
 
