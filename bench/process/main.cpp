@@ -13,10 +13,13 @@
 //   isolated       --isolate=1: the verification against the same 500 ms of
 //                  sleeps, and the listing of the 1,000 manifests against the
 //                  same listing in one process
+//   installed      --mode=verify-installed of 8 copies of the sample tracker:
+//                  with --jobs=8 against one isolated verification of it, with
+//                  --jobs=1 against 8 isolated verifications one after another
 // Usage: orvel_bench_process [--brief] [--pairs=N] [--only=NAME]
 //   --brief      each pair once or twice (CI: proves the suite runs)
 //   --pairs=N    N measured pairs per figure instead of the defaults
-//   --only=NAME  one figure: startup, set, list, verify or isolated
+//   --only=NAME  one figure: startup, set, list, verify, isolated or installed
 // Exit status 0 when every run did its work, whether targets are met or not;
 // 1 when a run failed (wrong exit status or output).
 #include <cstdio>
@@ -129,6 +132,29 @@ void verification(const Options& options) {
                "C program loading the plugin", false, 2.0});
 }
 
+// Eight installed copies of the sample tracker verified side by side, and one
+// at a time.
+void installedVerification(const Options& options) {
+  constexpr int kCopies = 8;
+  const ProgramDataFolder folder(kSampleTracker, kCopies, kCopies);
+  const Command installed{{kVerifier, "--mode=verify-installed", "--jobs=8"}, {folder.environmentEntry()}};
+  const Expectation allPassed{0, "\n8 of 8 installed plugins passed\n"};
+  const std::string isolated = "'" + kVerifier + "' --isolate=1 --mode=verify '--plugin=" + kSampleTracker + "'";
+  const PairedRuns sideBySide(installed, allPassed,
+                              {{kVerifier, "--isolate=1", "--mode=verify", "--plugin=" + kSampleTracker}, {}},
+                              {0, "\nEnd verification: 19/19 passed\n"});
+  printTimeFigure("verify-installed --jobs=8, 8 sample trackers", "one isolated verification of it",
+                  sideBySide.run(pairsFor(options, 10)), 1.5);
+  Command oneAtATime = installed;
+  oneAtATime.arguments.back() = "--jobs=1";
+  // The reference's shell costs a start of its own, well under 1% of the figure.
+  const PairedRuns inTurn(oneAtATime, allPassed,
+                          {{"/bin/sh", "-c", "for n in 1 2 3 4 5 6 7 8; do " + isolated + " || exit 1; done"}, {}},
+                          {0, "\nEnd verification: 19/19 passed\n", static_cast<std::size_t>(kCopies)});
+  printTimeFigure("verify-installed --jobs=1, 8 sample trackers", "8 isolated verifications one after another",
+                  inTurn.run(pairsFor(options, 5)), 1.05);
+}
+
 bool parseOptions(int argc, char* argv[], Options& options) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -137,10 +163,11 @@ bool parseOptions(int argc, char* argv[], Options& options) {
     } else if (argument.rfind("--pairs=", 0) == 0 && std::atoi(argument.c_str() + 8) > 0) {
       options.pairs = std::atoi(argument.c_str() + 8);
     } else if (argument == "--only=startup" || argument == "--only=set" || argument == "--only=list" ||
-               argument == "--only=verify" || argument == "--only=isolated") {
+               argument == "--only=verify" || argument == "--only=isolated" || argument == "--only=installed") {
       options.only = argument.substr(7);
     } else {
-      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify|isolated]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify|isolated|installed]\n",
+                   argv[0]);
       return false;
     }
   }
@@ -162,6 +189,7 @@ int main(int argc, char* argv[]) {
       isolatedVerification(options);
       isolatedListing(options);
     }
+    if (wanted("installed")) installedVerification(options);
   } catch (const std::exception& error) {
     std::fflush(stdout);
     std::fprintf(stderr, "orvel_bench_process: %s\n", error.what());

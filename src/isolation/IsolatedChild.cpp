@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "isolation/ChildProtocol.h"
+#include "tracking/ReportOutput.h"
 
 namespace Orvel::Verifier {
 
@@ -39,15 +40,16 @@ std::string randomToken() {
   return token;
 }
 
-// Writes the bytes to standard output with the carriage return of each CR LF
-// taken out: a Windows child writes CR LF, and this process's own text mode
-// writes its line ends again. Written in place, without a copy.
+// Writes the bytes as report text (to standard output, or the thread's sink)
+// with the carriage return of each CR LF taken out: a Windows child writes CR
+// LF, and this process's own text mode writes its line ends again. Written in
+// place, without a copy.
 void writeWithoutCarriageReturns(std::string_view bytes) {
   std::size_t from = 0;
   for (;;) {
     const std::size_t pair = bytes.find("\r\n", from);
     const std::size_t end = pair == std::string_view::npos ? bytes.size() : pair;
-    std::fwrite(bytes.data() + from, 1, end - from, stdout);
+    Tracking::writeReportBytes(bytes.substr(from, end - from));
     if (pair == std::string_view::npos) return;
     from = pair + 1;
   }
@@ -105,8 +107,8 @@ void IsolatedChild::relayBuffered() {
   }
   if (end > outputStart_) {
     writeWithoutCarriageReturns(std::string_view(output_).substr(outputStart_, end - outputStart_));
-    if (outputEnded_ && !segmentEnd_ && end > relayed) std::fputc('\n', stdout);
-    std::fflush(stdout);
+    if (outputEnded_ && !segmentEnd_ && end > relayed) Tracking::writeReportBytes("\n");
+    Tracking::flushReport();
   }
   outputStart_ = end;
   // What was relayed leaves the buffer once it is most of it: each byte is

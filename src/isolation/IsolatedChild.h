@@ -1,7 +1,8 @@
 // The parent's side of an isolated child: starts the verifier again, relays
-// the child's standard output to this process's standard output as it
-// comes, and hands over the lines of the channel one by one. Relaying takes
-// time in proportion to the output and bounded memory (a line longer than
+// the child's standard output to this process's standard output (or the
+// calling thread's report sink, see ReportOutput.h) as it comes, and hands
+// over the lines of the channel one by one. Relaying takes time in
+// proportion to the output and bounded memory (a line longer than
 // kLongestLine goes out in pieces), and takes turns with the channel, so
 // that a child that writes without pause still has its channel read.
 //

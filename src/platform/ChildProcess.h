@@ -34,6 +34,11 @@ struct ChildEnd {
 // violation)" (the name for the common codes only), "signal 11 (SIGSEGV)".
 std::string describeCrash(std::int64_t code);
 
+// How many children, started from any threads, may run at once and still
+// be ended by an interruption (see endChildrenOnInterruption): room for the
+// most verifications that run side by side, and the listing's child.
+inline constexpr std::size_t kMostRunningChildren = 128;
+
 // One thread may read the streams while another kills and waits.
 class ChildProcess {
  public:

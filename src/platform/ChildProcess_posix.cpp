@@ -27,7 +27,7 @@ constexpr int kLowestChannelDescriptor = 100;
 
 // Children that run now, by process id (each leads its own process group), so
 // that an interruption can kill them from a signal handler: lock-free slots.
-std::array<std::atomic<pid_t>, 16> runningChildren{};
+std::array<std::atomic<pid_t>, kMostRunningChildren> runningChildren{};
 void (*interruptionCleanup)() = nullptr;
 
 void addRunningChild(pid_t pid) {

@@ -14,7 +14,7 @@ namespace {
 
 // The jobs of the children that run now, so that an interruption can end
 // them from the console's handler thread: lock-free slots.
-std::array<std::atomic<HANDLE>, 16> runningJobs{};
+std::array<std::atomic<HANDLE>, kMostRunningChildren> runningJobs{};
 void (*interruptionCleanup)() = nullptr;
 
 void addRunningJob(HANDLE job) {

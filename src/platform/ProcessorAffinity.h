@@ -4,6 +4,7 @@
 // interrupt to another processor, which on a virtual machine also costs an
 // exit to the host and finds that processor asleep.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -24,5 +25,8 @@ std::optional<Processor> currentProcessor();
 // when the system refuses (a processor this process may not use, or one that
 // does not exist); the thread then runs where it could before.
 bool keepCurrentThreadOn(const Processor& processor);
+
+// The number of processors this process may run on (its affinity); at least 1.
+std::size_t usableProcessorCount();
 
 }  // namespace Orvel::platform

@@ -18,4 +18,12 @@ bool keepCurrentThreadOn(const Processor& processor) {
   return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
+std::size_t usableProcessorCount() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return 1;
+  const int count = CPU_COUNT(&set);
+  return count > 0 ? static_cast<std::size_t>(count) : 1;
+}
+
 }  // namespace Orvel::platform

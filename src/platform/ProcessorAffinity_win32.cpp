@@ -19,4 +19,13 @@ bool keepCurrentThreadOn(const Processor& processor) {
   return SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr) != FALSE;
 }
 
+std::size_t usableProcessorCount() {
+  DWORD_PTR process = 0;
+  DWORD_PTR system = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system) || process == 0) return 1;
+  std::size_t count = 0;
+  for (; process != 0; process &= process - 1) ++count;
+  return count;
+}
+
 }  // namespace Orvel::platform

@@ -43,6 +43,10 @@ std::string pathFileName(const std::string& path) {
 }
 
 std::string junitReport(const Verifier::RunRecord& record, const ReportContext& context) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + junitSuite(record, context, "OrvelPluginVerifier");
+}
+
+std::string junitSuite(const Verifier::RunRecord& record, const ReportContext& context, const std::string& suiteName) {
   const std::string classname = context.mode + "." + pathFileName(record.pluginPath);
   std::size_t failures = 0;
   std::size_t errors = 0;
@@ -63,7 +67,7 @@ std::string junitReport(const Verifier::RunRecord& record, const ReportContext& 
     cases += "  <testcase" + attribute("classname", classname) + attribute("name", name) + attribute("time", seconds({})) +
              "><skipped" + attribute("message", "the run ended before this check") + "/></testcase>\n";
   }
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuite" + attribute("name", "OrvelPluginVerifier") +
+  return "<testsuite" + attribute("name", suiteName) +
          attribute("tests", std::to_string(total)) + attribute("failures", std::to_string(failures)) +
          attribute("errors", std::to_string(errors)) + attribute("skipped", std::to_string(total - made)) +
          attribute("time", seconds(time)) + ">\n" + cases + "</testsuite>\n";

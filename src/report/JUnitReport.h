@@ -15,6 +15,9 @@
 namespace Orvel::Report {
 
 std::string junitReport(const Verifier::RunRecord& record, const ReportContext& context);
+// The report's testsuite element alone, named `name`, for a report that
+// holds several runs.
+std::string junitSuite(const Verifier::RunRecord& record, const ReportContext& context, const std::string& name);
 
 // The last element of a path: after the last "/", and after the last "\" too
 // where the file system takes it as a separator.

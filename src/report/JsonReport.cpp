@@ -105,7 +105,7 @@ std::string toolApiVersion() { return Tracking::apiVersionText(ORVEL_PLUGIN_API_
 
 }  // namespace
 
-std::string jsonReport(const Verifier::RunRecord& record, const ReportContext& context) {
+Json jsonReportObject(const Verifier::RunRecord& record, const ReportContext& context) {
   Json report;
   report["tool"] = Json{{"name", "OrvelPluginVerifier"}, {"pluginApiVersion", toolApiVersion()}};
   report["mode"] = context.mode;
@@ -119,8 +119,12 @@ std::string jsonReport(const Verifier::RunRecord& record, const ReportContext& c
   report["passed"] = record.passed;
   report["total"] = record.total;
   report["exitStatus"] = context.exitStatus;
+  return report;
+}
+
+std::string jsonReport(const Verifier::RunRecord& record, const ReportContext& context) {
   // Every text was made valid above; the handler is a second guard.
-  return report.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return jsonReportObject(record, context).dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace Orvel::Report

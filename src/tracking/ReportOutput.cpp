@@ -6,9 +6,37 @@
 
 namespace Orvel::Tracking {
 
+namespace {
+
+thread_local const ReportSink* threadSink = nullptr;
+
+}  // namespace
+
+const ReportSink* setThreadReportSink(const ReportSink* sink) noexcept {
+  const ReportSink* before = threadSink;
+  threadSink = sink;
+  return before;
+}
+
+void writeReportBytes(std::string_view bytes) noexcept {
+  if (threadSink == nullptr) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    return;
+  }
+  try {
+    (*threadSink)(bytes);
+  } catch (...) {
+    // Out of memory: the text is lost with the run that wrote it.
+  }
+}
+
+void flushReport() noexcept {
+  if (threadSink == nullptr) std::fflush(stdout);
+}
+
 void writeReport(const std::string& text) noexcept {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  writeReportBytes(text);
+  flushReport();
 }
 
 void printReport(const char* format, ...) noexcept {

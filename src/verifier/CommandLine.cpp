@@ -19,9 +19,11 @@ constexpr std::uint32_t kLongestTimeoutMs = 3600000;
 constexpr std::uint32_t kIsolatedDefaultTimeoutMs = 30000;
 constexpr std::uint32_t kMostRepeats = 1000;
 constexpr std::uint32_t kLargestLatencyBudgetUs = 60000000;
+constexpr std::uint32_t kMostJobs = 64;
 
 bool isKnownMode(const std::string& mode) {
-  return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set" || mode == "status";
+  return mode == "verify" || mode == "verify-motion-platform-plugin" || mode == "set" || mode == "status" ||
+         mode == "verify-installed";
 }
 
 CommandLine fail(int exitStatus) {
@@ -152,6 +154,8 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
     return fail(-1);
   }
   CommandLine result;
+  // The last --isolate given was 0: verify-installed always isolates.
+  bool isolationRefused = false;
   for (int i = 1; i < argc; ++i) result.arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
   for (const std::string& argument : result.arguments) {
     if (argument == "--list") {
@@ -186,18 +190,26 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
       if (!valid) return invalidValue(out, key, value);
       if (key == "--isolate") {
         result.isolate = number == 1;
+        isolationRefused = number == 0;
       } else {
         result.timeoutMs = number;
       }
     } else if (isRunArgument(key)) {
       const std::string value = argument.substr(equals + 1);
       if (!readRunArgument(key, value, result)) return invalidValue(out, key, value);
+    } else if (key == "--jobs") {
+      const std::string value = argument.substr(equals + 1);
+      if (!parseNumber(value, 1, kMostJobs, result.jobs)) return invalidValue(out, key, value);
     } else if (key == "--explain" || key == "--plugins-dir") {
       const std::string value = argument.substr(equals + 1);
       if (!readListingArgument(key, value, result)) return invalidValue(out, key, value);
     } else if (key == ChildProtocol::kChildChannelKey) {
       result.childChannel = argument.substr(equals + 1);
     }
+  }
+  if (result.mode == "verify-installed") {
+    if (isolationRefused) return invalidValue(out, "--isolate", "0");
+    result.isolate = true;
   }
   return result;
 }

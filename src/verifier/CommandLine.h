@@ -24,6 +24,9 @@ struct CommandLine {
   bool verify = false;
   // --timeout=MS: the deadline of each plugin call; 0 when not given.
   std::uint32_t timeoutMs = 0;
+  // --jobs=N: how many verifications verify-installed runs at once; 0 when
+  // not given (as many as the processors this process may run on).
+  std::uint32_t jobs = 0;
   // --explain=1: the listing says why it shows each manifest as it does.
   bool explain = false;
   // --plugins-dir=PATH: the folder searched for manifests instead of the

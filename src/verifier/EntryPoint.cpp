@@ -124,6 +124,9 @@ int runEntryPoint(int argc, const char* const argv[]) {
   if (commandLine.action == CommandLine::Action::ListPlugins) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }
+  if (commandLine.mode == "verify-installed") {
+    return platform::processExitStatus(runGuarded([&] { return verifyInstalledPlugins(commandLine); }));
+  }
   RunRecord record;
   // The reports hold the exit status that the process ends with.
   const int status = platform::processExitStatus(runGuarded([&] { return runMode(commandLine, &record); }));

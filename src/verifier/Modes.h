@@ -12,6 +12,11 @@ namespace Orvel::Verifier {
 // names cannot be searched. With isolation each library is
 // validated in a child process.
 int listPlugins(const CommandLine& commandLine);
+// Verifies every installed plugin that the listing finds valid, each in a
+// child process of its own, up to --jobs at once, and writes the reports
+// asked for: the number of manifests that did not pass (as the process keeps
+// it), or 1 when the folder cannot be searched.
+int verifyInstalledPlugins(const CommandLine& commandLine);
 // Writes the runtime's active tracking plugin through the property server.
 // A plugin path is first verified by `verify` (a tracking verification run of
 // that path), and written only when it returns 0.

@@ -12,7 +12,9 @@
 #include "tracking/ListingExplanation.h"
 #include "tracking/PluginDiscovery.h"
 #include "tracking/ReportOutput.h"
+#include "verifier/KindHeadings.h"
 #include "verifier/Modes.h"
+#include "verifier/ReadManifest.h"
 
 namespace Orvel::Verifier {
 
@@ -55,63 +57,6 @@ void printErrors(std::vector<std::string>& errors) {
   errors.clear();
 }
 
-// A manifest file, what was read from it and the problems reading it found.
-struct ReadManifest {
-  std::filesystem::path file;
-  PluginManifest manifest;
-  bool read = false;
-  std::vector<std::string> errors;
-};
-
-// The manifest files in the folder that the command line names, else in the
-// plugins folder under the program data folder.
-std::vector<std::filesystem::path> findManifestFiles(const PluginDiscovery& discovery, const CommandLine& commandLine) {
-  if (commandLine.pluginsFolder.empty()) return discovery.findManifestFiles();
-  return discovery.findManifestFiles(PluginDiscovery::PluginsFolder{platform::nativePath(commandLine.pluginsFolder)});
-}
-
-// Reads every manifest file, each with the problems collected in `errors`
-// until then.
-std::vector<ReadManifest> readManifests(const PluginDiscovery& discovery, const CommandLine& commandLine,
-                                        std::vector<std::string>& errors) {
-  std::vector<ReadManifest> manifests;
-  for (auto& file : findManifestFiles(discovery, commandLine)) {
-    ReadManifest& entry = manifests.emplace_back();
-    entry.file = std::move(file);
-    entry.read = discovery.readManifest(entry.file, entry.manifest);
-    entry.errors = std::move(errors);
-    errors.clear();
-  }
-  return manifests;
-}
-
-// The heading of a valid and of an invalid plugin of a kind.
-struct KindHeadings {
-  const char* valid;
-  const char* invalid;
-};
-
-KindHeadings headingsOf(LibraryValidation::Kind kind) {
-  if (kind == LibraryValidation::Kind::MotionPlatform) {
-    return {"Manifest references motion platform plugin:", "Manifest references invalid motion platfrom plugin:"};
-  }
-  return {"Manifest references tracking plugin:", "Manifest references invalid tracking plugin:"};
-}
-
-// The explanation lines of a manifest that was read. Without isolation the
-// library is explained here; an isolated child explains it where it ran.
-void explain(const ReadManifest& entry, const LibraryValidation& library, bool isolated) {
-  std::vector<std::string> why;
-  if (!library.failure.empty()) {
-    why.push_back(ListingExplanation::ofFailure(library.failure));
-  } else {
-    why = isolated ? library.why : ListingExplanation::ofLibrary(entry.manifest.path, library);
-  }
-  std::string relative = ListingExplanation::ofRelativePath(entry.manifest.path, entry.file);
-  if (!relative.empty()) why.push_back(std::move(relative));
-  writeReport(ListingExplanation::lines(why));
-}
-
 }  // namespace
 
 int listPlugins(const CommandLine& commandLine) {
@@ -147,7 +92,7 @@ int listPlugins(const CommandLine& commandLine) {
     writeReport("\nFound manifest file: " + quoted(platform::narrowPath(entry.file)) + "\n");
     errors = std::move(entry.errors);
     if (!entry.read) {
-      writeReport("Failed to read plugin manifest:\n");
+      writeReport(std::string(kUnreadManifestHeading) + "\n");
       const std::string why = ListingExplanation::ofUnreadManifest(errors);
       printErrors(errors);
       if (commandLine.explain) writeReport(ListingExplanation::lines({why}));
@@ -172,7 +117,9 @@ int listPlugins(const CommandLine& commandLine) {
         printErrors(errors);
       }
     }
-    if (commandLine.explain) explain(entry, library, isolated.has_value());
+    if (commandLine.explain) {
+      writeReport(ListingExplanation::lines(libraryExplanation(entry, library, isolated.has_value())));
+    }
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "verifier/ReportFiles.h"
 
 #include "platform/AtomicFile.h"
+#include "report/InstalledPluginsReport.h"
 #include "report/JUnitReport.h"
 #include "report/JsonReport.h"
 #include "tracking/ReportOutput.h"
@@ -33,6 +34,22 @@ int writeReportFiles(const CommandLine& commandLine, RunRecord record, int statu
   }
   if (!commandLine.junitPath.empty()) {
     written = writeReportFile(commandLine.junitPath, commandLine.junitFile, Report::junitReport(record, context)) && written;
+  }
+  return written || status != 0 ? status : 1;
+}
+
+int writeInstalledReportFiles(const CommandLine& commandLine, const std::string& pluginsFolder,
+                              std::vector<InstalledPlugin> plugins, int status) {
+  if (commandLine.reportPath.empty() && commandLine.junitPath.empty()) return status;
+  const Report::InstalledPluginsContext context{pluginsFolder, status};
+  bool written = true;
+  if (!commandLine.reportPath.empty()) {
+    written = writeReportFile(commandLine.reportPath, commandLine.reportFile,
+                              Report::installedPluginsJson(plugins, context)) && written;
+  }
+  if (!commandLine.junitPath.empty()) {
+    written = writeReportFile(commandLine.junitPath, commandLine.junitFile,
+                              Report::installedPluginsJUnit(plugins, context)) && written;
   }
   return written || status != 0 ? status : 1;
 }

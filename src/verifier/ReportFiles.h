@@ -1,6 +1,10 @@
 // The report files the command line asks for (--report, --junit), written
 // when a verify mode or the verification of set mode has ended.
 #pragma once
+#include <string>
+#include <vector>
+
+#include "run/InstalledPlugin.h"
 #include "run/RunRecord.h"
 #include "verifier/CommandLine.h"
 
@@ -12,5 +16,10 @@ namespace Orvel::Verifier {
 // text>" on standard output, and the exit status becomes 1 where `status`
 // is 0. Returns the exit status.
 int writeReportFiles(const CommandLine& commandLine, RunRecord record, int status);
+
+// The same for verify-installed: the reports of every manifest found in
+// `pluginsFolder`, in the order found.
+int writeInstalledReportFiles(const CommandLine& commandLine, const std::string& pluginsFolder,
+                              std::vector<InstalledPlugin> plugins, int status);
 
 }  // namespace Orvel::Verifier
