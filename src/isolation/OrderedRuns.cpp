@@ -1,6 +1,5 @@
 #include "isolation/OrderedRuns.h"
 
-#include <cstdio>
 #include <thread>
 
 #include "tracking/ReportOutput.h"
@@ -59,8 +58,8 @@ void OrderedRuns::writeReady(std::unique_lock<std::mutex>& lock) {
       std::string text;
       text.swap(front.text);
       lock.unlock();
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      std::fflush(stdout);
+      // This thread's own report output: standard output.
+      Tracking::writeReport(text);
       lock.lock();
       continue;
     }

@@ -24,6 +24,7 @@ class OrderedRuns {
   OrderedRuns(const OrderedRuns&) = delete;
   OrderedRuns& operator=(const OrderedRuns&) = delete;
 
+  // Called on one thread, whose report text goes to standard output.
   // Adds a block that begins with `lead`; `task`, when given, runs on a new
   // thread and writes the rest of it. Waits, writing blocks meanwhile, until
   // fewer than `jobs` tasks run. An exception that a task lets out is lost;
