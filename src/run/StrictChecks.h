@@ -56,6 +56,7 @@ class StrictChecks {
         return 0;
       });
       std::this_thread::sleep_for(kLatencyInterval);
+      run_.progress().latency(i + 1, kLatencyCalls);
     }
     latencyDuration_ = std::chrono::steady_clock::now() - began;
     run_.setLatency(LatencyFigures::of(Tracking::exportName(id), std::move(samples), run_.settings().latencyBudgetUs));

@@ -25,7 +25,8 @@ VerificationRun::VerificationRun(Tracking::PluginKind kind, std::string pluginPa
       settings_(settings),
       plannedTotal_(1 + static_cast<std::int32_t>(Tracking::neededExportCount(kind)) +
                     static_cast<std::int32_t>(settings.repeat) * workflowCalls +
-                    (settings.strict ? strictCheckCount(kind) : 0)) {}
+                    (settings.strict ? strictCheckCount(kind) : 0)),
+      progress_(settings.repeat) {}
 
 VerificationRun::~VerificationRun() {
   if (writesHostLines_) Tracking::setHostLineWriter(nullptr);
@@ -164,6 +165,7 @@ void VerificationRun::printStatelessInfo(const Tracking::CommonAPIProxy& proxy) 
 }
 
 void VerificationRun::beginWorkflow(std::uint32_t workflowRun) {
+  progress_.workflow(workflowRun);
   if (workflowRun <= 1) {
     printReport("\n Check main workflow:\n");
   } else {
@@ -266,6 +268,7 @@ bool VerificationRun::hasEnded() const {
 }
 
 void VerificationRun::enterRelayed(const PluginCall& call) {
+  progress_.relayedCall(call.text);
   const std::lock_guard<std::mutex> lock(mutex_);
   call_ = call;
   call_->serial = ++serial_;

@@ -16,6 +16,7 @@
 #include "platform/NarrowPath.h"
 #include "run/Check.h"
 #include "run/RunObserver.h"
+#include "run/RunProgress.h"
 #include "run/RunRecord.h"
 #include "run/RunSettings.h"
 #include "tracking/CommonAPIProxy.h"
@@ -48,6 +49,8 @@ class VerificationRun : private Tracking::HostLineWriter {
   // copied to `record`; null for nowhere.
   void keepRecordIn(RunRecord* record);
   const RunSettings& settings() const { return settings_; }
+  // The run's part of the progress line.
+  RunProgress& progress() { return progress_; }
 
   // The steps, each writing its report lines.
 
@@ -181,6 +184,7 @@ class VerificationRun : private Tracking::HostLineWriter {
   const std::int32_t plannedTotal_;
   RunObserver* observer_ = nullptr;
   RunRecord* keptRecord_ = nullptr;
+  RunProgress progress_;
   bool writesHostLines_ = false;
 
   mutable std::mutex mutex_;

@@ -1,5 +1,6 @@
 #include "tracking/ReportOutput.h"
 
+#include "logging/ProgressLine.h"
 #include "logging/StringUtil.h"
 
 #include <cstdio>
@@ -18,9 +19,11 @@ const ReportSink* setThreadReportSink(const ReportSink* sink) noexcept {
   return before;
 }
 
+bool reportsToStandardOutput() noexcept { return threadSink == nullptr; }
+
 void writeReportBytes(std::string_view bytes) noexcept {
   if (threadSink == nullptr) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+    ProgressLine::instance().write(stdout, bytes);
     return;
   }
   try {

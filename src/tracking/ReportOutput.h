@@ -30,6 +30,8 @@ using ReportSink = std::function<void(std::string_view bytes)>;
 // Sets the calling thread's sink (null: standard output again); returns the
 // one it replaces. The sink must outlive its use.
 const ReportSink* setThreadReportSink(const ReportSink* sink) noexcept;
+// Whether the calling thread's report text goes to standard output (no sink).
+bool reportsToStandardOutput() noexcept;
 
 // A text from a plugin for "%s": "(null)" for a null pointer, on every platform.
 inline const char* pluginText(const char* text) { return text != nullptr ? text : "(null)"; }

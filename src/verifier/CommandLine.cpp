@@ -182,6 +182,10 @@ CommandLine parseCommandLine(int argc, const char* const argv[], std::string& ou
       const std::string value = argument.substr(equals + 1);
       if (value != "0" && value != "1") return invalidValue(out, key, value);
       result.verify = value == "1";
+    } else if (key == "--progress") {
+      const std::string value = argument.substr(equals + 1);
+      if (value != "0" && value != "1") return invalidValue(out, key, value);
+      result.progress = value == "1";
     } else if (key == "--isolate" || key == "--timeout") {
       const std::string value = argument.substr(equals + 1);
       std::uint32_t number = 0;

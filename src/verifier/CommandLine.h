@@ -32,6 +32,9 @@ struct CommandLine {
   // --plugins-dir=PATH: the folder searched for manifests instead of the
   // plugins folder under the program data folder, as typed; empty for that one.
   std::string pluginsFolder;
+  // --progress=0: no progress line on standard error (one is drawn only when
+  // standard error is a terminal).
+  bool progress = true;
   // Set in the isolated child only, by its parent: the channel to the parent.
   std::string childChannel;
   // The arguments as given (without the program name), for starting the child.

@@ -4,6 +4,7 @@
 #include "isolation/ChildReporter.h"
 #include "isolation/IsolatedValidator.h"
 #include "isolation/Isolation.h"
+#include "logging/ProgressLine.h"
 #include "platform/AtomicFile.h"
 #include "platform/ChildProcess.h"
 #include "platform/ExitStatus.h"
@@ -117,7 +118,9 @@ int runEntryPoint(int argc, const char* const argv[]) {
   const CommandLine commandLine = parseCommandLine(argc, argv, errors);
   if (!errors.empty()) Tracking::writeReport(errors);
   if (commandLine.action == CommandLine::Action::Fail) return commandLine.exitStatus;
+  // A child never draws the progress line: its parent relays its lines.
   if (!commandLine.childChannel.empty()) return runChild(commandLine);
+  ProgressLine::turnOnForStandardError(commandLine.progress);
   // An interrupted verifier takes its isolated children with it, and leaves
   // no half-written report behind.
   platform::endChildrenOnInterruption(platform::removeTemporaryFiles);

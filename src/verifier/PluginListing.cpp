@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "isolation/IsolatedValidator.h"
+#include "logging/ProgressLine.h"
 #include "platform/NarrowPath.h"
 #include "tracking/ListingExplanation.h"
 #include "tracking/PluginDiscovery.h"
@@ -51,7 +52,7 @@ std::string quoted(const std::string& text) {
 void printErrors(std::vector<std::string>& errors) {
   for (const std::string& error : errors) {
     const std::string line = "ERROR: " + error + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    ProgressLine::instance().write(stderr, line);
     std::fflush(stderr);
   }
   errors.clear();
@@ -87,6 +88,8 @@ int listPlugins(const CommandLine& commandLine) {
   }
 
   for (ReadManifest& entry : manifests) {
+    const std::size_t number = static_cast<std::size_t>(&entry - manifests.data()) + 1;
+    ProgressLine::instance().show(0, "manifest " + std::to_string(number) + " of " + std::to_string(manifests.size()));
     // As a path's stream operator writes it: quoted, with backslashes and
     // quotes escaped, in the narrow code page of the file functions.
     writeReport("\nFound manifest file: " + quoted(platform::narrowPath(entry.file)) + "\n");

@@ -25,7 +25,8 @@ bool isNumberWithin(const std::string& value, unsigned long long lowest, unsigne
 // For the keys whose values are checked: whether value is one they take.
 // Keys whose values are not checked are not in the list.
 bool isCheckedKey(const std::string& key, const std::string& value, bool& valid) {
-  if (key == "--isolate" || key == "--strict" || key == "--verify" || key == "--explain") {
+  if (key == "--isolate" || key == "--strict" || key == "--verify" || key == "--explain" ||
+      key == "--progress") {
     valid = value == "0" || value == "1";
   } else if (key == "--timeout") {
     valid = isNumberWithin(value, 1, 3600000);
