@@ -132,12 +132,19 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
   std::vector<std::string> errors;
   Tracking::PluginDiscovery discovery;
   discovery.setErrorHandler([&errors](const std::string& error) { errors.push_back(error); });
-  std::vector<ReadManifest> manifests = readManifests(discovery, commandLine, errors);
+  // Without a program data folder the search finds nothing and says so
+  // only in a log line: that must not pass for an empty installation.
+  const std::string folder = searchedFolder(commandLine);
+  if (folder.empty()) errors.push_back("The path of the program data folder is not available");
+  std::vector<ReadManifest> manifests;
+  if (errors.empty()) manifests = readManifests(discovery, commandLine, errors);
   if (!errors.empty()) {
     // The search found nothing: a folder that cannot be searched is an error,
     // not an empty installation.
     if (commandLine.explain) {
-      for (const std::string& error : errors) writeReport(ListingExplanation::lines({ListingExplanation::ofSearch(error)}));
+      for (const std::string& error : errors) {
+        writeReport(ListingExplanation::lines({ListingExplanation::ofSearch(error)}));
+      }
     }
     for (const std::string& error : errors) {
       const std::string line = "ERROR: " + error + "\n";
@@ -163,7 +170,8 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
       ReadManifest& entry = manifests[i];
       InstalledPlugin& result = results[i];
       result.manifest = platform::narrowPath(entry.file);
-      std::string lead = "=== " + std::to_string(i + 1) + " of " + std::to_string(count) + ": " + result.manifest + "\n";
+      std::string lead =
+          "=== " + std::to_string(i + 1) + " of " + std::to_string(count) + ": " + result.manifest + "\n";
       std::vector<std::string> why;
       if (!entry.read) {
         result.reason = listedAs(kUnreadManifestHeading, entry.errors);
@@ -201,18 +209,17 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
     }
   }
 
-  if (count == 0) {
-    writeReport("0 of 0 installed plugins passed\n");
-  } else {
-    std::string summary = "\n Installed plugins:\n";
-    for (const InstalledPlugin& plugin : results) summary += summaryLine(plugin);
-    writeReport(summary);
-  }
+  // An empty installation has no summary lines, only the count.
+  std::string summary = count == 0 ? "" : "\n Installed plugins:\n";
   std::size_t passed = 0;
-  for (const InstalledPlugin& plugin : results) passed += plugin.status == InstalledPlugin::Status::Passed ? 1 : 0;
-  if (count != 0) writeReport("\n" + std::to_string(passed) + " of " + std::to_string(count) + " installed plugins passed\n");
+  for (const InstalledPlugin& plugin : results) {
+    summary += summaryLine(plugin);
+    passed += plugin.status == InstalledPlugin::Status::Passed ? 1 : 0;
+  }
+  if (count != 0) summary += "\n";
+  writeReport(summary + std::to_string(passed) + " of " + std::to_string(count) + " installed plugins passed\n");
   const int status = platform::processExitStatus(static_cast<int>(count - passed));
-  return writeInstalledReportFiles(commandLine, searchedFolder(commandLine), std::move(results), status);
+  return writeInstalledReportFiles(commandLine, folder, std::move(results), status);
 }
 
 }  // namespace Orvel::Verifier
