@@ -11,6 +11,7 @@
 #include "isolation/IsolatedValidator.h"
 #include "isolation/Isolation.h"
 #include "isolation/OrderedRuns.h"
+#include "logging/ProgressLine.h"
 #include "platform/ExitStatus.h"
 #include "platform/KnownFolders.h"
 #include "platform/NarrowPath.h"
@@ -148,7 +149,7 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
     }
     for (const std::string& error : errors) {
       const std::string line = "ERROR: " + error + "\n";
-      std::fwrite(line.data(), 1, line.size(), stderr);
+      ProgressLine::instance().write(stderr, line);
     }
     std::fflush(stderr);
     return 1;
@@ -170,6 +171,9 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
       ReadManifest& entry = manifests[i];
       InstalledPlugin& result = results[i];
       result.manifest = platform::narrowPath(entry.file);
+      std::string shown = "plugin " + std::to_string(i + 1) + " of " + std::to_string(count);
+      if (entry.read) shown += ": " + entry.manifest.vendorName + " / " + entry.manifest.productName;
+      ProgressLine::instance().show(0, shown);
       std::string lead =
           "=== " + std::to_string(i + 1) + " of " + std::to_string(count) + ": " + result.manifest + "\n";
       std::vector<std::string> why;

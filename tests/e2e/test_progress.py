@@ -135,16 +135,27 @@ def test_progress_shows_while_the_run_goes_and_leaves_the_screen_as_without_it(v
     assert (measured_masked(rows), status) == (measured_masked(plain), plain_status)
 
 
+# Over the installed plugins: (name, arguments, the text shown for manifest n of 3).
+OVER_MANIFESTS = [
+    ("isolated listing", ["--isolate=1", "--list"], lambda n: "manifest %d of 3" % n),
+    ("verify-installed", ["--mode=verify-installed", "--jobs=1"],
+     lambda n: "plugin %d of 3: Vendor %02d / Product" % (n, n)),
+]
+
+
 @ON_TERMINAL
-def test_isolated_listing_counts_the_manifests(verifier, tmp_path):
-    libraries = [plugin("tracking_ok"), plugin("motion_ok"), str(tmp_path / "missing.so")] * 2
-    arguments = ["--isolate=1", "--plugins-dir=" + listing_folder(tmp_path, libraries), "--list"]
+@pytest.mark.parametrize("name, args, text", OVER_MANIFESTS, ids=[case[0] for case in OVER_MANIFESTS])
+def test_progress_counts_the_manifests(verifier, tmp_path, name, args, text):
+    libraries = [plugin("tracking_ok"), plugin("motion_ok"), str(tmp_path / "missing.so")]
+    # --list reads no arguments after it.
+    arguments = ["--plugins-dir=" + listing_folder(tmp_path, libraries), *args]
     env = {"ORVEL_LOGGER_STDOUT_DISABLED": "1"}
     rows, frames, status, _ = run_on_terminal(verifier, arguments, env)
     texts = {row.split("] ", 1)[1] for row, _ in frames}
-    assert texts <= {"manifest %d of 6" % number for number in range(1, 7)}, texts
     assert texts, "no progress row was seen"
-    assert (rows, status) == run_without_terminal(verifier, arguments, env)
+    assert texts <= {text(number) for number in (1, 2, 3)}, texts
+    plain, plain_status = run_without_terminal(verifier, arguments, env)
+    assert (measured_masked(rows), status) == (measured_masked(plain), plain_status)
 
 
 # Runs that must show no progress at all: turned off, a terminal that cannot
