@@ -39,6 +39,10 @@ void ChildReporter::poseAdded(const PoseRecord& pose) { write(poseLine(pose)); }
 
 void ChildReporter::latencyMeasured(const LatencyFigures& latency) { write(latencyLine(latency)); }
 
+void ChildReporter::runStopped(std::size_t check) { write(stoppedLine(check)); }
+
+void ChildReporter::summaryWritten(std::int32_t total) { write(summaryLine(total)); }
+
 void ChildReporter::write(const std::string& line) {
   const std::lock_guard<std::mutex> lock(mutex_);
   channel_.writeLine(line);

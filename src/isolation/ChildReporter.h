@@ -29,6 +29,8 @@ class ChildReporter : public RunObserver {
   void pluginInfoRead(const PluginInfo& info) override;
   void poseAdded(const PoseRecord& pose) override;
   void latencyMeasured(const LatencyFigures& latency) override;
+  void runStopped(std::size_t check) override;
+  void summaryWritten(std::int32_t total) override;
 
  private:
   void write(const std::string& line);

@@ -4,6 +4,7 @@
 
 #include "isolation/ChildProtocol.h"
 #include "isolation/IsolatedChild.h"
+#include "run/VerificationRun.h"
 #include "tracking/ListingExplanation.h"
 
 namespace Orvel::Verifier {
@@ -43,19 +44,21 @@ Kind kindOfWord(const std::string& word) {
 
 }  // namespace
 
-int serveValidations(platform::ParentChannel& channel, bool explain) {
+int serveValidations(platform::ParentChannel& channel, bool explain, bool asTracking) {
   Tracking::PluginDiscovery discovery;
   discovery.setErrorHandler([&channel](const std::string& error) {
     std::fflush(stdout);
     channel.writeLine(oneLine(std::string(kError) + error));
   });
+  // Set mode prints report lines only; the listing prints log lines too.
+  if (asTracking) discardLogLines();
   channel.writeLine(std::string(kReady));
   Tracking::PluginManifest manifest;
   std::size_t answers = 0;
   while (readInputLine(manifest.path)) {
-    const LibraryValidation result = Tracking::validateLibrary(discovery, manifest, [&channel](Kind kind) {
-      channel.writeLine(std::string(kKind) + kindWord(kind));
-    });
+    const auto detected = [&channel](Kind kind) { channel.writeLine(std::string(kKind) + kindWord(kind)); };
+    const LibraryValidation result = asTracking ? Tracking::validateTrackingLibrary(discovery, manifest, detected)
+                                                : Tracking::validateLibrary(discovery, manifest, detected);
     if (explain) {
       for (const std::string& text : Tracking::ListingExplanation::ofLibrary(manifest.path, result)) {
         channel.writeLine(oneLine(std::string(kWhy) + text));

@@ -20,8 +20,9 @@ namespace Orvel::Verifier {
 // The child's side: validates the library of each path (one UTF-8 line each
 // on standard input) until the input ends, and tells the parent the problems,
 // the kind and the validity on the channel; with `explain`, also the
-// explanation of each library. Returns 0.
-int serveValidations(platform::ParentChannel& channel, bool explain);
+// explanation of each library. With `asTracking`, each library is validated
+// as a tracking plugin whatever its kind (validateTrackingLibrary). Returns 0.
+int serveValidations(platform::ParentChannel& channel, bool explain, bool asTracking = false);
 
 // The parent's side: one child serves many libraries; after a crash, an early
 // end or a missed deadline the next library gets a new child. The libraries

@@ -61,10 +61,20 @@ std::optional<std::string> optionalText(const Json& value) {
   return value.is_null() ? std::nullopt : std::optional<std::string>(bytesOf(value));
 }
 
+// The timed calls in nanoseconds, for the histogram of the HTML report.
+Json samplesOf(const LatencyFigures& latency) {
+  Json samples = Json::array();
+  for (const std::chrono::nanoseconds sample : latency.samples) samples.push_back(sample.count());
+  return samples;
+}
+
 }  // namespace
 
 std::string checkDetailLine(const Check& check) {
-  return line("check", {{"cause", hex(check.cause)}, {"durationNs", check.duration.count()}});
+  return line("check", {{"cause", hex(check.cause)},
+                        {"durationNs", check.duration.count()},
+                        {"status", check.status ? Json(*check.status) : Json(nullptr)},
+                        {"statusDescription", optionalText(check.statusDescription)}});
 }
 
 std::string hostCallLine(const HostCall& call) {
@@ -96,15 +106,24 @@ std::string latencyLine(const LatencyFigures& latency) {
                           {"p99", latency.p99.count()},
                           {"p999", latency.p999.count()},
                           {"max", latency.max.count()},
-                          {"budgetUs", latency.budgetUs}});
+                          {"budgetUs", latency.budgetUs},
+                          {"samples", samplesOf(latency)}});
 }
+
+std::string stoppedLine(std::size_t check) { return line("stopped", {{"check", check}}); }
+
+std::string summaryLine(std::int32_t total) { return line("summary", {{"total", total}}); }
 
 bool applyDetail(VerificationRun& view, const std::string& payload) {
   try {
     const Json detail = Json::parse(payload);
     if (const auto check = detail.find("check"); check != detail.end()) {
-      view.detailRelayed(bytesOf(check->at("cause")),
-                         std::chrono::nanoseconds(check->at("durationNs").get<std::int64_t>()));
+      Check detail;
+      detail.cause = bytesOf(check->at("cause"));
+      detail.duration = std::chrono::nanoseconds(check->at("durationNs").get<std::int64_t>());
+      if (!check->at("status").is_null()) detail.status = check->at("status").get<std::int64_t>();
+      detail.statusDescription = optionalText(check->at("statusDescription"));
+      view.detailRelayed(detail);
     } else if (const auto call = detail.find("hostCall"); call != detail.end()) {
       view.hostCallRelayed({bytesOf(call->at("line")), call->at("check").get<std::size_t>()});
     } else if (const auto info = detail.find("pluginInfo"); info != detail.end()) {
@@ -124,6 +143,10 @@ bool applyDetail(VerificationRun& view, const std::string& payload) {
       relayed.output = poseOf(pose->at("output"));
       if (!pose->at("input").is_null()) relayed.input = poseOf(pose->at("input"));
       view.addPose(relayed);
+    } else if (const auto summary = detail.find("summary"); summary != detail.end()) {
+      view.summaryRelayed(summary->at("total").get<std::int32_t>());
+    } else if (const auto stopped = detail.find("stopped"); stopped != detail.end()) {
+      view.stoppedRelayed(stopped->at("check").get<std::size_t>());
     } else if (const auto latency = detail.find("latency"); latency != detail.end()) {
       LatencyFigures relayed;
       relayed.function = latency->at("function").get<std::string>();
@@ -134,6 +157,9 @@ bool applyDetail(VerificationRun& view, const std::string& payload) {
       relayed.p999 = std::chrono::nanoseconds(latency->at("p999").get<std::int64_t>());
       relayed.max = std::chrono::nanoseconds(latency->at("max").get<std::int64_t>());
       relayed.budgetUs = latency->at("budgetUs").get<std::uint32_t>();
+      for (const Json& sample : latency->value("samples", Json::array())) {
+        relayed.samples.emplace_back(sample.get<std::int64_t>());
+      }
       view.setLatency(std::move(relayed));
     } else {
       return false;

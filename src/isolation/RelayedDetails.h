@@ -1,7 +1,8 @@
 // What an isolated child tells its parent besides calls and checks, so that
 // the parent's view of the run holds everything the reports show: a check's
-// cause and duration, the host services' lines, what the plugin says about
-// itself, the poses and the latency figures. Each is one JSON object after
+// cause, duration and status, the host services' lines, what the plugin says
+// about itself, the poses, the latency figures, and whether the run stopped
+// early or wrote its summary. Each is one JSON object after
 // the "data " of a channel line. Texts from the plugin and poses travel as
 // their bytes in hexadecimal (parent and child are the same program), so
 // that any byte, and every double, NaN and negative zero included, arrives
@@ -20,6 +21,8 @@ std::string hostCallLine(const HostCall& call);
 std::string pluginInfoLine(const PluginInfo& info);
 std::string poseLine(const PoseRecord& pose);
 std::string latencyLine(const LatencyFigures& latency);
+std::string stoppedLine(std::size_t check);
+std::string summaryLine(std::int32_t total);
 
 // Applies what follows "data " to the parent's view; false when it is not a
 // detail this program writes (the line is then ignored).

@@ -1,11 +1,16 @@
 // The JUnit XML report of a verification run (--junit=PATH), the form that
 // Jenkins, GitLab and Azure Pipelines read: one testsuite named
 // "OrvelPluginVerifier" with the counts and the time, one testcase per check
-// (classname: the mode, ".", the plugin's file name; time in seconds), a
-// failure for a failed check, an error for a crash, a missed deadline or an
-// ended process, with the cause as its message. Checks that a run ended
-// early never made are skipped testcases, so that the counts are those of
-// the summary line.
+// (classname: the mode, ".", the plugin's file name with each "." as "_";
+// name: the check's text, a pose call's with "(pose 3 of 5)" and, under
+// --repeat, every workflow call's with its run, so that names are unique;
+// time in seconds), a failure for a failed check, an error for a crash, a
+// missed deadline or an ended process, with the cause as its message (a
+// failed call without one: "returned <status>"; else "failed"). Checks that
+// a run ended early never made are skipped testcases named as they would have
+// been, so that the counts are those of the summary line. A run that stopped
+// before its summary says so in the suite's properties ("stoppedAt", the
+// check after which it stopped with "Unable to continue...", and "summary").
 #pragma once
 #include <string>
 

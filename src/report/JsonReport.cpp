@@ -63,6 +63,8 @@ Json checks(const std::vector<Verifier::Check>& checks) {
   for (const Verifier::Check& check : checks) {
     Json entry{{"name", text(check.text)}, {"result", checkResultName(check.result)}};
     if (!check.cause.empty()) entry["detail"] = text(check.cause);
+    if (check.status) entry["status"] = *check.status;
+    if (check.statusDescription) entry["statusDescription"] = text(*check.statusDescription);
     entry["durationMs"] = milliseconds(check.duration);
     array.push_back(std::move(entry));
   }
@@ -118,6 +120,10 @@ Json jsonReportObject(const Verifier::RunRecord& record, const ReportContext& co
   if (record.latency) report["latency"] = latency(*record.latency);
   report["passed"] = record.passed;
   report["total"] = record.total;
+  report["summaryReached"] = record.summaryReached;
+  if (record.stoppedAt && *record.stoppedAt < record.checks.size()) {
+    report["stoppedAt"] = Json{{"check", *record.stoppedAt}, {"name", text(record.checks[*record.stoppedAt].text)}};
+  }
   report["exitStatus"] = context.exitStatus;
   return report;
 }

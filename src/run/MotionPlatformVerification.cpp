@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "run/CheckPlan.h"
 #include "run/StrictChecks.h"
 #include "run/VerificationRun.h"
 #include "run/Verifications.h"
@@ -19,13 +20,15 @@
 namespace Orvel::Verifier {
 
 namespace {
-constexpr int kPoseUpdates = 5;
+constexpr std::uint32_t kPoseUpdates = kPoseCallsPerWorkflow;
 constexpr std::chrono::milliseconds kUpdateInterval(100);
 // The number of poses given to each orvel_UpdatePose call.
 constexpr std::uint64_t kPoseCount = 1;
 }  // namespace
 
-std::int32_t motionPlatformWorkflowCalls() { return 2 + kPoseUpdates; }
+std::int32_t motionPlatformWorkflowCalls() {
+  return static_cast<std::int32_t>(workflowOf(Tracking::PluginKind::MotionPlatform).size());
+}
 
 int verifyMotionPlatformPlugin(const std::string& pluginPath, RunObserver* observer, const RunSettings& settings,
                                RunRecord* record) {
@@ -46,7 +49,7 @@ int verifyMotionPlatformPlugin(const std::string& pluginPath, RunObserver* obser
       if (workflow == 1) strict.countThreadsBeforeInit();
 
       run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
-      for (int i = 0; i < kPoseUpdates; ++i) {
+      for (std::uint32_t i = 0; i < kPoseUpdates; ++i) {
         // Every update starts again from the all-zero record.
         std::memset(&input, 0, sizeof input);
         std::memset(&output, 0, sizeof output);

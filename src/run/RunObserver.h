@@ -35,6 +35,10 @@ class RunObserver {
   virtual void pluginInfoRead(const PluginInfo& info) { (void)info; }
   virtual void poseAdded(const PoseRecord& pose) { (void)pose; }
   virtual void latencyMeasured(const LatencyFigures& latency) { (void)latency; }
+  // The run stopped with "Unable to continue..." after the check of this index.
+  virtual void runStopped(std::size_t check) { (void)check; }
+  // The summary line was written, with this total.
+  virtual void summaryWritten(std::int32_t total) { (void)total; }
 };
 
 }  // namespace Orvel::Verifier

@@ -12,6 +12,7 @@
 #include "OrvelPluginAPI.h"
 #include "run/Check.h"
 #include "run/LatencyFigures.h"
+#include "run/RunSettings.h"
 #include "tracking/PluginExports.h"
 
 namespace Orvel::Verifier {
@@ -45,6 +46,7 @@ struct PoseRecord {
 
 struct RunRecord {
   Tracking::PluginKind kind = Tracking::PluginKind::Tracking;
+  RunSettings settings;
   std::string pluginPath;  // as typed
   std::vector<Check> checks;
   std::vector<HostCall> hostCalls;
@@ -55,6 +57,11 @@ struct RunRecord {
   // The total of the summary line; the checks made when the run stopped
   // before it.
   std::int32_t total = 0;
+  // The summary line was written.
+  bool summaryReached = false;
+  // The index of the check after which the run stopped with "Unable to
+  // continue...", when it did.
+  std::optional<std::size_t> stoppedAt;
 };
 
 }  // namespace Orvel::Verifier

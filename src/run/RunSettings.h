@@ -14,6 +14,9 @@ struct RunSettings {
   // --latency-budget-us=N: the 99th percentile of the pose function's
   // latency that the latency check allows.
   std::uint32_t latencyBudgetUs = 1000;
+  // --explain=1: "  Why: " lines after a failed check and after a stateless
+  // section whose API version the runtime refuses.
+  bool explain = false;
 };
 
 }  // namespace Orvel::Verifier

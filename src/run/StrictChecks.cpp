@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -119,22 +120,49 @@ Check dataCheck(const char* text, std::string cause) {
 
 }  // namespace
 
-std::int32_t strictCheckCount(Tracking::PluginKind kind) { return kind == Tracking::PluginKind::Tracking ? 7 : 3; }
+namespace {
+
+// The pose data checks, in report order; a motion platform plugin has the first only.
+constexpr const char* kPoseDataTexts[] = {"pose values are finite", "pose rotations have unit length",
+                                          "pose time stamps do not decrease", "pose frame numbers do not decrease",
+                                          "pose confidence is between 0 and 1"};
+constexpr const char* kThreadText = "no threads left running after shutdown";
+
+std::size_t poseDataCheckCount(Tracking::PluginKind kind) {
+  return kind == Tracking::PluginKind::Tracking ? std::size(kPoseDataTexts) : 1;
+}
+
+}  // namespace
+
+std::int32_t strictCheckCount(Tracking::PluginKind kind) {
+  return static_cast<std::int32_t>(strictCheckTexts(kind, 0).size());
+}
+
+std::vector<std::string> strictCheckTexts(Tracking::PluginKind kind, std::uint32_t latencyBudgetUs) {
+  std::vector<std::string> texts(kPoseDataTexts, kPoseDataTexts + poseDataCheckCount(kind));
+  const bool tracking = kind == Tracking::PluginKind::Tracking;
+  texts.push_back(std::string(Tracking::exportName(tracking ? Tracking::PluginExport::GetHMDPose
+                                                            : Tracking::PluginExport::UpdatePose)) +
+                  " latency (budget " + std::to_string(latencyBudgetUs) + " us)");
+  texts.emplace_back(kThreadText);
+  return texts;
+}
 
 std::vector<Check> poseDataChecks(Tracking::PluginKind kind, const std::vector<PoseRecord>& poses) {
   std::vector<const PoseRecord*> returned;
   for (const PoseRecord& pose : poses) {
     if (pose.status == 0) returned.push_back(&pose);
   }
+  // Each offence in the order of kPoseDataTexts.
+  const std::string offences[] = {
+      firstOffence(returned, nonFiniteValue),
+      firstOffence(returned, nonUnitRotation),
+      firstDecrease(returned, "timeStamp", [](const Pose& p) { return p.timeStamp; }),
+      firstDecrease(returned, "frameNo", [](const Pose& p) { return p.frameNo; }),
+      firstOffence(returned, confidenceOutOfRange),
+  };
   std::vector<Check> checks;
-  checks.push_back(dataCheck("pose values are finite", firstOffence(returned, nonFiniteValue)));
-  if (kind != Tracking::PluginKind::Tracking) return checks;
-  checks.push_back(dataCheck("pose rotations have unit length", firstOffence(returned, nonUnitRotation)));
-  checks.push_back(dataCheck("pose time stamps do not decrease",
-                             firstDecrease(returned, "timeStamp", [](const Pose& p) { return p.timeStamp; })));
-  checks.push_back(dataCheck("pose frame numbers do not decrease",
-                             firstDecrease(returned, "frameNo", [](const Pose& p) { return p.frameNo; })));
-  checks.push_back(dataCheck("pose confidence is between 0 and 1", firstOffence(returned, confidenceOutOfRange)));
+  for (std::size_t i = 0; i < poseDataCheckCount(kind); ++i) checks.push_back(dataCheck(kPoseDataTexts[i], offences[i]));
   return checks;
 }
 
@@ -152,7 +180,7 @@ Check threadCheck(std::optional<std::size_t> before, std::chrono::milliseconds g
     const std::size_t left = *after - *before;
     cause = std::to_string(left) + (left == 1 ? " thread" : " threads") + " left running";
   }
-  Check check = dataCheck("no threads left running after shutdown", std::move(cause));
+  Check check = dataCheck(kThreadText, std::move(cause));
   check.duration = std::chrono::steady_clock::now() - began;
   return check;
 }

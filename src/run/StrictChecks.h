@@ -19,6 +19,9 @@ namespace Orvel::Verifier {
 // The number of strict checks: seven for a tracking plugin, three for a
 // motion platform plugin.
 std::int32_t strictCheckCount(Tracking::PluginKind kind);
+// The texts of the strict checks, in report order, the latency check's as it
+// is before the calls are timed: "orvel_GetHMDPose latency (budget 1000 us)".
+std::vector<std::string> strictCheckTexts(Tracking::PluginKind kind, std::uint32_t latencyBudgetUs);
 
 // The pose data checks of the kind, in report order, judged on the poses of
 // the calls that returned 0 (a motion platform's outputs only). A failed one

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/Clock.h"
+#include "run/CheckPlan.h"
 #include "run/StrictChecks.h"
 #include "run/VerificationRun.h"
 #include "run/Verifications.h"
@@ -18,11 +19,13 @@
 namespace Orvel::Verifier {
 
 namespace {
-constexpr int kPoseCalls = 5;
+constexpr std::uint32_t kPoseCalls = kPoseCallsPerWorkflow;
 constexpr std::chrono::milliseconds kPoseInterval(100);
 }  // namespace
 
-std::int32_t trackingWorkflowCalls() { return 4 + kPoseCalls; }
+std::int32_t trackingWorkflowCalls() {
+  return static_cast<std::int32_t>(workflowOf(Tracking::PluginKind::Tracking).size());
+}
 
 int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer, const RunSettings& settings,
                          RunRecord* record) {
@@ -47,7 +50,7 @@ int verifyTrackingPlugin(const std::string& pluginPath, RunObserver* observer, c
       // Every call is made whatever the results before it, with the same handle.
       run.checkCall(PluginExport::PluginInit, [&] { return proxy.PluginInit(&host, &hostSlot, &handle); });
       run.checkCall(PluginExport::TrackerStart, [&] { return proxy.TrackerStart(handle); });
-      for (int i = 0; i < kPoseCalls; ++i) {
+      for (std::uint32_t i = 0; i < kPoseCalls; ++i) {
         const std::uint64_t now = platform::tickCount();
         const PluginStatus status =
             run.checkCall(PluginExport::GetHMDPose, [&] { return proxy.GetHMDPose(handle, now, &pose); });

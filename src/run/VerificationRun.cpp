@@ -11,6 +11,7 @@
 
 namespace Orvel::Verifier {
 
+using Tracking::ListingExplanation;
 using Tracking::PluginExport;
 using Tracking::printReport;
 
@@ -112,28 +113,70 @@ bool VerificationRun::start() {
   printReport("Start verification\n");
   const auto began = std::chrono::steady_clock::now();
   bool loaded = false;
+  std::vector<std::string> why;
   {
     const Watch watch(*this, PluginCall::Kind::Load, loadText());
     const RuntimeDLL plugin(pluginNativePath());
     loaded = plugin.library().isLoaded();
+    if (!loaded) {
+      why.push_back(ListingExplanation::ofLoadFailure(plugin.expandedPath(), plugin.library().loadError()));
+      std::string bareName = ListingExplanation::ofBareName(plugin.expandedPath());
+      if (!bareName.empty()) why.push_back(std::move(bareName));
+    }
   }
   record({loadText(), loaded ? CheckResult::Passed : CheckResult::Failed, "", std::chrono::steady_clock::now() - began});
   if (loaded) return true;
-  printReport("Unable to continue...\n");
+  explain(why);
+  stop(0);
   return false;
 }
 
+void VerificationRun::stop(std::size_t check) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stoppedAt_ = check;
+  }
+  printReport("Unable to continue...\n");
+  if (observer_ != nullptr) observer_->runStopped(check);
+}
+
+void VerificationRun::explain(const std::vector<std::string>& texts) {
+  if (!settings_.explain) return;
+  std::vector<std::string> written;
+  for (const std::string& text : texts) {
+    if (!text.empty()) written.push_back(text);
+  }
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!ended_ && !written.empty()) Tracking::writeReport(ListingExplanation::lines(written));
+}
+
+std::optional<std::string> VerificationRun::statusDescription(PluginStatus status) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!pluginInfo_ || status < -2 || status > 2) return std::nullopt;
+  return pluginInfo_->statusDescriptions[static_cast<std::size_t>(status + 2)];
+}
+
 bool VerificationRun::checkExports(const Tracking::CommonAPIProxy& proxy) {
-  bool valid = true;
+  std::vector<std::string> missing;
+  std::size_t firstMissing = 0;
   for (const Tracking::PluginExportEntry& entry : Tracking::pluginExports()) {
     if (!entry.isNeededBy(kind_)) continue;
     const bool present = entry.isBound(proxy);
-    valid = valid && present;
+    if (!present && missing.empty()) firstMissing = checks().size();
+    if (!present) missing.emplace_back(entry.name);
     record({std::string("Find API function: ") + entry.name, present ? CheckResult::Passed : CheckResult::Failed, "",
             std::chrono::nanoseconds(0)});
   }
-  if (valid) return true;
-  printReport("Unable to continue...\n");
+  if (missing.empty()) return true;
+  if (settings_.explain) {
+    // What the library says it is tells a plugin of the other kind apart.
+    std::optional<std::int64_t> type;
+    if (proxy.GetPluginType != nullptr) {
+      type = watchCall(PluginExport::GetPluginType, [&] { return proxy.GetPluginType(); });
+    }
+    explain({ListingExplanation::ofMissingExports(kind_, type, missing, Tracking::neededExportCount(kind_))});
+  }
+  stop(firstMissing);
   return false;
 }
 
@@ -159,6 +202,7 @@ void VerificationRun::printStatelessInfo(const Tracking::CommonAPIProxy& proxy) 
     printReport("%s(%d) = %s\n", exportName(PluginExport::GetPluginStatusDescription), status, pluginText(text));
     info.statusDescriptions[static_cast<std::size_t>(status + 2)] = keep(text);
   }
+  explain({ListingExplanation::ofApiVersion(version)});
   if (observer_ != nullptr) observer_->pluginInfoRead(info);
   const std::lock_guard<std::mutex> lock(mutex_);
   pluginInfo_ = std::move(info);
@@ -192,14 +236,20 @@ void VerificationRun::setLatency(LatencyFigures latency) {
 }
 
 std::int32_t VerificationRun::finish() {
-  const std::lock_guard<std::mutex> lock(mutex_);
   std::int32_t passed = 0;
-  for (const Check& check : checks_) passed += check.passed() ? 1 : 0;
-  const auto total = static_cast<std::int32_t>(checks_.size());
-  if (!ended_) {
-    printReport("\nEnd verification: %d/%d passed\n", passed, total);
-    summaryTotal_ = total;
+  std::int32_t total = 0;
+  bool written = false;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (const Check& check : checks_) passed += check.passed() ? 1 : 0;
+    total = static_cast<std::int32_t>(checks_.size());
+    if (!ended_) {
+      printReport("\nEnd verification: %d/%d passed\n", passed, total);
+      summaryTotal_ = total;
+      written = true;
+    }
   }
+  if (written && observer_ != nullptr) observer_->summaryWritten(total);
   return total - passed;
 }
 
@@ -236,6 +286,7 @@ RunRecord VerificationRun::snapshot() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   RunRecord record;
   record.kind = kind_;
+  record.settings = settings_;
   record.pluginPath = pluginPath_;
   record.checks = checks_;
   record.hostCalls = hostCalls_;
@@ -244,6 +295,8 @@ RunRecord VerificationRun::snapshot() const {
   record.latency = latency_;
   for (const Check& check : checks_) record.passed += check.passed() ? 1 : 0;
   record.total = summaryTotal_.value_or(static_cast<std::int32_t>(checks_.size()));
+  record.summaryReached = summaryTotal_.has_value();
+  record.stoppedAt = stoppedAt_;
   return record;
 }
 
@@ -286,11 +339,24 @@ void VerificationRun::recordRelayed(Check check) {
   checks_.push_back(std::move(check));
 }
 
-void VerificationRun::detailRelayed(const std::string& cause, std::chrono::nanoseconds duration) {
+void VerificationRun::detailRelayed(const Check& detail) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (checks_.empty()) return;
-  checks_.back().cause = cause;
-  checks_.back().duration = duration;
+  Check& last = checks_.back();
+  last.cause = detail.cause;
+  last.duration = detail.duration;
+  last.status = detail.status;
+  last.statusDescription = detail.statusDescription;
+}
+
+void VerificationRun::summaryRelayed(std::int32_t total) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  summaryTotal_ = total;
+}
+
+void VerificationRun::stoppedRelayed(std::size_t check) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  stoppedAt_ = check;
 }
 
 void VerificationRun::hostCallRelayed(HostCall call) {
@@ -317,6 +383,7 @@ std::optional<int> VerificationRun::end(CheckResult result, const std::string& c
     made = std::find_if(checks_.rbegin(), checks_.rend(), [&](const Check& c) { return c.text == call.text; }).base();
     if (made != checks_.begin() && (made - 1)->passed()) --made; else made = checks_.end();
   }
+  std::size_t index = static_cast<std::size_t>(made - checks_.begin());
   if (made != checks_.end()) {
     made->result = result;
     made->cause = cause;
@@ -327,6 +394,7 @@ std::optional<int> VerificationRun::end(CheckResult result, const std::string& c
   std::int32_t passed = 0;
   for (const Check& check : checks_) passed += check.passed() ? 1 : 0;
   if (call.kind == PluginCall::Kind::Load) {
+    stoppedAt_ = index;
     printReport("Unable to continue...\n");
     return static_cast<int>(checks_.size()) - passed;
   }

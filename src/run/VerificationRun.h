@@ -15,12 +15,14 @@
 
 #include "platform/NarrowPath.h"
 #include "run/Check.h"
+#include "run/CheckPlan.h"
 #include "run/RunObserver.h"
 #include "run/RunProgress.h"
 #include "run/RunRecord.h"
 #include "run/RunSettings.h"
 #include "tracking/CommonAPIProxy.h"
 #include "tracking/HostCallbacks.h"
+#include "tracking/ListingExplanation.h"
 #include "tracking/PluginExports.h"
 
 namespace Orvel::Verifier {
@@ -83,7 +85,12 @@ class VerificationRun : private Tracking::HostLineWriter {
       const Watch watch(*this, PluginCall::Kind::Export, text);
       status = call();
     }
-    record({text, status == 0 ? CheckResult::Passed : CheckResult::Failed, "", std::chrono::steady_clock::now() - began});
+    Check check{text, status == 0 ? CheckResult::Passed : CheckResult::Failed, "", std::chrono::steady_clock::now() - began};
+    check.status = status;
+    check.statusDescription = statusDescription(status);
+    const bool failed = !check.passed();
+    record(std::move(check));
+    if (failed) explain({Tracking::ListingExplanation::ofStatus(status, statusDescription(status))});
     return status;
   }
   // A watched call that is no check (the stateless section); its result.
@@ -97,6 +104,9 @@ class VerificationRun : private Tracking::HostLineWriter {
   void beginWorkflow(std::uint32_t workflowRun);
   // Keeps a pose call's poses (printed by the caller); its number is given here.
   void addPose(PoseRecord pose);
+  // With --explain=1, the texts that are not empty as "  Why: " lines, unless
+  // the run has ended.
+  void explain(const std::vector<std::string>& texts);
   // A check that is no plugin call (the strict checks): written, with " - "
   // and its cause when it failed for one.
   void addCheck(Check check);
@@ -139,7 +149,12 @@ class VerificationRun : private Tracking::HostLineWriter {
   void leaveRelayed();
   void recordRelayed(Check check);
   // The cause and duration of the check recorded last.
-  void detailRelayed(const std::string& cause, std::chrono::nanoseconds duration);
+  // The cause, duration and status of the check recorded last, from `detail`.
+  void detailRelayed(const Check& detail);
+  // The run stopped with "Unable to continue..." after the check of this index.
+  void stoppedRelayed(std::size_t check);
+  // The run wrote its summary line with this total.
+  void summaryRelayed(std::int32_t total);
   void hostCallRelayed(HostCall call);
   void pluginInfoRelayed(PluginInfo info);
 
@@ -171,12 +186,16 @@ class VerificationRun : private Tracking::HostLineWriter {
   };
 
   void writeHostLine(const std::string& line) noexcept override;
-  std::string loadText() const { return "Loading DLL " + pluginPath_; }
+  std::string loadText() const { return loadCheckText(pluginPath_); }
   // The path as typed, as the loader takes it (see platform::nativePath).
   platform::NativePath pluginNativePath() const;
   void enter(const PluginCall& call);
   void leave();
   void record(Check check);
+  // The plugin's description of a status, as its stateless section read it.
+  std::optional<std::string> statusDescription(PluginStatus status) const;
+  // Prints "Unable to continue..." after the check of this index.
+  void stop(std::size_t check);
 
   const Tracking::PluginKind kind_;
   const std::string pluginPath_;
@@ -194,6 +213,7 @@ class VerificationRun : private Tracking::HostLineWriter {
   std::vector<PoseRecord> poses_;
   std::optional<LatencyFigures> latency_;
   std::optional<std::int32_t> summaryTotal_;
+  std::optional<std::size_t> stoppedAt_;
   std::optional<PluginCall> call_;
   PluginCall lastCall_;
   std::uint64_t serial_ = 0;

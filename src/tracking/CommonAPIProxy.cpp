@@ -40,8 +40,10 @@ bool CommonAPIProxy::isPluginType(std::int64_t type) const {
 }
 
 bool CommonAPIProxy::isAPIVersionSupported() const {
-  if (GetPluginAPIVersion == nullptr) return false;
-  const std::uint64_t version = GetPluginAPIVersion();
+  return GetPluginAPIVersion != nullptr && acceptsAPIVersion(GetPluginAPIVersion());
+}
+
+bool CommonAPIProxy::acceptsAPIVersion(std::uint64_t version) {
   const unsigned major = ORVEL_PLUGIN_API_VERSION_MAJOR(version);
   const unsigned minor = ORVEL_PLUGIN_API_VERSION_MINOR(version);
   if (major == 2 || major == 3) return true;

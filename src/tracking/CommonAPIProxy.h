@@ -28,6 +28,8 @@ struct CommonAPIProxy {
 
   // Majors 2 and 3 with any minor, and 4.0 to 4.16; false without the export.
   bool isAPIVersionSupported() const;
+  // The rule of isAPIVersionSupported for a version value.
+  static bool acceptsAPIVersion(std::uint64_t version);
 
   // orvel_GetPluginType is present and returns `type`.
   bool isPluginType(std::int64_t type) const;

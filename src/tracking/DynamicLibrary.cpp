@@ -7,7 +7,8 @@ namespace Orvel {
 DynamicLibrary::DynamicLibrary(const platform::NativePath& path) : handle_(platform::loadLibrary(path)) {
   if (handle_ == nullptr) {
     // Read the error before anything else can overwrite it.
-    const std::string error = platform::lastLibraryErrorText();
+    loadError_ = platform::lastLibraryErrorText();
+    const std::string& error = loadError_;
     // The path as narrow text, whole: every character the code page lacks is
     // its default character on Windows, and Linux writes the bytes as given.
     LOG_ERROR("Unable to load DLL '%s' because of error: '%s'", platform::narrowPath(path).c_str(), error.c_str());

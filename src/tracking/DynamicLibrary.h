@@ -17,6 +17,8 @@ class DynamicLibrary {
   DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
   bool isLoaded() const { return handle_ != nullptr; }
+  // The system loader's text for a load that failed, read at the failure; "" when loaded.
+  const std::string& loadError() const { return loadError_; }
 
   // The address of an export, or null. A missing export is logged; with no
   // library loaded the result is null at once and nothing is logged.
@@ -24,6 +26,7 @@ class DynamicLibrary {
 
  private:
   platform::LibraryHandle handle_ = nullptr;
+  std::string loadError_;
 };
 
 }  // namespace Orvel

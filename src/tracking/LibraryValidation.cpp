@@ -22,4 +22,14 @@ LibraryValidation validateLibrary(const PluginDiscovery& discovery, const Plugin
   return result;
 }
 
+LibraryValidation validateTrackingLibrary(const PluginDiscovery& discovery, const PluginManifest& manifest,
+                                          const std::function<void(LibraryValidation::Kind)>& detected) {
+  platform::keepMathLibraryLoaded();
+  LibraryValidation result;
+  result.kind = LibraryValidation::Kind::Tracking;
+  if (detected) detected(result.kind);
+  result.valid = discovery.validate(manifest, PluginKind::Tracking);
+  return result;
+}
+
 }  // namespace Orvel::Tracking

@@ -27,5 +27,9 @@ struct LibraryValidation {
 // known.
 LibraryValidation validateLibrary(const PluginDiscovery& discovery, const PluginManifest& manifest,
                                   const std::function<void(LibraryValidation::Kind)>& detected = {});
+// The validation of a tracking plugin alone, whatever kind the library says
+// it is (set mode's): its kind is Tracking, and `detected` is told so first.
+LibraryValidation validateTrackingLibrary(const PluginDiscovery& discovery, const PluginManifest& manifest,
+                                          const std::function<void(LibraryValidation::Kind)>& detected = {});
 
 }  // namespace Orvel::Tracking

@@ -6,6 +6,7 @@
 #include "platform/NarrowPath.h"
 #include "platform/SharedLibrary.h"
 #include "tracking/ApiVersionText.h"
+#include "tracking/CommonAPIProxy.h"
 #include "tracking/PluginExports.h"
 #include "tracking/PrepareDllDirectory.h"
 
@@ -112,8 +113,7 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
   }
   const SilentLoad library(native);
   if (!library.loaded()) {
-    return {"the library could not be loaded from " + platform::narrowPath(library.expanded()) + ": " +
-            library.error()};
+    return {ofLoadFailure(library.expanded(), library.error())};
   }
   using Kind = LibraryValidation::Kind;
   const auto type = reinterpret_cast<PFN_orvel_GetPluginType>(library.find("orvel_GetPluginType"));
@@ -131,6 +131,52 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
   const std::vector<std::string> missing = missingExports(library, validation.kind);
   if (!missing.empty()) return {"not valid: " + described + ", lacking " + joined(missing, ", ")};
   return {"not valid: " + described + ", a version this verifier does not accept"};
+}
+
+std::string ListingExplanation::ofLoadFailure(const platform::NativePath& expandedPath, const std::string& loaderText) {
+  return "the library could not be loaded from " + platform::narrowPath(expandedPath) + ": " + loaderText;
+}
+
+std::string ListingExplanation::ofBareName(const platform::NativePath& expandedPath) {
+  if (expandedPath.empty() || !platform::libraryFolder(expandedPath).empty()) return {};
+  const std::string path = platform::narrowPath(expandedPath);
+  const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+  return "the path " + path + " names no folder: the system's library search looks for it, never in the current " +
+         "folder; write ." + separator + path + " to load it from there";
+}
+
+std::string ListingExplanation::ofMissingExports(PluginKind kind, std::optional<std::int64_t> type,
+                                                 const std::vector<std::string>& missing, std::size_t needed) {
+  const PluginKind other = kind == PluginKind::Tracking ? PluginKind::MotionPlatform : PluginKind::Tracking;
+  const std::int64_t otherType =
+      other == PluginKind::Tracking ? ORVEL_PLUGIN_TYPE_TRACKING : ORVEL_PLUGIN_TYPE_MOTION_PLATFORM;
+  if (type && *type == otherType) {
+    const bool tracking = other == PluginKind::Tracking;
+    return "orvel_GetPluginType returned " + std::to_string(*type) + ": " +
+           kindText(tracking ? LibraryValidation::Kind::Tracking : LibraryValidation::Kind::MotionPlatform) +
+           "; use --mode=" + (tracking ? "verify" : "verify-motion-platform-plugin");
+  }
+  const std::string how = "ORVEL_PLUGIN_EXPORT from OrvelPluginAPI.h";
+  if (missing.size() >= needed) {
+    return "the library exports none of the plugin functions: define them with " + how +
+           ", which exports each by its C name (__declspec(dllexport) on Windows, default symbol visibility "
+           "elsewhere)";
+  }
+  return "the library does not export " + joined(missing, ", ") + ": define each plugin function with " + how;
+}
+
+std::string ListingExplanation::ofApiVersion(std::uint64_t version) {
+  if (CommonAPIProxy::acceptsAPIVersion(version)) return {};
+  const bool older = ORVEL_PLUGIN_API_VERSION_MAJOR(version) < 2;
+  const std::uint64_t limit = older ? ORVEL_PLUGIN_API_VERSION(2, 0, 0, 0) : ORVEL_PLUGIN_API_VERSION_CURRENT;
+  return "API version " + apiVersionText(version) + (older ? " is older than " : " is newer than ") +
+         apiVersionText(limit) + "; the runtime refuses this plugin";
+}
+
+std::string ListingExplanation::ofStatus(std::int64_t status, const std::optional<std::string>& description) {
+  std::string text = "returned " + std::to_string(status);
+  if (description) text += " (" + *description + ")";
+  return text;
 }
 
 }  // namespace Orvel::Tracking

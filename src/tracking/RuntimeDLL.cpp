@@ -5,7 +5,7 @@
 namespace Orvel {
 
 RuntimeDLL::RuntimeDLL(const platform::NativePath& pluginPath)
-    : library_(prepareDllDirectory(pluginPath, dllDirectoryCookie_)) {}
+    : expandedPath_(prepareDllDirectory(pluginPath, dllDirectoryCookie_)), library_(expandedPath_) {}
 
 RuntimeDLL::~RuntimeDLL() {
   if (dllDirectoryCookie_ != nullptr) platform::removeDllDirectory(dllDirectoryCookie_);

@@ -22,11 +22,14 @@ class RuntimeDLL {
   static std::shared_ptr<RuntimeDLL> create(const platform::NativePath& pluginPath);
 
   const DynamicLibrary& library() const { return library_; }
+  // The path as it was loaded: %NAME% references expanded.
+  const platform::NativePath& expandedPath() const { return expandedPath_; }
 
  private:
   // Declared before the library: it is set while the library is constructed,
   // and the destructor releases it before the library goes.
   platform::DllDirectoryCookie dllDirectoryCookie_ = nullptr;
+  platform::NativePath expandedPath_;
   DynamicLibrary library_;
 };
 

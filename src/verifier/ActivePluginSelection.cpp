@@ -2,12 +2,20 @@
 // "OrvelTracking.ActivePlugin" through the runtime's property server. A
 // plugin path must first pass every check of the tracking verification.
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "isolation/IsolatedValidator.h"
+#include "platform/NarrowPath.h"
 
 #include "property/PropertyClient.h"
 #include "property/PropertyKeys.h"
+#include "tracking/LibraryValidation.h"
+#include "tracking/PluginDiscovery.h"
 #include "tracking/ReportOutput.h"
 #include "verifier/Modes.h"
 #include "verifier/RuntimeConnection.h"
@@ -35,6 +43,28 @@ bool writeActivePlugin(State::PropertyClient& client, const std::string& value) 
 }
 
 }  // namespace
+
+int refuseWhatRuntimeRefuses(const CommandLine& commandLine) {
+  std::vector<std::string> problems;
+  Tracking::PluginDiscovery discovery;
+  discovery.setErrorHandler([&problems](const std::string& problem) { problems.push_back(problem); });
+  // The validation reads the path as a manifest's: UTF-8.
+  Tracking::PluginManifest manifest;
+  manifest.path = std::filesystem::path(platform::nativePath(commandLine.pluginPath)).u8string();
+  Tracking::LibraryValidation validation;
+  if (commandLine.isolate) {
+    // A child that serves validations as set mode asks for them.
+    IsolatedValidator validator({"--mode=set", "--list"}, commandLine.deadlineMs());
+    validator.ask(manifest.path);
+    validation = validator.answer(discovery);
+  } else {
+    validation = Tracking::validateTrackingLibrary(discovery, manifest);
+  }
+  if (!validation.failure.empty()) problems.push_back(validation.failure);
+  if (validation.valid && problems.empty()) return 0;
+  for (const std::string& problem : problems) Tracking::writeReport("[Error] " + problem + "\n");
+  return -1;
+}
 
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify) {
   // A plugin named by its path is verified before the write.

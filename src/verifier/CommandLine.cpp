@@ -110,6 +110,7 @@ bool readListingArgument(const std::string& key, const std::string& value, Comma
     return true;
   }
   if (value.empty()) return false;
+    result.settings.explain = result.explain;
   try {
     static_cast<void>(platform::nativePath(value));  // a folder name this system can read
   } catch (const std::exception&) {

@@ -27,7 +27,8 @@ struct CommandLine {
   // --jobs=N: how many verifications verify-installed runs at once; 0 when
   // not given (as many as the processors this process may run on).
   std::uint32_t jobs = 0;
-  // --explain=1: the listing says why it shows each manifest as it does.
+  // --explain=1: the listing says why it shows each manifest as it does (a
+  // verification run's is in settings).
   bool explain = false;
   // --plugins-dir=PATH: the folder searched for manifests instead of the
   // plugins folder under the program data folder, as typed; empty for that one.

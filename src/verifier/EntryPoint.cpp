@@ -75,8 +75,12 @@ int runMode(const CommandLine& commandLine, RunRecord* record) {
     return verify(commandLine, Tracking::PluginKind::MotionPlatform, record);
   }
   if (mode == "set") {
-    return selectActivePlugin(commandLine.pluginPath,
-                              [&] { return verify(commandLine, Tracking::PluginKind::Tracking, record); });
+    // A plugin that passes every check is written only when the runtime
+    // would also take it as its tracking plugin.
+    return selectActivePlugin(commandLine.pluginPath, [&] {
+      const int failedChecks = verify(commandLine, Tracking::PluginKind::Tracking, record);
+      return failedChecks != 0 ? failedChecks : refuseWhatRuntimeRefuses(commandLine);
+    });
   }
   if (mode == "status") {
     // The library is verified as --mode=verify --isolate=1 verifies it; the
@@ -101,7 +105,9 @@ int runChild(const CommandLine& commandLine) {
   return runGuarded([&] {
     const ChildProtocol::ChannelMarker marker = ChildProtocol::splitMarker(commandLine.childChannel);
     platform::ParentChannel channel(marker.name, marker.token + " ");
-    if (commandLine.action == CommandLine::Action::ListPlugins) return serveValidations(channel, commandLine.explain);
+    if (commandLine.action == CommandLine::Action::ListPlugins) {
+      return serveValidations(channel, commandLine.explain, commandLine.mode == "set");
+    }
     ChildReporter reporter(channel, commandLine.deadlineMs());
     const int status =
         runGuarded([&] { return verifyKind(verifiedKind(commandLine.mode), commandLine, &reporter); });

@@ -21,6 +21,10 @@ int verifyInstalledPlugins(const CommandLine& commandLine);
 // A plugin path is first verified by `verify` (a tracking verification run of
 // that path), and written only when it returns 0.
 int selectActivePlugin(const std::string& plugin, const std::function<int()>& verify);
+// The listing's validation of the command line's plugin as a tracking plugin
+// (kind, exports, API version), in a child process with --isolate=1: 0 when
+// the runtime would take it, else -1 after its problems as "[Error] " lines.
+int refuseWhatRuntimeRefuses(const CommandLine& commandLine);
 // Reads the runtime's active tracking plugin from the property server and
 // prints it with what it means; writes nothing to the server. With `verify`
 // the library a "plugin:" value names is verified by `verifyLibrary` (an

@@ -246,3 +246,41 @@ def test_set_mode_without_a_verification_writes_an_empty_report(verifier, tmp_pa
     assert (report["mode"], report["plugin"], report["pluginInfo"]) == ("set", "openvr", None)
     assert (report["checks"], report["hostCalls"], report["poses"]) == ([], [], [])
     assert (report["passed"], report["total"], report["exitStatus"]) == (0, 0, -1)
+
+
+def check_statuses(path, exports, workflow_statuses):
+    """(name, status, statusDescription) of each check: none for the load and export checks."""
+    made = [(name, None, None) for name in check_names(path, exports, [])]
+    return made + [(name, status, text) for name, (status, text) in zip(TRACKING_WORKFLOW, workflow_statuses)]
+
+
+# (variant, options, the checks' statuses, summaryReached, stoppedAt as (index, name) or None)
+STATUS_CASES = [
+    ("tracking_ok", [], lambda path: check_statuses(path, TRACKING_EXPORTS, [(0, "Success")] * 9), True, None),
+    ("tracking_init_disconnected", [], lambda path: check_statuses(
+        path, TRACKING_EXPORTS, [(-2, "Camera disconnected")] + [(-1, "Unknown plugin handle")] * 8), True, None),
+    # A null description is no description.
+    ("tracking_null_texts", [], lambda path: check_statuses(path, TRACKING_EXPORTS, [(0, None)] * 9), True, None),
+    ("tracking_no_tracker_stop", [], lambda path: check_statuses(path, TRACKING_EXPORTS, []), False,
+     (8, "Find API function: orvel_TrackerStop")),
+    ("does_not_exist", [], lambda path: [("Loading DLL " + path, None, None)], False, (0, "Loading DLL {path}")),
+    # A call that never returned has no status; the run still reached its summary.
+    ("tracking_sleeps_at_start", ["--timeout=1000"], lambda path: check_statuses(
+        path, TRACKING_EXPORTS, [(0, "Success"), (None, None)]), True, None),
+]
+
+
+@pytest.mark.parametrize("isolate", ["0", "1"])
+@pytest.mark.parametrize("variant, options, statuses, summary_reached, stopped_at", STATUS_CASES,
+                         ids=[case[0] for case in STATUS_CASES])
+def test_each_call_records_its_status_and_a_stopped_run_says_where(verifier, tmp_path, variant, options, statuses,
+                                                                  summary_reached, stopped_at, isolate):
+    path = plugin(variant)
+    result, report = run_with_report(verifier, tmp_path, *options, "--isolate=" + isolate, "--plugin=" + path)
+    assert [(c["name"], c.get("status"), c.get("statusDescription")) for c in report["checks"]] == statuses(path)
+    assert report["summaryReached"] == summary_reached
+    assert result.stdout.endswith("Unable to continue...\n") == (stopped_at is not None)
+    if stopped_at is None:
+        assert "stoppedAt" not in report
+    else:
+        assert report["stoppedAt"] == {"check": stopped_at[0], "name": stopped_at[1].format(path=path)}

@@ -23,7 +23,17 @@ from property_server import (
     quoted,
     session_start,
 )
-from verify_report import UNABLE_TO_CONTINUE, full_tracking_run, missing_exports_run, start
+from verify_report import (
+    TRACKING_EXPORTS,
+    UNABLE_TO_CONTINUE,
+    export_checks,
+    full_tracking_run,
+    missing_exports_run,
+    start,
+    stateless,
+    summary,
+    tracking_workflow,
+)
 
 QUIET = {"ORVEL_LOGGER_STDOUT_DISABLED": "1"}
 UNABLE_TO_CONNECT = "[Error] Unable to connect OrvelProcessServer.\n"
@@ -116,6 +126,38 @@ def test_failing_plugin_exits_with_its_failed_checks_and_writes_nothing(verifier
     assert result.stdout == expected_report(path)
     assert result.status == failed
     assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+
+
+INCOMPATIBLE_VERSION = "[Error] Plugin DLL version is not compatible with Orvel plugin API ver 4.16.0.0\n"
+NOT_A_TRACKER = "[Error] DLL is not a tracker plugin\n"
+
+
+@pytest.mark.parametrize(
+    "variant, plugin_type, version, errors",
+    [
+        ("tracking_api_5_0", 1, "5.0.0.0", INCOMPATIBLE_VERSION),
+        ("tracking_api_4_17", 1, "4.17.0.0", INCOMPATIBLE_VERSION),
+        ("tracking_api_1_0", 1, "1.0.0.0", INCOMPATIBLE_VERSION),
+        ("type3", 3, "4.16.0.0", NOT_A_TRACKER),
+    ],
+)
+@pytest.mark.parametrize("isolate", ["0", "1"])
+def test_plugin_the_runtime_refuses_passes_its_checks_but_is_not_written(verifier, variant, plugin_type, version,
+                                                                        errors, isolate):
+    # Every check passes; the listing's validation of a tracking plugin then
+    # refuses the library, as the runtime would, and nothing is written.
+    path = plugin(variant)
+    report = (start(path) + export_checks(TRACKING_EXPORTS) + stateless(plugin_type, version, "Orvel Test Plugin")
+              + tracking_workflow() + summary(19, 19))
+    with property_server() as server:
+        result = set_active_plugin(verifier, "--plugin=" + path, "--isolate=" + isolate)
+        lines = finished_session(server)
+    assert result.stdout == report + errors
+    assert result.status == -1
+    assert lines == [listening(), *session_start(1), *initialized(1), "client 1: disconnected"]
+    # The verify mode prints the version without judging it.
+    verified = verifier.run("--plugin=" + path, "--isolate=" + isolate)
+    assert (verified.stdout, verified.status) == (report, 0)
 
 
 def test_value_the_server_holds_already_is_success_with_nothing_sent(verifier):

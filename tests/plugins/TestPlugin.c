@@ -7,6 +7,9 @@
  *   PLUGIN_NAME="..."          value of orvel_GetPluginName
  *   OMIT_<export>              do not export orvel_<export>
  *   ACTION_STATUS=n            result of every action function (default 0)
+ *   INIT_STATUS=n              result of orvel_PluginInit, which then writes
+ *                              no handle; orvel_GetPluginStatusDescription(n)
+ *                              is "Camera disconnected" (n not in -1..2)
  *   UPDATE_STATUS=n            result of orvel_UpdatePose (default ACTION_STATUS)
  *   UPDATE_COPIES_INPUT        orvel_UpdatePose copies the input to the output
  *   UPDATE_WRITES_INPUT        orvel_UpdatePose also changes the input record
@@ -38,6 +41,8 @@
  *                              verifier is inside the plugin
  *   NEIGHBOUR_PROVIDER         also export orvelTest_NeighbourName
  *   USES_NEIGHBOUR             the name comes from the neighbour library
+ *   UNRESOLVED_SYMBOL          needs orvelTest_Unresolved, which no library
+ *                              there at run time provides: the load fails
  *   FAULT=f FAULT_AT=p         the fault f at the place p, for the isolation
  *                              and deadline tests. Faults: ACCESS_VIOLATION,
  *                              STACK_OVERFLOW, ABORT, EXIT (exit(0)),
@@ -150,6 +155,13 @@
 #define EXPORTS_TRACKING 1
 #endif
 
+/* Helpers that a variant without exports (all OMIT_) leaves unused. */
+#if defined(__GNUC__)
+#define MAYBE_UNUSED __attribute__((unused))
+#else
+#define MAYBE_UNUSED
+#endif
+
 #define INSTANCE_MAGIC 0x4F7276656C54u /* "OrvelT" */
 #define CONCURRENT_THREADS 4
 #define CONCURRENT_LINES 100
@@ -163,7 +175,7 @@ typedef struct Instance {
   int threadIds[CONCURRENT_THREADS];
 } Instance;
 
-static Instance* instanceOf(PluginHandle handle) {
+MAYBE_UNUSED static Instance* instanceOf(PluginHandle handle) {
   Instance* instance = (Instance*)handle;
   return instance != NULL && instance->magic == INSTANCE_MAGIC ? instance : NULL;
 }
@@ -394,7 +406,7 @@ static void hostileAct(void) {
 #endif
 
 /* Makes the variant's fault when `place` is its place. */
-static void faultAt(int place) {
+MAYBE_UNUSED static void faultAt(int place) {
 #if HOSTILE != 0
   if (place == HOSTILE_AT) hostileAct();
 #endif
@@ -628,6 +640,9 @@ ORVEL_PLUGIN_EXPORT const char* orvelTest_NeighbourName(void) { return "Test plu
 #if defined(USES_NEIGHBOUR)
 ORVEL_EXTERN_C const char* orvelTest_NeighbourName(void);
 #endif
+#if defined(UNRESOLVED_SYMBOL)
+ORVEL_EXTERN_C void orvelTest_Unresolved(void);
+#endif
 
 #if !defined(OMIT_GetPluginName)
 ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginName(void) {
@@ -654,6 +669,9 @@ ORVEL_PLUGIN_EXPORT const char* orvel_GetPluginStatusDescription(PluginStatus st
     case 1: return "Action failed";
     case 2: return "Pose update failed";
     case STATUS_BAD_HANDLE: return "Unknown plugin handle";
+#if defined(INIT_STATUS)
+    case INIT_STATUS: return "Camera disconnected";
+#endif
     default: return "Unknown status";
   }
 #endif
@@ -678,6 +696,12 @@ ORVEL_PLUGIN_EXPORT PluginStatus orvel_PluginInit(const HostCallbacks* host, uin
 #endif
   faultAt(AT_INIT);
   if (failsThisInit()) return 1;
+#if defined(UNRESOLVED_SYMBOL)
+  orvelTest_Unresolved();
+#endif
+#if defined(INIT_STATUS)
+  return INIT_STATUS;
+#endif
 #if defined(TEXTS_NOT_UTF8)
   host->WriteLogMessage(0, NOT_UTF8_TEXT);
 #endif
