@@ -27,6 +27,7 @@ LatencyFigures LatencyFigures::of(std::string function, std::vector<std::chrono:
   figures.p99 = percentile(samples, 990);
   figures.p999 = percentile(samples, 999);
   figures.max = samples.back();
+  figures.samples = std::move(samples);
   return figures;
 }
 

@@ -18,6 +18,8 @@ struct LatencyFigures {
   std::chrono::nanoseconds p999{0};
   std::chrono::nanoseconds max{0};
   std::uint32_t budgetUs = 0;
+  // Every timed call, shortest first, for the report's histogram.
+  std::vector<std::chrono::nanoseconds> samples;
 
   // The figures of the timed calls (in any order); all zero without calls.
   static LatencyFigures of(std::string function, std::vector<std::chrono::nanoseconds> samples,

@@ -74,7 +74,7 @@ bool isSameFile(const std::string& first, const std::string& second) {
 
 bool isRunArgument(const std::string& key) {
   return key == "--strict" || key == "--repeat" || key == "--latency-budget-us" || key == "--report" ||
-         key == "--junit";
+         key == "--junit" || key == "--html";
 }
 
 // Takes the value of a run argument; false when it is not a valid one.
@@ -91,13 +91,16 @@ bool readRunArgument(const std::string& key, const std::string& value, CommandLi
     result.settings.latencyBudgetUs = number;
   } else {
     if (value.empty()) return false;
-    const bool report = key == "--report";
     std::string file = absoluteReportPath(value);
-    // One file cannot hold both reports: the one written last would be all that is left.
-    const std::string& other = report ? result.junitFile : result.reportFile;
-    if (!other.empty() && isSameFile(file, other)) return false;
-    (report ? result.reportPath : result.junitPath) = value;
-    (report ? result.reportFile : result.junitFile) = std::move(file);
+    // One file cannot hold two reports: the one written last would be all that is left.
+    std::string* const files[] = {&result.reportFile, &result.junitFile, &result.htmlFile};
+    std::string* const paths[] = {&result.reportPath, &result.junitPath, &result.htmlPath};
+    const std::size_t own = key == "--report" ? 0 : key == "--junit" ? 1 : 2;
+    for (std::size_t other = 0; other < 3; ++other) {
+      if (other != own && !files[other]->empty() && isSameFile(file, *files[other])) return false;
+    }
+    *paths[own] = value;
+    *files[own] = std::move(file);
   }
   return true;
 }

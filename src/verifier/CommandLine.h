@@ -46,10 +46,13 @@ struct CommandLine {
   // typed; empty for none.
   std::string reportPath;
   std::string junitPath;
+  // --html=PATH: where the HTML report goes, as typed; empty for none.
+  std::string htmlPath;
   // The same paths made absolute when the command line was read, so that a
   // plugin that changes the working folder does not move them.
   std::string reportFile;
   std::string junitFile;
+  std::string htmlFile;
 
   // The deadline in force: the one given, else 30 s with isolation, else none (0).
   std::uint32_t deadlineMs() const;

@@ -1,6 +1,8 @@
 #include "verifier/ReportFiles.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/Clock.h"
+#include "report/HtmlReport.h"
 #include "report/InstalledPluginsReport.h"
 #include "report/JUnitReport.h"
 #include "report/JsonReport.h"
@@ -19,10 +21,30 @@ bool writeReportFile(const std::string& typed, const std::string& file, const st
   return false;
 }
 
+// The arguments of the run as typed, for the HTML report: all but the
+// plugin path, which it shows on its own.
+std::string runOptions(const CommandLine& commandLine) {
+  std::string options;
+  for (const std::string& argument : commandLine.arguments) {
+    if (argument.rfind("--plugin=", 0) == 0) continue;
+    options += (options.empty() ? "" : " ") + argument;
+  }
+  return options;
+}
+
+// The local date and time, "2026-12-09 18:00:46"; empty when not known.
+std::string localTime() {
+  std::tm local{};
+  long nanoseconds = 0;
+  if (!platform::localNow(local, nanoseconds)) return "";
+  char text[32];
+  return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) != 0 ? text : "";
+}
+
 }  // namespace
 
 int writeReportFiles(const CommandLine& commandLine, RunRecord record, int status) {
-  if (commandLine.reportPath.empty() && commandLine.junitPath.empty()) return status;
+  if (commandLine.reportPath.empty() && commandLine.junitPath.empty() && commandLine.htmlPath.empty()) return status;
   record.pluginPath = commandLine.pluginPath;
   Report::ReportContext context;
   context.mode = commandLine.mode.empty() ? "verify" : commandLine.mode;
@@ -34,6 +56,11 @@ int writeReportFiles(const CommandLine& commandLine, RunRecord record, int statu
   }
   if (!commandLine.junitPath.empty()) {
     written = writeReportFile(commandLine.junitPath, commandLine.junitFile, Report::junitReport(record, context)) && written;
+  }
+  if (!commandLine.htmlPath.empty()) {
+    context.options = runOptions(commandLine);
+    context.time = localTime();
+    written = writeReportFile(commandLine.htmlPath, commandLine.htmlFile, Report::htmlReport(record, context)) && written;
   }
   return written || status != 0 ? status : 1;
 }

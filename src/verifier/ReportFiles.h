@@ -1,5 +1,5 @@
-// The report files the command line asks for (--report, --junit), written
-// when a verify mode or the verification of set mode has ended.
+// The report files the command line asks for (--report, --junit, --html),
+// written when a verify mode or the verification of set mode has ended.
 #pragma once
 #include <string>
 #include <vector>
