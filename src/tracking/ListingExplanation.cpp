@@ -130,7 +130,9 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
   if (validation.valid) return {"listed: " + described};
   const std::vector<std::string> missing = missingExports(library, validation.kind);
   if (!missing.empty()) return {"not valid: " + described + ", lacking " + joined(missing, ", ")};
-  return {"not valid: " + described + ", a version this verifier does not accept"};
+  const std::string refused = ofApiVersion(version());
+  if (!refused.empty()) return {"not valid: " + std::string(kindText(validation.kind)) + ", " + refused};
+  return {"not valid: " + described};
 }
 
 std::string ListingExplanation::ofLoadFailure(const platform::NativePath& expandedPath, const std::string& loaderText) {

@@ -358,7 +358,8 @@ def test_explain_says_why_each_manifest_is_listed_as_it_is(verifier, program_dat
          ["Incompatible manifest file version: 2.0.0.0", "Manifest is not compatible"]),
         ("v4-17.manifest", manifest(plugin("tracking_api_4_17")),
          [INVALID_TRACKING,
-          why("not valid: a tracking plugin, API version 4.17.0.0, a version this verifier does not accept")],
+          why("not valid: a tracking plugin, API version 4.17.0.0 is newer than 4.16.0.0; the runtime refuses "
+              "this plugin")],
          [VERSION_TEXT]),
         ("no-pose.manifest", manifest(plugin("tracking_no_hmd_pose")),
          [missing_export("orvel_GetHMDPose"), INVALID_TRACKING,
