@@ -48,10 +48,11 @@ std::string item(const char* term, const std::string& escapedValue) {
   return std::string("<dt>") + term + "</dt><dd>" + escapedValue + "</dd>";
 }
 
+// The banner of a run; `id` prefixes the ids of its rows, which it links.
 std::string banner(const RunRecord& record, const ReportContext& context, const std::string& id) {
   const bool passed = passedRun(record, context);
-  std::string html = "<header class=\"banner " + std::string(passed ? "passed" : "failed") + "\" id=\"" + id +
-                     "top\"><p class=\"verdict\">" + (passed ? "PASSED" : "FAILED") + "</p><p>" +
+  std::string html = "<header class=\"banner " + std::string(passed ? "passed" : "failed") +
+                     "\"><p class=\"verdict\">" + (passed ? "PASSED" : "FAILED") + "</p><p>" +
                      std::to_string(record.passed) + "/" + std::to_string(record.total) + " checks passed";
   for (std::size_t i = 0; i < record.checks.size(); ++i) {
     if (record.checks[i].passed()) continue;
@@ -133,8 +134,11 @@ std::string htmlReport(const RunRecord& record, const ReportContext& context) {
 }
 
 std::string htmlReport(const std::vector<HtmlSection>& plugins, const ReportContext& context) {
+  const auto passedPlugin = [](const HtmlSection& plugin) {
+    return plugin.record != nullptr && passedRun(*plugin.record, plugin.context);
+  };
   std::size_t passed = 0;
-  for (const HtmlSection& plugin : plugins) passed += passedRun(*plugin.record, plugin.context) ? 1 : 0;
+  for (const HtmlSection& plugin : plugins) passed += passedPlugin(plugin) ? 1 : 0;
   const bool allPassed = context.exitStatus == 0 && passed == plugins.size();
   std::string body = "<h1>OrvelPluginVerifier report</h1><header class=\"banner " +
                      std::string(allPassed ? "passed" : "failed") + "\"><p class=\"verdict\">" +
@@ -149,20 +153,31 @@ std::string htmlReport(const std::vector<HtmlSection>& plugins, const ReportCont
           "<th>Plugin</th></tr></thead><tbody>";
   for (std::size_t i = 0; i < plugins.size(); ++i) {
     const HtmlSection& plugin = plugins[i];
-    const bool ok = passedRun(*plugin.record, plugin.context);
+    const bool ok = passedPlugin(plugin);
     const std::string id = "p" + std::to_string(i + 1) + "-";
-    body += "<tr class=\"verdict-" + std::string(ok ? "passed" : "failed") + "\"><td class=\"mark\">" +
-            (ok ? "\xE2\x9C\x94 PASSED" : "\xE2\x9C\x98 FAILED") + "</td><td class=\"ms\">" +
-            std::to_string(plugin.record->passed) + "/" + std::to_string(plugin.record->total) + "</td><td>" +
-            htmlText(plugin.vendor) + "</td><td>" + htmlText(plugin.product) + "</td><td><a href=\"#" + id + "top\">" +
-            htmlText(plugin.record->pluginPath) + "</a></td></tr>";
+    const std::string mark = plugin.record == nullptr ? "\xE2\x80\x93 NOT VERIFIED"
+                             : ok                     ? "\xE2\x9C\x94 PASSED"
+                                                      : "\xE2\x9C\x98 FAILED";
+    const std::string counts = plugin.record == nullptr ? std::string()
+                                                        : std::to_string(plugin.record->passed) + "/" +
+                                                              std::to_string(plugin.record->total);
+    const std::string what = plugin.record == nullptr ? plugin.manifest : plugin.record->pluginPath;
+    body += "<tr class=\"verdict-" + std::string(ok ? "passed" : "failed") + "\"><td class=\"mark\">" + mark +
+            "</td><td class=\"ms\">" + counts + "</td><td>" + htmlText(plugin.vendor) + "</td><td>" +
+            htmlText(plugin.product) + "</td><td><a href=\"#" + id + "top\">" + htmlText(what) + "</a></td></tr>";
   }
   body += "</tbody></table>";
   for (std::size_t i = 0; i < plugins.size(); ++i) {
     const HtmlSection& plugin = plugins[i];
     const std::string id = "p" + std::to_string(i + 1) + "-";
-    body += "<section><h2>" + htmlText(plugin.vendor) + " / " + htmlText(plugin.product) + "</h2>" +
-            banner(*plugin.record, plugin.context, id) + runBody(*plugin.record, id) + "</section>";
+    const std::string heading = plugin.vendor.empty() && plugin.product.empty()
+                                    ? htmlText(plugin.manifest)
+                                    : htmlText(plugin.vendor) + " / " + htmlText(plugin.product);
+    body += "<section><h2 id=\"" + id + "top\">" + heading + "</h2>" +
+            (plugin.record == nullptr
+                 ? "<p class=\"note\">Not verified: " + htmlText(plugin.notVerified) + "</p>"
+                 : banner(*plugin.record, plugin.context, id) + runBody(*plugin.record, id)) +
+            "</section>";
   }
   return document("OrvelPluginVerifier: " + std::string(allPassed ? "PASSED" : "FAILED"), body);
 }

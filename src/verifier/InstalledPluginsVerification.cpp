@@ -155,7 +155,7 @@ int verifyInstalledPlugins(const CommandLine& commandLine) {
     return 1;
   }
 
-  const bool keepRuns = !commandLine.reportPath.empty() || !commandLine.junitPath.empty();
+  const bool keepRuns = !commandLine.reportPath.empty() || !commandLine.junitPath.empty() || !commandLine.htmlPath.empty();
   const std::size_t count = manifests.size();
   std::vector<InstalledPlugin> results(count);
   // The validator's child serves the listing's validation, with explanations.

@@ -41,6 +41,33 @@ std::string localTime() {
   return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local) != 0 ? text : "";
 }
 
+// The HTML report of verify-installed: a section per manifest, each
+// verified plugin's with its run as an isolated verification of its kind.
+std::string installedPluginsHtml(const CommandLine& commandLine, const std::vector<InstalledPlugin>& plugins,
+                                 int status) {
+  std::vector<Report::HtmlSection> sections;
+  for (const InstalledPlugin& plugin : plugins) {
+    Report::HtmlSection section;
+    section.record = plugin.run ? &*plugin.run : nullptr;
+    section.notVerified = plugin.run ? "" : plugin.reason;
+    section.manifest = plugin.manifest;
+    section.vendor = plugin.vendor;
+    section.product = plugin.product;
+    section.context.mode =
+        plugin.kind == Tracking::PluginKind::MotionPlatform ? "verify-motion-platform-plugin" : "verify";
+    section.context.isolated = true;
+    section.context.exitStatus = plugin.exitStatus;
+    sections.push_back(std::move(section));
+  }
+  Report::ReportContext context;
+  context.mode = commandLine.mode;
+  context.isolated = true;
+  context.exitStatus = status;
+  context.options = runOptions(commandLine);
+  context.time = localTime();
+  return Report::htmlReport(sections, context);
+}
+
 }  // namespace
 
 int writeReportFiles(const CommandLine& commandLine, RunRecord record, int status) {
@@ -67,7 +94,7 @@ int writeReportFiles(const CommandLine& commandLine, RunRecord record, int statu
 
 int writeInstalledReportFiles(const CommandLine& commandLine, const std::string& pluginsFolder,
                               std::vector<InstalledPlugin> plugins, int status) {
-  if (commandLine.reportPath.empty() && commandLine.junitPath.empty()) return status;
+  if (commandLine.reportPath.empty() && commandLine.junitPath.empty() && commandLine.htmlPath.empty()) return status;
   const Report::InstalledPluginsContext context{pluginsFolder, status};
   bool written = true;
   if (!commandLine.reportPath.empty()) {
@@ -77,6 +104,10 @@ int writeInstalledReportFiles(const CommandLine& commandLine, const std::string&
   if (!commandLine.junitPath.empty()) {
     written = writeReportFile(commandLine.junitPath, commandLine.junitFile,
                               Report::installedPluginsJUnit(plugins, context)) && written;
+  }
+  if (!commandLine.htmlPath.empty()) {
+    written = writeReportFile(commandLine.htmlPath, commandLine.htmlFile,
+                              installedPluginsHtml(commandLine, plugins, status)) && written;
   }
   return written || status != 0 ? status : 1;
 }

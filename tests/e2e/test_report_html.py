@@ -20,7 +20,8 @@ import browser
 from conftest import BINARY_DIR, IS_WINDOWS, PLATFORM, native_path, plugin, sample
 from report_files import check_lines, leftovers, read_json_report
 from test_arguments import USAGE
-from test_isolation import ACCESS_VIOLATION, EXIT, SANITIZER_ENV
+from test_isolation import SANITIZER_ENV
+from test_verify_installed import install
 
 ARTEFACTS = BINARY_DIR / "e2e-artefacts" / "html"
 SVG = "{http://www.w3.org/2000/svg}"
@@ -193,6 +194,37 @@ def test_the_report_changes_nothing_on_standard_output(verifier, artefacts, tmp_
     result = verifier.run(*args, "--html=" + native_path(tmp_path / "r.html"))
     assert (result.stdout, result.status) == (plain.stdout, plain.status)
     assert strict_parse(tmp_path / "r.html").find(".//header") is not None
+
+
+def test_verify_installed_gives_an_overview_and_a_section_per_plugin(verifier, artefacts, tmp_path):
+    names = ["sound", "failing", "invalid manifest", "motion"]
+    install(verifier, tmp_path / "plugins", names)
+    html, json_path = artefacts / "verify-installed.html", tmp_path / "installed.json"
+    result = verifier.run("--mode=verify-installed", "--plugins-dir=" + native_path(tmp_path / "plugins"),
+                          "--html=" + native_path(html), "--report=" + native_path(json_path), env=SANITIZER_ENV)
+    plugins = json.loads(json_path.read_text(encoding="utf-8"))["plugins"]
+    document = strict_parse(html)
+    ids = {e.get("id") for e in document.iter() if e.get("id")}
+    rows = document.find(".//table[@class='overview']/tbody").findall("tr")
+    summary = result.stdout.split("\n Installed plugins:\n")[1].split("\n")[:-3]
+    marks = {"passed": "\u2714 PASSED", "failed": "\u2718 FAILED", "not-verified": "\u2013 NOT VERIFIED"}
+    assert len(rows) == len(plugins) == len(summary) == 4
+    for row, entry in zip(rows, plugins):
+        cells = [text(cell) for cell in row.findall("td")]
+        counts = "" if entry["report"] is None else "%d/%d" % (entry["report"]["passed"], entry["report"]["total"])
+        assert cells[:4] == [marks[entry["status"]], counts, entry["vendor"], entry["product"]]
+        assert summary.pop(0).startswith("[ %s ] " % marks[entry["status"]][2:])
+        assert row.find(".//a").get("href")[1:] in ids
+    sections = document.findall(".//section")
+    assert [text(section.find("h2")) for section in sections] == \
+        ["Acme / " + e["product"] if e["vendor"] else e["manifest"] for e in plugins]
+    for section, entry in zip(sections, plugins):
+        tables = section.findall(".//table[@class='checks']")
+        if entry["report"] is None:
+            assert tables == [] and text(section.find("p")) == "Not verified: " + entry["reason"]
+        else:
+            assert len(tables[0].find("tbody").findall("tr")) == len(entry["report"]["checks"])
+    assert result.status == 2, "one failed and one not verified"
 
 
 @pytest.mark.parametrize("variant, name", [
