@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ bool isCheckedKey(const std::string& key, const std::string& value, bool& valid)
     valid = isNumberWithin(value, 1, 1000);
   } else if (key == "--latency-budget-us") {
     valid = isNumberWithin(value, 0, 60000000);
-  } else if (key == "--report" || key == "--junit" || key == "--plugins-dir") {
+  } else if (key == "--report" || key == "--junit" || key == "--html" || key == "--plugins-dir") {
     valid = !value.empty();
   } else {
     return false;
@@ -63,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CommandLine result = Orvel::Verifier::parseCommandLine(static_cast<int>(argv.size()), argv.data(), out);
 
   // Replay the rules independently.
-  std::string mode, plugin, report, junit;
+  std::string mode, plugin;
+  std::map<std::string, std::string> reports;  // by key: the path each report file takes
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--list") {
@@ -83,17 +85,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (out.rfind("Invalid value for " + key + ": " + value + "\n", 0) != 0) std::abort();
       return 0;
     }
-    if (key == "--report" || key == "--junit") {
-      // One file cannot take both reports: a value that names the file of the
-      // other report is refused when it is read. The same text always does;
-      // another spelling of one file (a link, "./x" for "x") may, which this
-      // replay does not judge.
-      const std::string& other = key == "--report" ? junit : report;
+    if (key == "--report" || key == "--junit" || key == "--html") {
+      // One file cannot take two reports: a value that names the file of
+      // another report is refused when it is read. The same text always
+      // does; another spelling of one file (a link, "./x" for "x") may,
+      // which this replay does not judge.
+      bool taken = false;
+      for (const auto& [other, path] : reports) taken = taken || (other != key && path == value);
       const bool refused = result.action == CommandLine::Action::Fail && result.exitStatus == 1 &&
                            out.rfind("Invalid value for " + key + ": " + value + "\n", 0) == 0;
-      if (!other.empty() && value == other && !refused) std::abort();
-      if (refused && !other.empty()) return 0;
-      (key == "--report" ? report : junit) = value;
+      if (taken && !refused) std::abort();
+      if (refused && !reports.empty()) return 0;
+      reports[key] = value;
     }
     if (key == "--mode") {
       if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin" && value != "status") {
