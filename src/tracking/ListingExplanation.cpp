@@ -177,7 +177,7 @@ std::string ListingExplanation::ofApiVersion(std::uint64_t version) {
 
 std::string ListingExplanation::ofStatus(std::int64_t status, const std::optional<std::string>& description) {
   std::string text = "returned " + std::to_string(status);
-  if (description) text += " (" + *description + ")";
+  if (description && !description->empty()) text += " (" + *description + ")";
   return text;
 }
 

@@ -33,6 +33,13 @@ TEST(RelayedDetails, EveryDetailArrivesInTheParentsViewAsItWas) {
   ASSERT_TRUE(ChildProtocol::applyDetail(
       view, payload(ChildProtocol::checkDetailLine(
                 {"x", CheckResult::Failed, "pose 2: position[1] is NaN", std::chrono::nanoseconds(1234567)}))));
+  view.recordRelayed({"call orvel_PluginInit", CheckResult::Failed, "", {}});
+  Check call{"x", CheckResult::Failed};
+  call.status = std::numeric_limits<std::int64_t>::min();
+  call.statusDescription = oddText;
+  ASSERT_TRUE(ChildProtocol::applyDetail(view, payload(ChildProtocol::checkDetailLine(call))));
+  ASSERT_TRUE(ChildProtocol::applyDetail(view, payload(ChildProtocol::stoppedLine(1))));
+  ASSERT_TRUE(ChildProtocol::applyDetail(view, payload(ChildProtocol::summaryLine(2))));
 
   ASSERT_TRUE(ChildProtocol::applyDetail(view, payload(ChildProtocol::hostCallLine({"\t WriteLogMessage: " + oddText, 3}))));
 
@@ -60,9 +67,16 @@ TEST(RelayedDetails, EveryDetailArrivesInTheParentsViewAsItWas) {
   ASSERT_TRUE(ChildProtocol::applyDetail(view, payload(ChildProtocol::latencyLine(latency))));
 
   const RunRecord record = view.snapshot();
-  ASSERT_EQ(record.checks.size(), 1u);
+  ASSERT_EQ(record.checks.size(), 2u);
   EXPECT_EQ(record.checks[0].cause, "pose 2: position[1] is NaN");
   EXPECT_EQ(record.checks[0].duration, std::chrono::nanoseconds(1234567));
+  EXPECT_FALSE(record.checks[0].status.has_value());
+  EXPECT_FALSE(record.checks[0].statusDescription.has_value());
+  EXPECT_EQ(record.checks[1].status, std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(record.checks[1].statusDescription, oddText);
+  EXPECT_EQ(record.stoppedAt, 1u);
+  EXPECT_TRUE(record.summaryReached);
+  EXPECT_EQ(record.total, 2);
   ASSERT_EQ(record.hostCalls.size(), 1u);
   EXPECT_EQ(record.hostCalls[0].line, "\t WriteLogMessage: " + oddText);
   EXPECT_EQ(record.hostCalls[0].check, 3u);
