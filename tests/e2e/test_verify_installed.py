@@ -4,6 +4,7 @@ single isolated run of that plugin (pinned by the isolation tests), a plugin
 that is not verified gets the listing's reason; then the summary lines and
 the exit status N - K. Whole outputs are compared."""
 
+import contextlib
 import os
 import pathlib
 import re
@@ -38,6 +39,9 @@ PLUGINS = {
     "crashing": ({"path": plugin("tracking_crash_start")}, "verify"),
     "hanging": ({"path": plugin("tracking_loops_third_pose")}, "verify"),
     "sample": ({"path": sample("SampleTracker")}, "verify"),
+    # Waits inside orvel_TrackerStart while $ORVEL_TEST_PLUGIN_GATE is set and
+    # its ".go" file is missing; run alone without it, it is a sound plugin.
+    "gated": ({"path": plugin("tracking_waits_at_start")}, "verify"),
     "invalid manifest": ({"path": plugin("tracking_ok"), "manifestFileVersion": "2.0.0.0"}, UNREAD),
     "invalid plugin": ({"path": plugin("tracking_no_hmd_pose")},
                        "Manifest references invalid tracking plugin: DLL is not a valid plugin"),
@@ -118,7 +122,8 @@ def gated_verifications(session):
     found = []
     for pid in session_processes(session):
         try:
-            arguments = (pathlib.Path("/proc") / str(pid) / "cmdline").read_bytes().split(b"\0")
+            # Wine's processes show their Windows command line as one text.
+            arguments = re.split(b"[\0 ]", (pathlib.Path("/proc") / str(pid) / "cmdline").read_bytes())
         except OSError:
             continue
         if b"--mode=verify" in arguments:
@@ -126,45 +131,48 @@ def gated_verifications(session):
     return found
 
 
+@contextlib.contextmanager
+def gated_run(tmp_path, *args):
+    """The mode over tmp_path/plugins, started in a session of its own with
+    its output in tmp_path/out and the gated plugins' gate at tmp_path/gate;
+    whatever is left of the session is killed at the end."""
+    command = [os.environ["ORVEL_VERIFIER"], "--mode=verify-installed",
+               "--plugins-dir=" + native_path(tmp_path / "plugins"), *args]
+    if IS_WINDOWS:
+        command = [WINE_RUN, *command]
+    env = program_environment({**SANITIZER_ENV, "ORVEL_TEST_PLUGIN_GATE": native_path(tmp_path / "gate")})
+    with open(tmp_path / "out", "wb") as stdout:
+        process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL, env=env,
+                                   start_new_session=True)
+    try:
+        yield process
+    finally:
+        kill_session(process.pid)
+        process.kill()
+        process.wait()
+
+
+def wait_until(condition, what, seconds=TIMEOUT_SECONDS):
+    """Waits for the condition within a generous bound."""
+    bound = time.monotonic() + seconds
+    while not condition() and time.monotonic() < bound:
+        time.sleep(0.05)
+    assert condition(), what
+
+
 def test_blocks_come_in_discovery_order_when_the_first_ends_last(verifier, tmp_path):
     """The first plugin waits at a gate until every other verification has
     ended: their finished blocks must wait for it."""
     names = ["gated"] + ["sound#%d" % n for n in range(7)]
-    PLUGINS["gated"] = ({"path": plugin("tracking_waits_at_start")}, "verify")
-    try:
-        manifests = install(verifier, tmp_path / "plugins", names)
-        gate = tmp_path / "gate"
-        command = [os.environ["ORVEL_VERIFIER"], "--mode=verify-installed", "--jobs=8",
-                   "--plugins-dir=" + native_path(tmp_path / "plugins")]
-        if IS_WINDOWS:
-            command = [WINE_RUN, *command]
-        out = tmp_path / "out"
-        env = program_environment({**SANITIZER_ENV, "ORVEL_TEST_PLUGIN_GATE": native_path(gate)})
-        with open(out, "wb") as stdout:
-            process = subprocess.Popen(command, stdout=stdout, stderr=subprocess.DEVNULL, env=env,
-                                       start_new_session=True)
-        try:
-            bound = time.monotonic() + TIMEOUT_SECONDS
-            while not (tmp_path / "gate.started").exists() and time.monotonic() < bound:
-                time.sleep(0.05)
-            assert (tmp_path / "gate.started").exists(), "the first plugin's call began"
-            if not IS_WINDOWS:
-                # Wine's processes do not show the verifier's arguments.
-                while len(gated_verifications(process.pid)) > 1 and time.monotonic() < bound:
-                    time.sleep(0.05)
-                assert len(gated_verifications(process.pid)) == 1, "only the gated verification runs"
-            (tmp_path / "gate.go").write_text("")
-            status = process.wait(timeout=TIMEOUT_SECONDS)
-        finally:
-            kill_session(process.pid)
-            process.kill()
-            process.wait()
-        # Run alone, without a gate, the plugin does not wait.
-        expected, failed = expected_output(verifier, manifests, names, [])
-        assert out.read_bytes().replace(b"\r\n", b"\n").decode() == expected
-        assert status == failed == 0
-    finally:
-        del PLUGINS["gated"]
+    manifests = install(verifier, tmp_path / "plugins", names)
+    with gated_run(tmp_path, "--jobs=8") as process:
+        wait_until((tmp_path / "gate.started").exists, "the first plugin's call began")
+        wait_until(lambda: len(gated_verifications(process.pid)) == 1, "only the gated verification runs")
+        (tmp_path / "gate.go").write_text("")
+        status = process.wait(timeout=TIMEOUT_SECONDS)
+    expected, failed = expected_output(verifier, manifests, names, [])
+    assert (tmp_path / "out").read_bytes().replace(b"\r\n", b"\n").decode() == expected
+    assert status == failed == 0
 
 
 @pytest.mark.parametrize("args, key, value", [
@@ -254,40 +262,16 @@ def test_reports_hold_every_manifest_and_each_plugins_own_report(verifier, tmp_p
     assert leftovers(json_path.parent) == []
 
 
-def test_an_interrupted_run_leaves_no_process_and_no_temporary_file(tmp_path):
+def test_an_interrupted_run_leaves_no_process_and_no_temporary_file(verifier, tmp_path):
     """Hanging plugins verified side by side; SIGTERM ends the verifier and
     every child."""
-    folder = tmp_path / "plugins" / "Vendor"
-    folder.mkdir(parents=True)
-    for number in range(4):
-        (folder / ("%d.manifest" % number)).write_text(manifest(plugin("tracking_waits_at_start")))
-    gate = tmp_path / "gate"
+    install(verifier, tmp_path / "plugins", ["gated#%d" % n for n in range(4)])
     report = tmp_path / "report.json"
-    command = [os.environ["ORVEL_VERIFIER"], "--mode=verify-installed", "--jobs=4",
-               "--plugins-dir=" + native_path(tmp_path / "plugins"), "--report=" + native_path(report)]
-    if IS_WINDOWS:
-        command = [WINE_RUN, *command]
-    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                               env=program_environment({**SANITIZER_ENV, "ORVEL_TEST_PLUGIN_GATE": native_path(gate)}),
-                               start_new_session=True)
-    try:
-        bound = time.monotonic() + TIMEOUT_SECONDS
-        while not (tmp_path / "gate.started").exists() and time.monotonic() < bound:
-            time.sleep(0.05)
-        assert (tmp_path / "gate.started").exists(), "a plugin's call began"
-        if not IS_WINDOWS:
-            while len(gated_verifications(process.pid)) < 4 and time.monotonic() < bound:
-                time.sleep(0.05)
-            assert len(gated_verifications(process.pid)) == 4, "every verification runs"
+    with gated_run(tmp_path, "--jobs=4", "--report=" + native_path(report)) as process:
+        wait_until((tmp_path / "gate.started").exists, "a plugin's call began")
+        wait_until(lambda: len(gated_verifications(process.pid)) == 4, "every verification runs")
         process.send_signal(signal.SIGTERM)
         assert process.wait(timeout=TIMEOUT_SECONDS) != 0
         # Well before the plugins would return by themselves (a minute).
-        gone_by = time.monotonic() + 30
-        while session_processes(process.pid) and time.monotonic() < gone_by:
-            time.sleep(0.05)
-        assert session_processes(process.pid) == [], "a child outlived the verifier"
+        wait_until(lambda: session_processes(process.pid) == [], "no child outlived the verifier", seconds=30)
         assert not report.exists() and leftovers(tmp_path) == []
-    finally:
-        kill_session(process.pid)
-        process.kill()
-        process.wait()
