@@ -57,6 +57,9 @@ std::string fitted(std::string_view text, int cells) {
 
 void closeAtExit() { ProgressLine::instance().close(); }
 
+// The process-wide line once it is on, for a signal handler to find.
+std::atomic<ProgressLine*> standardErrorLine{nullptr};
+
 }  // namespace
 
 ProgressLine& ProgressLine::instance() {
@@ -78,7 +81,13 @@ void ProgressLine::turnOnForStandardError(bool wanted) {
   if (term != nullptr && std::strcmp(term, "dumb") == 0) return;
   if (!platform::prepareTerminalStandardError()) return;
   instance().turnOn();
+  standardErrorLine.store(&instance());
   std::atexit(closeAtExit);
+}
+
+void ProgressLine::eraseOnInterruption() {
+  const ProgressLine* line = standardErrorLine.load();
+  if (line != nullptr && line->showing_.load()) platform::writeStandardErrorAtOnce(kEraseLine, sizeof kEraseLine - 1);
 }
 
 void ProgressLine::turnOn() {
@@ -141,6 +150,7 @@ void ProgressLine::draw(bool throttled) {
   }
   terminal_.write('\r' + line + "\x1b[K");
   shown_ = line;
+  showing_.store(true);
   shownAt_ = now;
   everShown_ = true;
 }
@@ -149,6 +159,7 @@ void ProgressLine::erase() {
   if (shown_.empty()) return;
   terminal_.write(kEraseLine);
   shown_.clear();
+  showing_.store(false);
 }
 
 }  // namespace Orvel

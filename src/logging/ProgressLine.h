@@ -5,6 +5,7 @@
 // that the line is erased first and drawn again below what was written, and
 // erased for good at the end. The screen then ends as it would without it.
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -44,6 +45,9 @@ class ProgressLine {
   // terminal and TERM is not "dumb"; its clock starts here. The line is
   // erased when the process exits.
   static void turnOnForStandardError(bool wanted);
+  // Erases the process-wide line as the process ends on an interruption:
+  // one write and no lock, safe in a signal handler.
+  static void eraseOnInterruption();
   // Turns this line on; its clock starts here.
   void turnOn();
   // Erases the line and draws nothing more.
@@ -88,6 +92,8 @@ class ProgressLine {
   std::vector<std::string> parts_;
   // What the terminal shows now (empty: nothing), and when it was drawn.
   std::string shown_;
+  // Whether shown_ is not empty, for a signal handler to read.
+  std::atomic<bool> showing_{false};
   Clock::time_point shownAt_;
   bool everShown_ = false;
   // The last byte written to the terminal ended a line: the cursor is at the

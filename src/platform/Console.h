@@ -25,6 +25,10 @@ bool isConsoleStandardOutput(std::FILE* stream);
 // processing of such sequences this turns on (false when it cannot).
 bool prepareTerminalStandardError();
 
+// Writes the bytes to standard error in one call past the C library's
+// buffer; safe in a signal handler.
+void writeStandardErrorAtOnce(const char* bytes, std::size_t size);
+
 // The width of the terminal of standard error in columns; 0 when not known.
 int terminalStandardErrorColumns();
 

@@ -25,6 +25,11 @@ bool isConsoleStandardOutput(std::FILE* stream) {
 
 bool prepareTerminalStandardError() { return isatty(STDERR_FILENO) != 0; }
 
+void writeStandardErrorAtOnce(const char* bytes, std::size_t size) {
+  const ssize_t written = write(STDERR_FILENO, bytes, size);
+  static_cast<void>(written);  // nothing to be done about a failure here
+}
+
 int terminalStandardErrorColumns() {
   winsize size{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;

@@ -128,8 +128,11 @@ int runEntryPoint(int argc, const char* const argv[]) {
   if (!commandLine.childChannel.empty()) return runChild(commandLine);
   ProgressLine::turnOnForStandardError(commandLine.progress);
   // An interrupted verifier takes its isolated children with it, and leaves
-  // no half-written report behind.
-  platform::endChildrenOnInterruption(platform::removeTemporaryFiles);
+  // no half-written report or progress line behind.
+  platform::endChildrenOnInterruption([] {
+    platform::removeTemporaryFiles();
+    ProgressLine::eraseOnInterruption();
+  });
   if (commandLine.action == CommandLine::Action::ListPlugins) {
     return runGuarded([&] { return listPlugins(commandLine); });
   }

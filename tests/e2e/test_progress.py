@@ -15,6 +15,7 @@ import json
 import os
 import pty
 import re
+import signal
 import struct
 import subprocess
 import termios
@@ -39,11 +40,12 @@ def screen_rows(screen) -> list:
     return rows
 
 
-def run_on_terminal(verifier, args, env=None, stderr_on_terminal=True):
+def run_on_terminal(verifier, args, env=None, stderr_on_terminal=True, interrupt=False):
     """Runs the verifier with standard output (and standard error) on a
     pseudo-terminal. Returns the final screen's rows, the progress rows seen
     (each with whether the run's last line had been written by then), the
-    exit status and what went to standard error when it was no terminal."""
+    exit status and what went to standard error when it was no terminal.
+    With `interrupt`, the run gets SIGINT once a progress row shows."""
     import pyte  # Debian's python3-pyte, installed by scripts/packages.sh
 
     master, slave = pty.openpty()
@@ -66,12 +68,18 @@ def run_on_terminal(verifier, args, env=None, stderr_on_terminal=True):
                 raise
             if not data:
                 break
-            # Each drawn frame ends with ESC [ K: the screen is looked at after each.
+            # Each drawn frame ends with ESC [ K: the screen is looked at after
+            # each, and not within one that a read cut in two.
             for piece in re.split(rb"(?<=\x1b\[K)", data):
                 stream.feed(piece)
+                if not piece.endswith(b"\x1b[K"):
+                    continue
                 rows = screen_rows(screen)
                 ended = any(row.startswith("End verification") for row in rows)
                 frames += [(row, ended) for row in rows if PROGRESS.fullmatch(row)]
+            if interrupt and frames and process.poll() is None:
+                process.send_signal(signal.SIGINT)
+                interrupt = False
     finally:
         os.close(master)
         process.wait(timeout=TIMEOUT_SECONDS)
@@ -156,6 +164,17 @@ def test_progress_counts_the_manifests(verifier, tmp_path, name, args, text):
     assert texts <= {text(number) for number in (1, 2, 3)}, texts
     plain, plain_status = run_without_terminal(verifier, arguments, env)
     assert (measured_masked(rows), status) == (measured_masked(plain), plain_status)
+
+
+@ON_TERMINAL
+@pytest.mark.parametrize("isolate", ["--isolate=0", "--isolate=1"])
+def test_an_interruption_takes_the_line_with_it(verifier, isolate):
+    arguments = ["--plugin=" + plugin("tracking_ok"), "--repeat=100", isolate]
+    rows, frames, status, _ = run_on_terminal(verifier, arguments, interrupt=True)
+    assert frames, "no progress row was seen"
+    assert status in (-signal.SIGINT, 128 + signal.SIGINT)  # killed by it, or ended as it would
+    assert [row for row in rows if PROGRESS.fullmatch(row)] == []
+    assert rows[0] == "Start verification"
 
 
 # Runs that must show no progress at all: turned off, a terminal that cannot
