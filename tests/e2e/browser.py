@@ -42,7 +42,7 @@ def _run(args, width, height):
         command = [CHROMIUM, "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
                    "--user-data-dir=" + profile, "--window-size=%d,%d" % (width, height),
                    # Time to lay out and paint before the page is read.
-                   "--virtual-time-budget=5000", *NETWORK_OFF, *args]
+                   "--virtual-time-budget=5000", "--run-all-compositor-stages-before-draw", *NETWORK_OFF, *args]
         env = {**os.environ, "HOME": profile}
         return subprocess.run(command, capture_output=True, timeout=TIMEOUT_SECONDS, env=env, check=True)
 
