@@ -7,7 +7,7 @@
 #  - follows the package's quick start (its README.md) literally: the commands
 #    of its marked code blocks for this package, run by bash from an empty
 #    folder that holds only the package, must verify the sample and the
-#    vendor's own plugin, and the CI step must pass and write both reports;
+#    vendor's own plugin, and the CI step must pass and write its reports;
 #    its CI jobs must run what the walk ran (tests/package/quick_start.py);
 #  - builds the stand-alone samples from the unpacked samples/ folder, which
 #    find the package with find_package(OrvelPluginAPI): the Linux package with
@@ -110,7 +110,7 @@ EOF
 # package only: its commands as a vendor types them, the Windows ones with
 # Debian's wine64 in the Wine prefix made for this check. Every verification
 # passes (the sample, the vendor's plugin, the CI step with its strict checks)
-# and the CI step writes both reports with every check passed. Address space
+# and the CI step writes its three reports with every check passed. Address space
 # layout randomization is off for the walk, as scripts/wine-run.sh turns it off
 # for Wine, whose start otherwise fails about once in a few thousand.
 follow_quick_start() {
@@ -128,7 +128,7 @@ follow_quick_start() {
     cat "$work/quick-start.sh" "$work/quick-start.log"
     fail "$name: the quick start's walk failed (exit status $status); its script and output are above"
   fi
-  python3 - "$walk/reports/myplugin.json" "$walk/reports/myplugin.xml" <<'EOF' ||
+  python3 - "$walk/reports/myplugin.json" "$walk/reports/myplugin.xml" "$walk/reports/myplugin.html" <<'EOF' ||
 import json, sys
 import xml.etree.ElementTree as ElementTree
 report = json.load(open(sys.argv[1]))
@@ -136,6 +136,9 @@ suite = ElementTree.parse(sys.argv[2]).getroot()
 got = (report["passed"], report["total"], report["exitStatus"], suite.get("tests"), suite.get("failures"), suite.get("errors"))
 if got != (26, 26, 0, "26", "0", "0"):
     sys.exit("reports: passed, total, exit status, tests, failures, errors are %r, expected (26, 26, 0, '26', '0', '0')" % (got,))
+page = open(sys.argv[3], encoding="utf-8").read()
+if not page.startswith("<!DOCTYPE html>") or "26/26 checks passed" not in page or ">PASSED<" not in page:
+    sys.exit("reports: the HTML report is not the page of a run that passed 26/26 checks")
 EOF
     fail "$name: the quick start's CI step did not write the reports of a passed run"
   echo "quick start: the sample, the vendor's plugin and the CI step pass"
