@@ -1,6 +1,7 @@
 #include "run/RunProgress.h"
 
 #include "logging/ProgressLine.h"
+#include "run/StrictChecks.h"
 #include "tracking/PluginExports.h"
 #include "tracking/ReportOutput.h"
 
@@ -22,8 +23,14 @@ void RunProgress::latency(std::size_t call, std::size_t calls) {
 
 void RunProgress::relayedCall(const std::string& text) {
   if (text == std::string("call ") + Tracking::exportName(Tracking::PluginExport::PluginInit)) {
+    uncheckedCalls_ = 0;
     workflow(workflowRun_ + 1);
+    return;
   }
+  // The stateless section before the first workflow run checks nothing.
+  if (workflowRun_ == 0) return;
+  // The second call in a row without a check is the burst's second.
+  if (++uncheckedCalls_ >= 2) latency(uncheckedCalls_, StrictChecks::kLatencyCalls);
 }
 
 void RunProgress::show(const std::string& step) const {

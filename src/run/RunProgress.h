@@ -18,14 +18,20 @@ class RunProgress {
   // The latency burst made `call` of its `calls` calls.
   void latency(std::size_t call, std::size_t calls);
   // A call that an isolated child entered ("call orvel_PluginInit"): each
-  // orvel_PluginInit begins the next workflow run.
+  // orvel_PluginInit begins the next workflow run. Within a workflow run
+  // every call is checked before the next one, except those of the latency
+  // burst: calls entered one after another make it.
   void relayedCall(const std::string& text);
+  // A check that an isolated child made.
+  void relayedCheck() { uncheckedCalls_ = 0; }
 
  private:
   void show(const std::string& step) const;
 
   const std::uint32_t workflowRuns_;
   std::uint32_t workflowRun_ = 0;
+  // Calls the child entered since its last check.
+  std::size_t uncheckedCalls_ = 0;
 };
 
 }  // namespace Orvel::Verifier

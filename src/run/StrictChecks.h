@@ -68,8 +68,10 @@ class StrictChecks {
   // After the last workflow: the header and the checks.
   void check();
 
- private:
+  // The number of calls that the latency burst times.
   static constexpr std::size_t kLatencyCalls = 1000;
+
+ private:
   static constexpr std::chrono::milliseconds kLatencyInterval{1};
 
   VerificationRun& run_;

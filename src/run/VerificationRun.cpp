@@ -335,6 +335,7 @@ void VerificationRun::leaveRelayed() {
 }
 
 void VerificationRun::recordRelayed(Check check) {
+  progress_.relayedCheck();
   const std::lock_guard<std::mutex> lock(mutex_);
   checks_.push_back(std::move(check));
 }

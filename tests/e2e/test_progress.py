@@ -125,6 +125,9 @@ SHOWN = [
      [r"workflow run 1 of 1, latency \d+ of 1000 calls"]),
     ("isolated", ["--isolate=1", "--repeat=3"], r"workflow run [1-3] of 3",
      [r"workflow run %d of 3" % run for run in (1, 2, 3)]),
+    ("isolated latency", ["--isolate=1", "--strict=1", "--repeat=2"],
+     r"workflow run [12] of 2(, latency [1-9]\d{0,2} of 1000 calls)?",
+     [r"workflow run 1 of 2, latency \d+ of 1000 calls", r"workflow run 2 of 2"]),
 ]
 
 
