@@ -2,7 +2,7 @@
 # installed. As root it installs what is missing; otherwise it prints the
 # exact apt-get line and stops. `orvel_ensure_packages NAME...` does the same
 # for other packages than the build's.
-ORVEL_PACKAGES="cmake ninja-build g++ python3 python3-pytest python3-jsonschema python3-pyte nlohmann-json3-dev libfmt-dev googletest libgtest-dev
+ORVEL_PACKAGES="cmake make ninja-build g++ python3 python3-pytest python3-jsonschema python3-pyte nlohmann-json3-dev libfmt-dev googletest libgtest-dev
 libbenchmark-dev mingw-w64 g++-mingw-w64-x86-64-posix wine64 clang libclang-rt-14-dev chromium python3-html5lib"
 
 orvel_missing_packages() {
