@@ -13,18 +13,21 @@
 //   isolated       --isolate=1: the verification against the same 500 ms of
 //                  sleeps, and the listing of the 1,000 manifests against the
 //                  same listing in one process
+//   html           --mode=verify of the sample tracker with --html=PATH,
+//                  against the same verification without a report
 //   installed      --mode=verify-installed of 8 copies of the sample tracker:
 //                  with --jobs=8 against one isolated verification of it, with
 //                  --jobs=1 against 8 isolated verifications one after another
 // Usage: orvel_bench_process [--brief] [--pairs=N] [--only=NAME]
 //   --brief      each pair once or twice (CI: proves the suite runs)
 //   --pairs=N    N measured pairs per figure instead of the defaults
-//   --only=NAME  one figure: startup, set, list, verify, isolated or installed
+//   --only=NAME  one figure: startup, set, list, verify, isolated, html or installed
 // Exit status 0 when every run did its work, whether targets are met or not;
 // 1 when a run failed (wrong exit status or output).
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <string>
 
 #include "PairedRuns.h"
@@ -132,6 +135,17 @@ void verification(const Options& options) {
                "C program loading the plugin", false, 2.0});
 }
 
+// What writing the HTML report adds to a verification of the sample tracker.
+void htmlReport(const Options& options) {
+  const std::string path = (std::filesystem::temp_directory_path() / "orvel-bench-report.html").string();
+  const Expectation passed{0, "\nEnd verification: 19/19 passed\n"};
+  const PairedRuns runs({{kVerifier, "--mode=verify", "--plugin=" + kSampleTracker, "--html=" + path}, {}}, passed,
+                        {{kVerifier, "--mode=verify", "--plugin=" + kSampleTracker}, {}}, passed);
+  printTimeFigure("verification of the sample tracker with --html", "the same verification without a report",
+                  runs.run(pairsFor(options, 15)), 1.05);
+  std::filesystem::remove(path);
+}
+
 // Eight installed copies of the sample tracker verified side by side, and one
 // at a time.
 void installedVerification(const Options& options) {
@@ -163,10 +177,11 @@ bool parseOptions(int argc, char* argv[], Options& options) {
     } else if (argument.rfind("--pairs=", 0) == 0 && std::atoi(argument.c_str() + 8) > 0) {
       options.pairs = std::atoi(argument.c_str() + 8);
     } else if (argument == "--only=startup" || argument == "--only=set" || argument == "--only=list" ||
-               argument == "--only=verify" || argument == "--only=isolated" || argument == "--only=installed") {
+               argument == "--only=verify" || argument == "--only=isolated" || argument == "--only=html" ||
+               argument == "--only=installed") {
       options.only = argument.substr(7);
     } else {
-      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify|isolated|installed]\n",
+      std::fprintf(stderr, "usage: %s [--brief] [--pairs=N] [--only=startup|set|list|verify|isolated|html|installed]\n",
                    argv[0]);
       return false;
     }
@@ -189,6 +204,7 @@ int main(int argc, char* argv[]) {
       isolatedVerification(options);
       isolatedListing(options);
     }
+    if (wanted("html")) htmlReport(options);
     if (wanted("installed")) installedVerification(options);
   } catch (const std::exception& error) {
     std::fflush(stdout);
