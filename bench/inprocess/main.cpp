@@ -1,6 +1,7 @@
 // orvel_bench_inprocess: the in-process figures (receiver throughput,
-// serialization, update latency), each measured by Google Benchmark beside
-// its limit in the same run, then printed as one [figure] line each after
+// serialization, update latency, the HTML report of a long run), each
+// measured by Google Benchmark beside its limit in the same run, then printed
+// as one [figure] line each after
 // Google Benchmark's table.
 //
 //   orvel_bench_inprocess [--brief] [Google Benchmark options]
@@ -17,6 +18,7 @@
 
 #include "EchoPeer.h"
 #include "FigureCollector.h"
+#include "HtmlReportBenchmarks.h"
 #include "PairedFigure.h"
 #include "LatencyBenchmarks.h"
 #include "ReceiverBenchmarks.h"
@@ -59,6 +61,7 @@ int main(int argc, char** argv) {
   registerReceiverBenchmarks(options, figures);
   registerSerializationBenchmarks(options, figures);
   registerLatencyBenchmarks(options, figures);
+  registerHtmlReportBenchmarks(options, figures);
 
   FigureCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);

@@ -117,6 +117,8 @@ CASES = [
     ("host-lines", ["--plugin=" + plugin("tracking_callbacks")], None, {}, 0),
     ("texts-not-utf8", ["--plugin=" + plugin("tracking_texts_not_utf8")], None, {}, 0),
     ("actions-fail", ["--plugin=" + plugin("tracking_actions_fail")], None, {}, 0),
+    ("isolated-strict", ["--isolate=1", "--plugin=" + plugin("tracking_nan_position"), "--strict=1"], SANITIZER_ENV,
+     {"position y": 1}, 0),
     ("isolated-crash", ["--isolate=1", "--plugin=" + plugin("tracking_crash_third_pose"), "--strict=1"],
      SANITIZER_ENV, {}, 0),
     ("isolated-deadline", ["--isolate=1", "--timeout=1000", "--plugin=" + plugin("tracking_loops_third_pose")],
