@@ -1,5 +1,6 @@
 #include "verifier/ReportFiles.h"
 
+#include "logging/ProgressLine.h"
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "report/HtmlReport.h"
@@ -15,6 +16,9 @@ namespace {
 // Writes the file at `file` (the absolute path); false, after the error line
 // naming the path as typed, when it could not be written.
 bool writeReportFile(const std::string& typed, const std::string& file, const std::string& contents) {
+  // The run is over, and a report may go to the terminal itself
+  // (/dev/stderr): the progress line is gone for good before it is written.
+  ProgressLine::instance().close();
   std::string errorText;
   if (platform::writeFileAtomically(file, contents, errorText)) return true;
   Tracking::printReport("[Error] Unable to write the report to %s: %s\n", typed.c_str(), errorText.c_str());

@@ -180,6 +180,20 @@ def test_an_interruption_takes_the_line_with_it(verifier, isolate):
     assert rows[0] == "Start verification"
 
 
+@ON_TERMINAL
+@pytest.mark.parametrize("isolate", ["--isolate=0", "--isolate=1"])
+def test_a_report_on_the_terminal_comes_after_the_line_is_gone(verifier, isolate):
+    arguments = ["--plugin=" + plugin("tracking_ok"), "--report=/dev/stderr", isolate]
+    rows, frames, status, _ = run_on_terminal(verifier, arguments)
+    assert frames, "no progress row was seen"
+    assert [row for row in rows if PROGRESS.fullmatch(row)] == []
+    plain, _ = run_without_terminal(verifier, arguments)
+    end = plain.index("End verification: 19/19 passed") + 1
+    assert rows[:end] == plain[:end]
+    assert rows[end] == "{" and rows[-1] == "}"
+    assert status == 0
+
+
 # Runs that must show no progress at all: turned off, a terminal that cannot
 # redraw, or standard error on no terminal.
 NOT_SHOWN = [
