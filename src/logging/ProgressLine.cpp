@@ -69,7 +69,7 @@ ProgressLine& ProgressLine::instance() {
         std::fwrite(text.data(), 1, text.size(), stderr);
         std::fflush(stderr);
       },
-      platform::terminalStandardErrorColumns, Clock::now});
+      platform::terminalStandardErrorColumns, Clock::now, platform::restoreTerminalStandardError});
   return *line;
 }
 
@@ -88,6 +88,7 @@ void ProgressLine::turnOnForStandardError(bool wanted) {
 void ProgressLine::eraseOnInterruption() {
   const ProgressLine* line = standardErrorLine.load();
   if (line != nullptr && line->showing_.load()) platform::writeStandardErrorAtOnce(kEraseLine, sizeof kEraseLine - 1);
+  platform::restoreTerminalStandardError();
 }
 
 void ProgressLine::turnOn() {
@@ -99,6 +100,7 @@ void ProgressLine::turnOn() {
 void ProgressLine::close() {
   const std::lock_guard<std::mutex> lock(mutex_);
   erase();
+  if (on_ && terminal_.release) terminal_.release();
   on_ = false;
 }
 

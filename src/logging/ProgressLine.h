@@ -23,11 +23,13 @@ class ProgressLine {
 
   // Where the line is drawn: the text to write there (carriage returns,
   // erase sequences and the line), the terminal's width in columns (0 when
-  // not known) and the time.
+  // not known), the time, and what gives the terminal back when the line is
+  // closed (may be empty).
   struct Terminal {
     std::function<void(const std::string& text)> write;
     std::function<int()> columns;
     std::function<Clock::time_point()> now;
+    std::function<void()> release;
   };
 
   // New text is drawn at most this often; a line that gave way to output is
@@ -50,7 +52,7 @@ class ProgressLine {
   static void eraseOnInterruption();
   // Turns this line on; its clock starts here.
   void turnOn();
-  // Erases the line and draws nothing more.
+  // Erases the line, gives the terminal back and draws nothing more.
   void close();
 
   // What runs and how far at a depth: 0 for the steps of the program ("plugin

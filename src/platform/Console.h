@@ -22,8 +22,12 @@ bool isConsoleStandardOutput(std::FILE* stream);
 
 // True when standard error is a terminal that takes a carriage return and
 // the erase-to-end-of-line sequence (ESC [ K): on Windows a console, whose
-// processing of such sequences this turns on (false when it cannot).
+// processing of such sequences this turns on (false when it cannot) until
+// restoreTerminalStandardError.
 bool prepareTerminalStandardError();
+// Gives the console of standard error back the mode it had before
+// prepareTerminalStandardError changed it; safe in a signal handler.
+void restoreTerminalStandardError();
 
 // Writes the bytes to standard error in one call past the C library's
 // buffer; safe in a signal handler.

@@ -30,6 +30,8 @@ void writeStandardErrorAtOnce(const char* bytes, std::size_t size) {
   static_cast<void>(written);  // nothing to be done about a failure here
 }
 
+void restoreTerminalStandardError() {}
+
 int terminalStandardErrorColumns() {
   winsize size{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;

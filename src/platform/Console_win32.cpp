@@ -4,6 +4,7 @@
 #include "platform/TextEncoding.h"
 #include "platform/windows_include.h"
 
+#include <atomic>
 #include <fcntl.h>
 #include <io.h>
 #include <stdlib.h>
@@ -33,12 +34,25 @@ bool isConsoleStandardOutput(std::FILE* stream) {
   return descriptor >= 0 && _isatty(descriptor) != 0;
 }
 
+namespace {
+// The console mode that prepareTerminalStandardError changed, while it is changed.
+std::atomic<bool> consoleModeChanged{false};
+std::atomic<DWORD> consoleModeBefore{0};
+}  // namespace
+
 bool prepareTerminalStandardError() {
   const HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
   DWORD mode = 0;
   if (console == INVALID_HANDLE_VALUE || console == nullptr || !GetConsoleMode(console, &mode)) return false;
   if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0) return true;
-  return SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+  if (!SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) return false;
+  consoleModeBefore.store(mode);
+  consoleModeChanged.store(true);
+  return true;
+}
+
+void restoreTerminalStandardError() {
+  if (consoleModeChanged.exchange(false)) SetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), consoleModeBefore.load());
 }
 
 void writeStandardErrorAtOnce(const char* bytes, std::size_t size) {

@@ -24,7 +24,7 @@ struct FakeTerminal {
         std::fwrite(text.data(), 1, text.size(), file.get());
         std::fflush(file.get());
       },
-      [this] { return columns; }, [this] { return now; }}};
+      [this] { return columns; }, [this] { return now; }, {}}};
 
   std::string bytes() {
     std::fflush(file.get());
