@@ -176,13 +176,22 @@ ChildProcess::ChildProcess(const Program& program, const std::string& channelKey
   for (const UniqueHandle* handle : {&inputRead, &outputWrite, &errorCopy, &channelWrite}) {
     if (*handle) inherited.push_back(handle->get());
   }
+  // The job exists, and an interruption knows it, before the child does: the
+  // child is created in it (where the system can), so that this process's
+  // end at any moment, another thread's start of a child included, ends it.
+  native_->job.reset(makeKillingJob());
+  if (native_->job) addRunningJob(native_->job.get());
+  HANDLE job = native_->job.get();
   SIZE_T listSize = 0;
-  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  InitializeProcThreadAttributeList(nullptr, 2, 0, &listSize);
   std::vector<char> listBytes(listSize);
   auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
-  const bool listed = listSize != 0 && InitializeProcThreadAttributeList(list, 1, 0, &listSize) &&
+  const bool listed = listSize != 0 && InitializeProcThreadAttributeList(list, 2, 0, &listSize) &&
                       UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited.data(),
                                                 inherited.size() * sizeof(HANDLE), nullptr, nullptr);
+  const bool inJob = listed && job != nullptr &&
+                     UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job, sizeof job, nullptr,
+                                               nullptr);
   if (listed) startup.lpAttributeList = list;
   PROCESS_INFORMATION info{};
   // Started suspended, so that it is in its job before it can start anything.
@@ -192,12 +201,20 @@ ChildProcess::ChildProcess(const Program& program, const std::string& channelKey
   if (listed) DeleteProcThreadAttributeList(list);
   // The parent's copies of the child's ends go when this returns, so that
   // the parent sees its streams end when the child ends.
-  if (!created) return;
+  if (!created) {
+    if (job != nullptr) removeRunningJob(job);
+    native_->job.reset();
+    return;
+  }
   UniqueHandle thread(info.hThread);
   native_->process.reset(info.hProcess);
-  native_->job.reset(makeKillingJob());
-  if (native_->job && !AssignProcessToJobObject(native_->job.get(), info.hProcess)) native_->job.reset();
-  if (native_->job) addRunningJob(native_->job.get());
+  // Where the system took no job at creation, the child joins it now.
+  BOOL member = FALSE;
+  if (job != nullptr && !(inJob && IsProcessInJob(info.hProcess, job, &member) && member) &&
+      !AssignProcessToJobObject(job, info.hProcess)) {
+    removeRunningJob(job);
+    native_->job.reset();
+  }
   ResumeThread(info.hThread);
   native_->streams[0] = std::move(outputRead);
   native_->streams[1] = std::move(channelRead);
