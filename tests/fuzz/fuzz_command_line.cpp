@@ -1,8 +1,8 @@
 // Command-line parsing: arguments are the input split at NUL bytes. Checks
 // that parsing never crashes and that its result agrees with the rules: an
 // error names the argument it stopped at, "--list" stops the reading, a key
-// whose value is checked stops it at an invalid value, and the last valid
-// --mode / --plugin value wins.
+// whose value is checked stops it at an invalid value, the last valid
+// --mode / --plugin value wins, and verify-installed refuses a last --isolate=0.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -31,6 +31,8 @@ bool isCheckedKey(const std::string& key, const std::string& value, bool& valid)
     valid = value == "0" || value == "1";
   } else if (key == "--timeout") {
     valid = isNumberWithin(value, 1, 3600000);
+  } else if (key == "--jobs") {
+    valid = isNumberWithin(value, 1, 64);
   } else if (key == "--repeat") {
     valid = isNumberWithin(value, 1, 1000);
   } else if (key == "--latency-budget-us") {
@@ -65,6 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Replay the rules independently.
   std::string mode, plugin;
+  bool isolationRefused = false;  // the last --isolate read was 0
   std::map<std::string, std::string> reports;  // by key: the path each report file takes
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
@@ -99,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       reports[key] = value;
     }
     if (key == "--mode") {
-      if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin" && value != "status") {
+      if (value != "verify" && value != "set" && value != "verify-motion-platform-plugin" && value != "status" &&
+          value != "verify-installed") {
         if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
         if (out.rfind("[Error] Wrong mode value: " + a + "\n", 0) != 0) std::abort();
         return 0;
@@ -107,14 +111,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       mode = value;
     } else if (key == "--plugin") {
       plugin = value;
+    } else if (key == "--isolate") {
+      isolationRefused = value == "0";
     }
   }
   if (arguments.size() < 2) {
     if (result.action != CommandLine::Action::Fail || result.exitStatus != -1) std::abort();
     return 0;
   }
+  if (mode == "verify-installed" && isolationRefused) {
+    if (result.action != CommandLine::Action::Fail || result.exitStatus != 1) std::abort();
+    if (out.rfind("Invalid value for --isolate: 0\n", 0) != 0) std::abort();
+    return 0;
+  }
   if (result.action != CommandLine::Action::RunMode || result.mode != mode || result.pluginPath != plugin ||
       !out.empty())
     std::abort();
+  if (mode == "verify-installed" && !result.isolate) std::abort();
   return 0;
 }
