@@ -110,10 +110,10 @@ bool readListingArgument(const std::string& key, const std::string& value, Comma
   if (key == "--explain") {
     if (value != "0" && value != "1") return false;
     result.explain = value == "1";
+    result.settings.explain = result.explain;
     return true;
   }
   if (value.empty()) return false;
-    result.settings.explain = result.explain;
   try {
     static_cast<void>(platform::nativePath(value));  // a folder name this system can read
   } catch (const std::exception&) {
