@@ -142,9 +142,14 @@ std::string ListingExplanation::ofLoadFailure(const platform::NativePath& expand
 std::string ListingExplanation::ofBareName(const platform::NativePath& expandedPath) {
   if (expandedPath.empty() || !platform::libraryFolder(expandedPath).empty()) return {};
   const std::string path = platform::narrowPath(expandedPath);
-  const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+  // The full path: "./name" loads from the current folder on Linux, but not
+  // on Windows, where the plugin's loader searches only the default folders
+  // for any path that is not absolute.
+  std::error_code error;
+  const std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(expandedPath), error);
+  const std::string suggestion = error ? "the full path" : "its full path " + platform::narrowPath(full);
   return "the path " + path + " names no folder: the system's library search looks for it, never in the current " +
-         "folder; write ." + separator + path + " to load it from there";
+         "folder; write " + suggestion + " to load it from there";
 }
 
 std::string ListingExplanation::ofMissingExports(PluginKind kind, std::optional<std::int64_t> type,

@@ -48,7 +48,8 @@ class ListingExplanation {
   static std::string ofLoadFailure(const platform::NativePath& expandedPath, const std::string& loaderText);
 
   // A library path typed without a folder: the system's library search looks
-  // for it, never in the current folder. Empty for a path that names a folder.
+  // for it, never in the current folder; the line gives the full path in the
+  // current folder. Empty for a path that names a folder.
   static std::string ofBareName(const platform::NativePath& expandedPath);
 
   // Exports that a run of `kind` needs and the library lacks (`missing`, out

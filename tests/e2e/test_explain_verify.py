@@ -83,7 +83,7 @@ def case_bare_name(tmp_path):
     path = "tracking_ok" + LIBRARY_SUFFIX
     system = re.escape(path) + r": cannot open shared object file: .+"
     bare = why("the path %s names no folder: the system's library search looks for it, never in the current "
-               "folder; write .%s%s to load it from there" % (path, "\\" if IS_WINDOWS else "/", path))
+               "folder; write its full path %s to load it from there" % (path, native_path(PLUGIN_DIR / path)))
     return ([], path, PLUGIN_DIR,
             lines_of(start(path, loads=False), load_failure(path, system), bare, UNABLE_TO_CONTINUE), 1)
 
@@ -166,3 +166,14 @@ def test_explain_says_why_each_failure_happened(verifier, tmp_path, case):
     assert plain.stdout == "".join(line + "\n" for line in runs[0].stdout.split("\n")[:-1]
                                    if not line.startswith("  Why: "))
     assert plain.status == status
+
+
+def test_the_path_that_a_bare_name_is_told_to_write_loads(verifier):
+    """The advice is followed as given: the path it names loads and passes."""
+    path = "tracking_ok" + LIBRARY_SUFFIX
+    told = verifier.run("--plugin=" + path, "--explain=1", cwd=PLUGIN_DIR)
+    advice = [line for line in told.stdout.split("\n") if " names no folder: " in line]
+    assert len(advice) == 1, told.stdout
+    written = re.fullmatch(r".*; write its full path (.+) to load it from there", advice[0]).group(1)
+    followed = verifier.run("--plugin=" + written, cwd=PLUGIN_DIR)
+    assert followed.status == 0, followed.stdout
