@@ -146,12 +146,21 @@ def test_progress_shows_while_the_run_goes_and_leaves_the_screen_as_without_it(v
     assert (measured_masked(rows), status) == (measured_masked(plain), plain_status)
 
 
-# Over the installed plugins: (name, arguments, the text shown for manifest n of 3).
+# Over the installed plugins: (name, arguments, the text shown for manifest n
+# of 3, given the vendor of the nth manifest found). The search's order is the
+# folder's, which the file system decides: it is read from the run's own
+# "=== n of 3" lines.
 OVER_MANIFESTS = [
-    ("isolated listing", ["--isolate=1", "--list"], lambda n: "manifest %d of 3" % n),
+    ("isolated listing", ["--isolate=1", "--list"], lambda n, vendor: "manifest %d of 3" % n),
     ("verify-installed", ["--mode=verify-installed", "--jobs=1"],
-     lambda n: "plugin %d of 3: Vendor %02d / Product" % (n, n)),
+     lambda n, vendor: "plugin %d of 3: %s / Product" % (n, vendor)),
 ]
+
+
+def vendors_in_search_order(lines):
+    """The vendor folders of the manifests, in the order the search found them."""
+    found = [re.search(r"(Vendor \d\d)", line) for line in lines if line.startswith("=== ")]
+    return [match.group(1) for match in found if match]
 
 
 @ON_TERMINAL
@@ -161,11 +170,13 @@ def test_progress_counts_the_manifests(verifier, tmp_path, name, args, text):
     # --list reads no arguments after it.
     arguments = ["--plugins-dir=" + listing_folder(tmp_path, libraries), *args]
     env = {"ORVEL_LOGGER_STDOUT_DISABLED": "1"}
+    plain, plain_status = run_without_terminal(verifier, arguments, env)
+    vendors = vendors_in_search_order(plain) if name == "verify-installed" else [None] * 3
+    assert len(vendors) == 3, plain
     rows, frames, status, _ = run_on_terminal(verifier, arguments, env)
     texts = {row.split("] ", 1)[1] for row, _ in frames}
     assert texts, "no progress row was seen"
-    assert texts <= {text(number) for number in (1, 2, 3)}, texts
-    plain, plain_status = run_without_terminal(verifier, arguments, env)
+    assert texts <= {text(number, vendor) for number, vendor in enumerate(vendors, 1)}, texts
     assert (measured_masked(rows), status) == (measured_masked(plain), plain_status)
 
 
