@@ -119,6 +119,22 @@ def run_program(program, args, env=None, cwd=None, timeout=TIMEOUT_SECONDS) -> R
     return Result(fold(completed.stdout), fold(completed.stderr), completed.stdout, completed.returncode)
 
 
+@pytest.fixture(scope="session", autouse=True)
+def persistent_wineserver():
+    """One wineserver and one set of Wine's own services for every Windows
+    program of the run, started here with their output to /dev/null when none
+    runs yet (scripts/test.sh starts them first). Started by a program under
+    test instead, they would keep that program's output pipes open for as long
+    as any other Wine program runs, and the test would wait for the pipes' end
+    until its time-out."""
+    if IS_WINDOWS and WINE_RUN:
+        scripts = pathlib.Path(WINE_RUN).resolve().parent
+        subprocess.run(["bash", "-c", '. "$1/packages.sh" && orvel_start_wine', "start-wine", str(scripts)],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       env=program_environment(), timeout=300, check=False)
+    yield
+
+
 class Verifier:
     def __init__(self):
         self.program = os.environ["ORVEL_VERIFIER"]
