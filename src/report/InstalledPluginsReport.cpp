@@ -45,9 +45,7 @@ Json kindName(const std::optional<Tracking::PluginKind>& kind) {
   return *kind == Tracking::PluginKind::MotionPlatform ? "motion-platform" : "tracking";
 }
 
-std::string attribute(const char* name, const std::string& value) {
-  return std::string(" ") + name + "=\"" + xmlAttribute(value) + "\"";
-}
+std::string attribute(const char* name, const std::string& value) { return xmlNamedAttribute(name, value); }
 
 // A verified plugin's runs keep the manifest's path in their suite's name.
 std::string pluginSuiteName(const InstalledPlugin& plugin) {

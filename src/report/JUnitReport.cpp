@@ -18,9 +18,7 @@ std::string seconds(std::chrono::nanoseconds duration) {
   return text;
 }
 
-std::string attribute(const char* name, const std::string& value) {
-  return std::string(" ") + name + "=\"" + xmlAttribute(value) + "\"";
-}
+std::string attribute(const char* name, const std::string& value) { return xmlNamedAttribute(name, value); }
 
 // The element inside a testcase that says why it did not pass; "" when it
 // passed. Its message is the cause written after " - " on the report line,

@@ -40,4 +40,8 @@ std::string xmlAttribute(std::string_view text) {
   return result;
 }
 
+std::string xmlNamedAttribute(const char* name, std::string_view value) {
+  return std::string(" ") + name + "=\"" + xmlAttribute(value) + "\"";
+}
+
 }  // namespace Orvel::Report

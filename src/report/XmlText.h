@@ -12,4 +12,8 @@ namespace Orvel::Report {
 // control characters below U+0020, U+FFFE, U+FFFF) as U+FFFD.
 std::string xmlAttribute(std::string_view text);
 
+// ` name="value"`: an attribute as it follows an element's name, its value
+// written by xmlAttribute.
+std::string xmlNamedAttribute(const char* name, std::string_view value);
+
 }  // namespace Orvel::Report
