@@ -121,9 +121,9 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
   if (validation.kind == Kind::Neither) {
     const std::vector<std::string> missing = missingExports(library, Kind::Neither);
     if (!missing.empty()) {
-      return {"the library is neither a tracking nor a motion platform plugin: it lacks " + joined(missing, ", ")};
+      return {std::string(kNeitherKind) + ": it lacks " + joined(missing, ", ")};
     }
-    return {"the library is neither a tracking nor a motion platform plugin: orvel_GetPluginType returned " +
+    return {std::string(kNeitherKind) + ": orvel_GetPluginType returned " +
             std::to_string(type()) + "; 1 is a tracking plugin, 2 a motion platform plugin"};
   }
   std::string described = std::string(kindText(validation.kind)) + ", API version " + apiVersionText(version());
@@ -136,7 +136,7 @@ std::vector<std::string> ListingExplanation::ofLibrary(const std::string& librar
 }
 
 std::string ListingExplanation::ofLoadFailure(const platform::NativePath& expandedPath, const std::string& loaderText) {
-  return "the library could not be loaded from " + platform::narrowPath(expandedPath) + ": " + loaderText;
+  return std::string(kNotLoaded) + " from " + platform::narrowPath(expandedPath) + ": " + loaderText;
 }
 
 std::string ListingExplanation::ofBareName(const platform::NativePath& expandedPath) {

@@ -17,6 +17,11 @@ namespace Orvel::Tracking {
 
 class ListingExplanation {
  public:
+  // How the explanations of a library that did not load, and of one of
+  // neither kind, begin: also the whole reason where a mode says only that.
+  static constexpr char kNotLoaded[] = "the library could not be loaded";
+  static constexpr char kNeitherKind[] = "the library is neither a tracking nor a motion platform plugin";
+
   // What begins every explanation line.
   static constexpr const char* kLinePrefix = "  Why: ";
 

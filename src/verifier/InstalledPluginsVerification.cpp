@@ -35,8 +35,8 @@ using Tracking::ListingExplanation;
 using Tracking::writeReport;
 
 // The reasons of a manifest whose listing shows nothing but its Found line.
-constexpr char kNotLoaded[] = "the library could not be loaded";
-constexpr char kNeitherKind[] = "the library is neither a tracking nor a motion platform plugin";
+constexpr const char* kNotLoaded = ListingExplanation::kNotLoaded;
+constexpr const char* kNeitherKind = ListingExplanation::kNeitherKind;
 
 std::string joined(const std::vector<std::string>& texts) {
   std::string result;
